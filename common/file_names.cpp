@@ -1,0 +1,117 @@
+#include "file_names.h"
+
+#include <cstring>
+
+const std::array<const char*, 3> picture_extensions = {"koa", "ami", "art"};
+
+namespace {
+
+ErrorCode stored_name(const SwitchTable& table, int position, std::string& name) {
+    if (position < 1 || position > table.name_count) {
+        return ERR_PARAMETERS;
+    }
+    name = table.file_names[position - 1].data();
+    return ERR_SUCCESS;
+}
+
+}  // namespace
+
+ErrorCode get_file_name(const SwitchTable& table, int position, const char* default_extension, std::string& name) {
+    const ErrorCode code = stored_name(table, position, name);
+    if (code < 0) {
+        return code;
+    }
+    const std::size_t dot = name.rfind('.');
+    if (dot == std::string::npos) {
+        name += '.';
+        name += default_extension;
+    } else if (dot + 1 == name.size()) {
+        return ERR_PARAMETERS;
+    }
+    return ERR_SUCCESS;
+}
+
+ErrorCode derive_file_name(const SwitchTable& table, int position, const char* extension, std::string& name) {
+    const ErrorCode code = stored_name(table, position, name);
+    if (code < 0) {
+        return code;
+    }
+    const std::size_t dot = name.rfind('.');
+    if (dot != std::string::npos) {
+        name.erase(dot);
+    }
+    name += '.';
+    name += extension;
+    return ERR_SUCCESS;
+}
+
+FileHandle& FileHandle::operator=(FileHandle&& other) noexcept {
+    if (this != &other) {
+        if (stream_ != nullptr) {
+            std::fclose(stream_);
+        }
+        stream_ = other.stream_;
+        other.stream_ = nullptr;
+    }
+    return *this;
+}
+
+FileHandle::~FileHandle() {
+    if (stream_ != nullptr) {
+        std::fclose(stream_);
+    }
+}
+
+FileHandle FileHandle::open(const std::string& path, const char* mode) {
+    return FileHandle(std::fopen(path.c_str(), mode));
+}
+
+ErrorCode FileHandle::close() {
+    std::FILE* stream = stream_;
+    stream_ = nullptr;
+    if (stream == nullptr || std::fclose(stream) != 0) {
+        return ERR_CLOSE;
+    }
+    return ERR_SUCCESS;
+}
+
+ErrorCode write_word(std::uint16_t value, std::FILE* stream) {
+    if (std::fputc(value & 0xFF, stream) == EOF || std::fputc(value >> 8, stream) == EOF) {
+        return ERR_WRITE;
+    }
+    return ERR_SUCCESS;
+}
+
+ErrorCode read_block_and_close(FileHandle& stream, std::uint8_t* buffer, std::size_t size) {
+    const std::size_t read = std::fread(buffer, 1, size, stream.get());
+    if (read != size || std::ferror(stream.get()) != 0 || std::feof(stream.get()) != 0) {
+        return ERR_READ;
+    }
+    return stream.close();
+}
+
+ErrorCode write_whole_file(const std::string& path, const std::uint8_t* data, std::size_t size) {
+    FileHandle file = FileHandle::open(path, "wb");
+    if (!file.is_open()) {
+        return ERR_CREATE;
+    }
+    std::fwrite(data, 1, size, file.get());
+    if (std::ferror(file.get()) != 0) {
+        return ERR_WRITE;
+    }
+    return file.close();
+}
+
+int picture_format_from_switches(const SwitchTable& table, int default_format) {
+    int format = default_format;
+    if (switch_given(table, 'k')) {
+        format = 0;
+    }
+    if (switch_given(table, 'a')) {
+        format = 1;
+    }
+    if (switch_given(table, 's')) {
+        format = 2;
+    }
+    return format;
+}

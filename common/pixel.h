@@ -1,0 +1,44 @@
+// C64 palettes, and the conversion between pictures and pixel images, one
+// character cell at a time.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include "errors.h"
+#include "pcx.h"
+#include "picture.h"
+
+constexpr int PALETTE_COUNT = 13;
+constexpr int DEFAULT_PALETTE = 12;
+
+// 13 palettes of 16 entries of red, green, blue.
+extern const std::array<std::array<std::array<std::uint8_t, 3>, 16>, PALETTE_COUNT> c64_palettes;
+
+// The 64 pixels of one cell, 8 rows of 8, top row first.
+struct CellBlock {
+    std::array<std::uint8_t, 64> pixels;
+};
+
+// One cell of a picture. Multicolour slots: 0 background (pair 00), 1 screen
+// high nybble (01), 2 screen low nybble (10), 3 colour memory (11).
+// Hires slots: 0 screen low nybble (bit 0), 1 screen high nybble (bit 1).
+struct CellRecord {
+    std::array<std::uint8_t, 8> bitmap;
+    std::array<std::uint8_t, 4> slots;
+};
+
+ErrorCode cell_block_get(int cell, const PixelImage& image, CellBlock& block);
+ErrorCode cell_block_put(int cell, const CellBlock& block, PixelImage& image);
+ErrorCode picture_cell_get(CellRecord& record, int cell, const C64Picture& picture);
+ErrorCode picture_cell_put(const CellRecord& record, C64Picture& picture, int cell);
+ErrorCode render_multicolour_cell(CellBlock& block, const CellRecord& record);
+ErrorCode render_hires_cell(CellBlock& block, const CellRecord& record);
+ErrorCode render_multicolour_picture(const C64Picture& picture, PixelImage& image, int palette);
+ErrorCode render_hires_picture(const HiresPicture& picture, PixelImage& image, int palette);
+ErrorCode encode_multicolour_cell(CellRecord& record, const CellBlock& block, std::uint8_t background);
+ErrorCode encode_hires_cell(CellRecord& record, const CellBlock& block);
+ErrorCode encode_multicolour_picture(std::uint8_t background, const PixelImage& image, C64Picture& picture);
+ErrorCode encode_hires_picture(const PixelImage& image, HiresPicture& picture);
+ErrorCode most_used_colour(const PixelImage& image, std::uint8_t& colour);
+ErrorCode cell_colour_check(const CellBlock& block, bool hires, std::uint8_t background, std::uint8_t& verdict);

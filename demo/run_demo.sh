@@ -1,0 +1,20 @@
+#!/bin/sh
+# Runs every demo step in order, in a fresh output folder.
+# Arguments: folder of the programs, the font maker, output folder, steps folder.
+set -eu
+BIN=$1
+MAKE_FONT=$2
+OUT=$3
+STEPS=$4
+rm -rf "$OUT"
+mkdir -p "$OUT"
+cd "$OUT"
+"$MAKE_FONT" demo.fnt
+export BIN
+for step in "$STEPS"/*.sh; do
+    echo
+    echo "=== $(basename "$step" .sh)"
+    sh "$step"
+done
+echo
+echo "Demo files are in $OUT"
