@@ -213,6 +213,9 @@ ErrorCode reencode_multicolour_picture(C64Picture& source, C64Picture& output, M
     output.screen.fill(0);
     output.colour.fill(0);
     output.background = 0;
+    if (policy == nullptr) {
+        return ERR_FUNCTION_PARAMETERS;
+    }
     if (slots[0] >= C64_COLOUR_COUNT) {
         return ERR_VALUE_TOO_LARGE;
     }
@@ -231,6 +234,9 @@ ErrorCode reencode_hires_picture(HiresPicture& source, HiresPicture& output, Hir
                                  int fixed_slot_count, SlotPolicy policy) {
     output.bitmap.fill(0);
     output.screen.fill(0);
+    if (policy == nullptr) {
+        return ERR_FUNCTION_PARAMETERS;
+    }
     const auto work = std::make_unique<HiresWork>();
     const ErrorCode code = build_pattern_table(work->table, slots, fixed_slot_count, true);
     if (code < 0) {

@@ -57,8 +57,10 @@ ErrorCode build_pattern_table(PatternTable& table, std::span<const std::uint8_t>
 // Rewrites every pixel of source into output: each pixel takes the pattern
 // that the table gives for the colour it shows. The source's screen and
 // colour memory receive the normalised colours of its cells; the output
-// carries the slots as the policy left them at each cell. Slot 0 above 15
-// gives ERR_VALUE_TOO_LARGE with the output left cleared.
+// carries the slots as the policy left them at each cell. A fixed slot above
+// 15 gives ERR_VALUE_TOO_LARGE with the output left cleared, and so does a
+// pixel whose colour has no table entry (a background byte above 15 that the
+// policy let through). The first negative code of the policy ends the pass.
 ErrorCode reencode_multicolour_picture(C64Picture& source, C64Picture& output, MulticolourSlots& slots,
                                        int fixed_slot_count, SlotPolicy policy);
 

@@ -111,17 +111,6 @@ TEST_F(Emblex, EmptyPictureWithAndWithoutItsBackground) {
     EXPECT_EQ(read_bytes(file("colour.bin")), repeated(1000, 5));
 }
 
-TEST_F(Emblex, SharedBlackLandsOnPairTen) {
-    auto picture = multicolour_picture(0, 0x00, 0x00);
-    picture->bitmap.fill(0x1B);  // every pair shows black
-    save("pic.koa", *picture);
-    ASSERT_EQ(run("emblex", {"pic", "logo", "logo", "logo"}).status, 0);
-    Bytes font = repeated(2048, 0);
-    std::fill_n(font.begin(), 8, 0xAA);
-    EXPECT_EQ(read_bytes(file("logo.fnt")), font);
-    EXPECT_EQ(read_bytes(file("logo.col")), repeated(1000, 0));
-}
-
 TEST_F(Emblex, CellsThatLearnNoColourKeepTheLastOneLearned) {
     // Shared colours 0, 1, 2; pair 11 shows each cell's colour memory.
     auto picture = multicolour_picture(0, 0x12, 0x09);  // 9 is never shown

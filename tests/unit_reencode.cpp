@@ -179,6 +179,7 @@ TEST(MulticolourPass, RefusedColoursLeaveTheOutputCleared) {
     slots = {5, 1, 2, 3};
     EXPECT_EQ(reencode_multicolour_picture(*source, *output, slots, 4, allow_all), ERR_VALUE_TOO_LARGE);
     EXPECT_EQ(reencode_multicolour_picture(*source, *output, slots, 5, allow_all), ERR_FUNCTION_PARAMETERS);
+    EXPECT_EQ(reencode_multicolour_picture(*source, *output, slots, 4, nullptr), ERR_FUNCTION_PARAMETERS);
 }
 
 namespace {
