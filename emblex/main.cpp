@@ -1,0 +1,121 @@
+// emblex: turns a picture into a logo for a C64 character mode.
+#include <cstdio>
+#include <memory>
+#include <string>
+
+#include "errors.h"
+#include "file_names.h"
+#include "logo.h"
+#include "picture.h"
+#include "switches.h"
+
+namespace {
+
+constexpr int LOGO_FILE_NAMES = 4;
+
+void print_usage() {
+    std::printf("Usage: EMBLEX infile outfile1 outfile2 outfile3 [switches]\n");
+    std::printf("\n");
+    std::printf("switches are :\n");
+    std::printf("\n");
+    std::printf("-k   pictures in koala painter format (multi-color bitmap) (default)\n");
+    std::printf("-a   pictures in amica paint   format (multi-color bitmap)\n");
+    std::printf("-s   pictures in art studio    format (hires       bitmap)\n");
+    std::printf("\n");
+    std::printf("-0NN bits 00 for multi-color pictures (Background : $D021)\n");
+    std::printf("     or bit 0 for hires pictures      (Background : $D021)\n");
+    std::printf("     assigned to the color NN\n");
+    std::printf("-1NN bits 01 for multi-color pictures (MC-Color1  : $d022)\n");
+    std::printf("     assigned to the color NN\n");
+    std::printf("-2NN bits 10 for multi-color pictures (MC-Color2  : $d023)\n");
+    std::printf("     assigned to the color NN\n");
+    std::printf("-?   display this help\n\n");
+    std::printf("     outfile1 is the font file\n");
+    std::printf("     outfile2 is the screen memory file\n");
+    std::printf("     outfile3 is the color memory file\n");
+}
+
+ErrorCode declare_switches(SwitchTable& table) {
+    ErrorCode code = ERR_SUCCESS;
+    for (int name = 0; name < LOGO_FILE_NAMES; ++name) {
+        if ((code = declare_file_name(table)) < 0) {
+            return code;
+        }
+    }
+    if ((code = declare_number_switch(table, '0', 0, 15)) < 0 ||
+        (code = declare_number_switch(table, '1', 0, 15)) < 0 ||
+        (code = declare_number_switch(table, '2', 0, 15)) < 0 || (code = declare_string_switch(table, 'k')) < 0 ||
+        (code = declare_string_switch(table, 'a')) < 0 || (code = declare_string_switch(table, 's')) < 0) {
+        return code;
+    }
+    return ERR_SUCCESS;
+}
+
+ErrorCode read_shared_colours(const SwitchTable& table, SharedColours& shared) {
+    shared.colours.fill(0);
+    const char letters[3] = {'0', '1', '2'};
+    for (int i = 0; i < 3; ++i) {
+        if (!switch_given(table, letters[i])) {
+            continue;
+        }
+        std::int32_t value = 0;
+        const ErrorCode code = get_number_switch(table, letters[i], value);
+        if (code < 0) {
+            return code;
+        }
+        shared.colours[i] = static_cast<std::uint8_t>(value);
+    }
+    return ERR_SUCCESS;
+}
+
+struct LogoPaths {
+    std::string picture;
+    std::string font;
+    std::string screen;
+    std::string colour;
+};
+
+ErrorCode build_paths(const SwitchTable& table, int format, LogoPaths& paths) {
+    ErrorCode code = ERR_SUCCESS;
+    if ((code = get_file_name(table, 1, picture_extensions[format], paths.picture)) < 0 ||
+        (code = get_file_name(table, 2, "fnt", paths.font)) < 0 ||
+        (code = get_file_name(table, 3, "scr", paths.screen)) < 0 ||
+        (code = get_file_name(table, 4, "col", paths.colour)) < 0) {
+        return code;
+    }
+    return ERR_SUCCESS;
+}
+
+ErrorCode tool_main(int argc, char** argv) {
+    auto table = std::make_unique<SwitchTable>();
+    init_switch_table(*table);
+    ErrorCode code = declare_switches(*table);
+    if (code < 0 || (code = parse_command_line(*table, argc, argv)) < 0) {
+        return code;
+    }
+    if (table->name_count < LOGO_FILE_NAMES) {
+        return ERR_PARAMETERS;
+    }
+    const int format = picture_format_from_switches(*table, FORMAT_KOALA);
+    LogoPaths paths;
+    if ((code = build_paths(*table, format, paths)) < 0) {
+        return code;
+    }
+    SharedColours shared{};
+    if ((code = read_shared_colours(*table, shared)) < 0) {
+        return code;
+    }
+    table.reset();
+    if ((code = build_logo(paths.font, paths.screen, paths.picture, paths.colour, format, shared)) < 0) {
+        return code;
+    }
+    print_ended_process();
+    return ERR_SUCCESS;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const ToolDescription tool{"EMBLEX v0.9.0 - turns a picture into a character-mode logo", tool_main, print_usage};
+    return run_tool(argc, argv, tool);
+}
