@@ -67,9 +67,23 @@ int first_pixel_shift(const PictureView& picture, std::uint16_t x) {
     return 8 - picture.pixel_bits * (1 + x % pixels_per_byte);
 }
 
-// Cuts one grid line t (line j of grid row r) along the picture line that
-// starts at line_start. Only cells that pass the colour check are looked up,
-// so every colour looked up is one of the pattern colours (0..15).
+// Moves the walk one pixel to the right; entering the next cell checks its
+// colours.
+ErrorCode step_right(const PictureView& picture, const CutRequest& request, WalkPosition& walk,
+                     CellColours& colours) {
+    if (walk.shift > 0) {
+        walk.shift -= picture.pixel_bits;
+        return ERR_SUCCESS;
+    }
+    walk.byte += 8;
+    walk.cell += 1;
+    walk.shift = 8 - picture.pixel_bits;
+    return check_cell(picture, request, walk.cell, colours);
+}
+
+// Cuts grid line t (line j of grid row r) along the picture line where the
+// walk starts. Only cells that passed the colour check are looked up, so
+// every colour looked up is one of the pattern colours (0..15).
 ErrorCode cut_grid_line(const PictureView& picture, const CutRequest& request,
                         const std::array<std::uint8_t, COLOUR_COUNT>& assignment, WalkPosition walk,
                         std::uint32_t r, int j, std::uint32_t t, std::span<std::uint8_t> output) {
@@ -79,7 +93,7 @@ ErrorCode cut_grid_line(const PictureView& picture, const CutRequest& request,
         return code;
     }
     const int pixels_per_byte = 8 / picture.pixel_bits;
-    const std::uint32_t column_width = static_cast<std::uint32_t>(SPRITE_LINE_BYTES * pixels_per_byte);
+    const auto column_width = static_cast<std::uint32_t>(SPRITE_LINE_BYTES * pixels_per_byte);
     const int value_mask = (1 << picture.pixel_bits) - 1;
     const bool padding_line = t >= request.h;
     for (std::uint32_t c = 0; c < request.shape.columns; ++c) {
@@ -87,19 +101,11 @@ ErrorCode cut_grid_line(const PictureView& picture, const CutRequest& request,
             int out = 0;
             for (int k = 0; k < pixels_per_byte; ++k) {
                 const std::uint32_t p = c * column_width + static_cast<std::uint32_t>(b * pixels_per_byte + k);
-                const int value = (p < request.w && !padding_line) ? (picture.bitmap[walk.byte] >> walk.shift) & value_mask : 0;
+                // Padding pixels take the colour of pixel value 0.
+                const bool inside = p < request.w && !padding_line;
+                const int value = inside ? (picture.bitmap[walk.byte] >> walk.shift) & value_mask : 0;
                 out |= assignment[colours[value]] << (8 - picture.pixel_bits * (k + 1));
-                if (p + 1 >= request.w) {
-                    continue;
-                }
-                if (walk.shift > 0) {
-                    walk.shift -= picture.pixel_bits;
-                    continue;
-                }
-                walk.byte += 8;
-                walk.cell += 1;
-                walk.shift = 8 - picture.pixel_bits;
-                if ((code = check_cell(picture, request, walk.cell, colours)) < 0) {
+                if (p + 1 < request.w && (code = step_right(picture, request, walk, colours)) < 0) {
                     return code;
                 }
             }
