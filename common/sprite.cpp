@@ -1,0 +1,204 @@
+#include "sprite.h"
+
+namespace {
+
+constexpr int CELL_COLUMNS = 40;
+constexpr int CELL_ROW_BYTES = 320;
+// From the last line of a cell row to the first line of the next one.
+constexpr int NEXT_CELL_ROW_STEP = CELL_ROW_BYTES - 7;
+constexpr int MAX_PATTERNS = 4;
+
+// What the walk needs of a picture, whichever mode it is in.
+struct PictureView {
+    const std::uint8_t* bitmap;
+    const std::uint8_t* screen;
+    const std::uint8_t* colour_memory;  // multicolour only
+    std::uint8_t background;            // multicolour only
+    int pixel_bits;                     // 1 hires, 2 multicolour
+};
+
+// The colours of a cell indexed by pixel value. Value 0 is also the colour of
+// every padding pixel: hires the screen low nybble, multicolour the background.
+using CellColours = std::array<std::uint8_t, MAX_PATTERNS>;
+
+struct CutRequest {
+    std::uint16_t x;
+    std::uint16_t y;
+    std::uint16_t w;
+    std::uint16_t h;
+    int pattern_count;  // 2 hires, 4 multicolour
+    std::array<std::uint8_t, MAX_PATTERNS> pattern_colours;
+    SpriteGridShape shape;
+};
+
+// Where the walk stands on a picture line.
+struct WalkPosition {
+    int byte;   // bitmap offset
+    int cell;   // cell number
+    int shift;  // of the current pixel inside the byte
+};
+
+CellColours cell_colours(const PictureView& picture, int cell) {
+    const std::uint8_t screen = picture.screen[cell];
+    if (picture.pixel_bits == 1) {
+        return {static_cast<std::uint8_t>(screen & 0x0F), static_cast<std::uint8_t>(screen >> 4), 0, 0};
+    }
+    // The background is compared whole: a value above 15 matches no colour.
+    return {picture.background, static_cast<std::uint8_t>(screen >> 4), static_cast<std::uint8_t>(screen & 0x0F),
+            static_cast<std::uint8_t>(picture.colour_memory[cell] & 0x0F)};
+}
+
+ErrorCode check_cell(const PictureView& picture, const CutRequest& request, int cell, CellColours& colours) {
+    colours = cell_colours(picture, cell);
+    return colours_in_set(colours.data(), request.pattern_colours.data(), request.pattern_count);
+}
+
+// A colour named for several patterns produces the highest of them.
+std::array<std::uint8_t, COLOUR_COUNT> build_colour_assignment(const CutRequest& request) {
+    std::array<std::uint8_t, COLOUR_COUNT> assignment{};
+    for (int pattern = 0; pattern < request.pattern_count; ++pattern) {
+        assignment[request.pattern_colours[pattern]] = static_cast<std::uint8_t>(pattern);
+    }
+    return assignment;
+}
+
+int first_pixel_shift(const PictureView& picture, std::uint16_t x) {
+    const int pixels_per_byte = 8 / picture.pixel_bits;
+    return 8 - picture.pixel_bits * (1 + x % pixels_per_byte);
+}
+
+// Moves the walk one pixel to the right; entering the next cell checks its
+// colours.
+ErrorCode step_right(const PictureView& picture, const CutRequest& request, WalkPosition& walk,
+                     CellColours& colours) {
+    if (walk.shift > 0) {
+        walk.shift -= picture.pixel_bits;
+        return ERR_SUCCESS;
+    }
+    walk.byte += 8;
+    walk.cell += 1;
+    walk.shift = 8 - picture.pixel_bits;
+    return check_cell(picture, request, walk.cell, colours);
+}
+
+// Cuts grid line t (line j of grid row r) along the picture line where the
+// walk starts. Only cells that passed the colour check are looked up, so
+// every colour looked up is one of the pattern colours (0..15).
+ErrorCode cut_grid_line(const PictureView& picture, const CutRequest& request,
+                        const std::array<std::uint8_t, COLOUR_COUNT>& assignment, WalkPosition walk,
+                        std::uint32_t r, int j, std::uint32_t t, std::span<std::uint8_t> output) {
+    CellColours colours{};
+    ErrorCode code = check_cell(picture, request, walk.cell, colours);
+    if (code < 0) {
+        return code;
+    }
+    const int pixels_per_byte = 8 / picture.pixel_bits;
+    const auto column_width = static_cast<std::uint32_t>(SPRITE_LINE_BYTES * pixels_per_byte);
+    const int value_mask = (1 << picture.pixel_bits) - 1;
+    const bool padding_line = t >= request.h;
+    for (std::uint32_t c = 0; c < request.shape.columns; ++c) {
+        for (int b = 0; b < SPRITE_LINE_BYTES; ++b) {
+            int out = 0;
+            for (int k = 0; k < pixels_per_byte; ++k) {
+                const std::uint32_t p = c * column_width + static_cast<std::uint32_t>(b * pixels_per_byte + k);
+                // Padding pixels take the colour of pixel value 0.
+                const bool inside = p < request.w && !padding_line;
+                const int value = inside ? (picture.bitmap[walk.byte] >> walk.shift) & value_mask : 0;
+                out |= assignment[colours[value]] << (8 - picture.pixel_bits * (k + 1));
+                if (p + 1 < request.w && (code = step_right(picture, request, walk, colours)) < 0) {
+                    return code;
+                }
+            }
+            const std::size_t block = (r * request.shape.columns + c) * SPRITE_BLOCK_SIZE;
+            output[block + static_cast<std::size_t>(j * SPRITE_LINE_BYTES + b)] = static_cast<std::uint8_t>(out);
+        }
+    }
+    return ERR_SUCCESS;
+}
+
+ErrorCode cut_sprites(const PictureView& picture, const CutRequest& request, std::span<std::uint8_t> output) {
+    const int picture_width = picture.pixel_bits == 1 ? HIRES_PICTURE_WIDTH : MULTICOLOUR_PICTURE_WIDTH;
+    if (request.x + request.w > picture_width || request.y + request.h > PICTURE_LINES) {
+        return ERR_VALUE_TOO_LARGE;
+    }
+    for (int pattern = 0; pattern < request.pattern_count; ++pattern) {
+        if (request.pattern_colours[pattern] >= COLOUR_COUNT) {
+            return ERR_FUNCTION_PARAMETERS;
+        }
+    }
+    if (output.size() < request.shape.size) {
+        return ERR_FUNCTION_PARAMETERS;
+    }
+    const auto assignment = build_colour_assignment(request);
+    const int pixels_per_byte = 8 / picture.pixel_bits;
+    int line_start = (request.y / 8) * CELL_ROW_BYTES + (request.x / pixels_per_byte) * 8 + request.y % 8;
+    int start_cell = (request.y / 8) * CELL_COLUMNS + request.x / pixels_per_byte;
+    const int start_shift = first_pixel_shift(picture, request.x);
+    std::uint32_t t = 0;
+    for (std::uint32_t r = 0; r < request.shape.rows; ++r) {
+        for (int j = 0; j < SPRITE_LINES; ++j, ++t) {
+            // The line to read lies below the picture (padding lines at the
+            // bottom edge).
+            if (start_cell >= CELL_COUNT) {
+                return ERR_INDEX_OUT_OF_TABLE;
+            }
+            const ErrorCode code = cut_grid_line(picture, request, assignment, {line_start, start_cell, start_shift},
+                                                 r, j, t, output);
+            if (code < 0) {
+                return code;
+            }
+            // Padding lines keep reading the line below the rectangle.
+            if (t >= request.h) {
+                continue;
+            }
+            if (line_start % 8 == 7) {
+                line_start += NEXT_CELL_ROW_STEP;
+                start_cell += CELL_COLUMNS;
+            } else {
+                line_start += 1;
+            }
+        }
+    }
+    return ERR_SUCCESS;
+}
+
+SpriteGridShape grid_shape(std::uint32_t column_width, std::uint16_t w, std::uint16_t h) {
+    SpriteGridShape shape{};
+    shape.columns = (w + column_width - 1) / column_width;
+    shape.rows = (h + SPRITE_LINES - 1u) / SPRITE_LINES;
+    shape.size = shape.columns * shape.rows * SPRITE_BLOCK_SIZE;
+    return shape;
+}
+
+}  // namespace
+
+SpriteGridShape hires_grid_shape(std::uint16_t w, std::uint16_t h) {
+    return grid_shape(HIRES_SPRITE_WIDTH, w, h);
+}
+
+SpriteGridShape multicolour_grid_shape(std::uint16_t w, std::uint16_t h) {
+    return grid_shape(MULTICOLOUR_SPRITE_WIDTH, w, h);
+}
+
+ErrorCode cut_hires_sprites(const HiresPicture& picture, std::uint16_t x, std::uint16_t y, std::uint16_t w,
+                            std::uint16_t h, std::uint8_t colour_bit_0, std::uint8_t colour_bit_1,
+                            std::span<std::uint8_t> output) {
+    const PictureView view{picture.bitmap.data(), picture.screen.data(), nullptr, 0, 1};
+    const CutRequest request{x, y, w, h, 2, {colour_bit_0, colour_bit_1, 0, 0}, hires_grid_shape(w, h)};
+    return cut_sprites(view, request, output);
+}
+
+ErrorCode cut_multicolour_sprites(const C64Picture& picture, std::uint16_t x, std::uint16_t y, std::uint16_t w,
+                                  std::uint16_t h, std::uint8_t colour_bits_00, std::uint8_t colour_bits_01,
+                                  std::uint8_t colour_bits_10, std::uint8_t colour_bits_11,
+                                  std::span<std::uint8_t> output) {
+    const PictureView view{picture.bitmap.data(), picture.screen.data(), picture.colour.data(), picture.background, 2};
+    const CutRequest request{x,
+                             y,
+                             w,
+                             h,
+                             4,
+                             {colour_bits_00, colour_bits_01, colour_bits_10, colour_bits_11},
+                             multicolour_grid_shape(w, h)};
+    return cut_sprites(view, request, output);
+}

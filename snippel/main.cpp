@@ -1,0 +1,119 @@
+// snippel: cuts one rectangle of a C64 picture into raw sprite data.
+#include <cstdio>
+#include <memory>
+#include <string>
+
+#include "errors.h"
+#include "file_names.h"
+#include "picture.h"
+#include "sprite_file.h"
+#include "switches.h"
+
+namespace {
+
+void print_usage() {
+    std::printf("Usage: SNIPPEL infile outfile [switches]\n");
+    std::printf("\n");
+    std::printf("switches are :\n");
+    std::printf("\n");
+    std::printf("-k   source picture in koala painter format (multi-color bitmap) (default)\n");
+    std::printf("-a   source picture in amica paint   format (multi-color bitmap)\n");
+    std::printf("-s   source picture in art studio    format (hires       bitmap)\n");
+    std::printf("-x   x-coordinate of the sprite in the picture\n");
+    std::printf("-y   y-coordinate of the sprite in the picture\n");
+    std::printf("-w   width  of the sprite in pixels\n");
+    std::printf("-h   height of the sprite in pixels\n");
+    std::printf("-0NN bits 00 for multi-color pictures or bit 0 for hires pictures\n");
+    std::printf("     assigned to the color NN\n");
+    std::printf("-1NN bits 01 for multi-color pictures or bit 1 for hires pictures\n");
+    std::printf("     assigned to the color NN\n");
+    std::printf("-2NN bits 10 for multi-color pictures assigned to the color NN\n");
+    std::printf("-3NN bits 11 for multi-color pictures assigned to the color NN\n");
+}
+
+ErrorCode declare_switches(SwitchTable& table) {
+    ErrorCode code = ERR_SUCCESS;
+    if ((code = declare_file_name(table)) < 0 || (code = declare_file_name(table)) < 0 ||
+        (code = declare_number_switch(table, 'x', 0, 319)) < 0 ||
+        (code = declare_number_switch(table, 'y', 0, 199)) < 0 ||
+        (code = declare_number_switch(table, 'w', 1, 320)) < 0 ||
+        (code = declare_number_switch(table, 'h', 1, 200)) < 0) {
+        return code;
+    }
+    for (const char letter : {'0', '1', '2', '3'}) {
+        if ((code = declare_number_switch(table, letter, 0, 15)) < 0) {
+            return code;
+        }
+    }
+    for (const char letter : {'k', 'a', 's'}) {
+        if ((code = declare_string_switch(table, letter)) < 0) {
+            return code;
+        }
+    }
+    return ERR_SUCCESS;
+}
+
+// Leaves value as it is when the switch was not given.
+template <typename Value>
+ErrorCode read_switch(const SwitchTable& table, char letter, Value& value) {
+    if (!switch_given(table, letter)) {
+        return ERR_SUCCESS;
+    }
+    std::int32_t number = 0;
+    const ErrorCode code = get_number_switch(table, letter, number);
+    if (code >= 0) {
+        value = static_cast<Value>(number);
+    }
+    return code;
+}
+
+ErrorCode read_settings(const SwitchTable& table, SpriteCutSettings& settings) {
+    settings.x = 0;
+    settings.y = 0;
+    settings.colours.fill(0);
+    ErrorCode code = ERR_SUCCESS;
+    if ((code = read_switch(table, 'x', settings.x)) < 0 || (code = read_switch(table, 'y', settings.y)) < 0 ||
+        (code = read_switch(table, 'w', settings.w)) < 0 || (code = read_switch(table, 'h', settings.h)) < 0) {
+        return code;
+    }
+    const char letters[4] = {'0', '1', '2', '3'};
+    for (int i = 0; i < 4; ++i) {
+        if ((code = read_switch(table, letters[i], settings.colours[i])) < 0) {
+            return code;
+        }
+    }
+    return ERR_SUCCESS;
+}
+
+ErrorCode tool_main(int argc, char** argv) {
+    auto table = std::make_unique<SwitchTable>();
+    init_switch_table(*table);
+    ErrorCode code = declare_switches(*table);
+    if (code < 0 || (code = parse_command_line(*table, argc, argv)) < 0) {
+        return code;
+    }
+    if (table->name_count < 2 || !switch_given(*table, 'w') || !switch_given(*table, 'h')) {
+        return ERR_PARAMETERS;
+    }
+    SpriteCutSettings settings{};
+    settings.format = picture_format_from_switches(*table, FORMAT_KOALA);
+    std::string picture_path;
+    std::string sprite_path;
+    if ((code = get_file_name(*table, 1, picture_extensions[settings.format], picture_path)) < 0 ||
+        (code = get_file_name(*table, 2, "spr", sprite_path)) < 0 || (code = read_settings(*table, settings)) < 0) {
+        return code;
+    }
+    table.reset();
+    if ((code = write_sprite_file(picture_path, sprite_path, settings)) < 0) {
+        return code;
+    }
+    print_ended_process();
+    return ERR_SUCCESS;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const ToolDescription tool{"SNIPPEL v0.9.0 - cuts sprites out of a C64 picture", tool_main, print_usage};
+    return run_tool(argc, argv, tool);
+}

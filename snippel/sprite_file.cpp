@@ -1,0 +1,47 @@
+#include "sprite_file.h"
+
+#include <memory>
+
+#include "file_names.h"
+#include "picture.h"
+#include "sprite.h"
+
+namespace {
+
+ErrorCode cut_from_hires_file(const std::string& picture_path, const SpriteCutSettings& settings, SpriteGrid& grid) {
+    const auto picture = std::make_unique<HiresPicture>();
+    const ErrorCode code = load_hires_picture(picture_path, *picture);
+    if (code < 0) {
+        return code;
+    }
+    return cut_hires_sprites(*picture, settings.x, settings.y, settings.w, settings.h, settings.colours[0],
+                             settings.colours[1], grid.bytes);
+}
+
+ErrorCode cut_from_multicolour_file(const std::string& picture_path, const SpriteCutSettings& settings,
+                                    SpriteGrid& grid) {
+    const auto picture = std::make_unique<C64Picture>();
+    const ErrorCode code = load_multicolour_picture(picture_path, settings.format, *picture);
+    if (code < 0) {
+        return code;
+    }
+    return cut_multicolour_sprites(*picture, settings.x, settings.y, settings.w, settings.h, settings.colours[0],
+                                   settings.colours[1], settings.colours[2], settings.colours[3], grid.bytes);
+}
+
+}  // namespace
+
+ErrorCode write_sprite_file(const std::string& picture_path, const std::string& sprite_path,
+                            const SpriteCutSettings& settings) {
+    const bool hires = settings.format == FORMAT_ART_STUDIO;
+    const SpriteGridShape shape =
+        hires ? hires_grid_shape(settings.w, settings.h) : multicolour_grid_shape(settings.w, settings.h);
+    const auto grid = std::make_unique<SpriteGrid>();
+    grid->bytes.fill(0);
+    const ErrorCode code = hires ? cut_from_hires_file(picture_path, settings, *grid)
+                                 : cut_from_multicolour_file(picture_path, settings, *grid);
+    if (code < 0) {
+        return code;
+    }
+    return write_whole_file(sprite_path, grid->bytes.data(), shape.size);
+}

@@ -1,0 +1,93 @@
+// zorbel: runs a packing script that cuts sprite grids out of C64 pictures
+// and packs them for a stock C64 or a SuperCPU machine.
+#include <cstdio>
+#include <memory>
+#include <string>
+
+#include "errors.h"
+#include "file_names.h"
+#include "packing_script.h"
+#include "switches.h"
+
+namespace {
+
+void print_usage() {
+    std::printf("Usage: ZORBEL infile [outfiles] [switches]\n");
+    std::printf("\n");
+    std::printf("switches are :\n");
+    std::printf("-c      images in stock machine format (default)\n");
+    std::printf("-s      images in supercpu format\n");
+    std::printf("-aNNNNN adress of sprites if stock machine format\n");
+    std::printf("-?      display this help\n");
+}
+
+ErrorCode declare_switches(SwitchTable& table) {
+    ErrorCode code = ERR_SUCCESS;
+    if ((code = declare_file_name(table)) < 0 || (code = declare_file_name(table)) < 0 ||
+        (code = declare_file_name(table)) < 0 || (code = declare_string_switch(table, 'c')) < 0 ||
+        (code = declare_string_switch(table, 's')) < 0 || (code = declare_number_switch(table, 'a', 0, 65535)) < 0) {
+        return code;
+    }
+    return ERR_SUCCESS;
+}
+
+// A given name keeps its extension or gets the default one; a missing one
+// is the script name with the extension replaced.
+ErrorCode output_name(const SwitchTable& table, int position, const char* extension, std::string& name) {
+    return table.name_count >= position ? get_file_name(table, position, extension, name)
+                                        : derive_file_name(table, 1, extension, name);
+}
+
+ErrorCode read_job(const SwitchTable& table, PackingJob& job) {
+    job.output_format = switch_given(table, 's') ? OUTPUT_FORMAT_SUPERCPU : OUTPUT_FORMAT_STOCK;
+    ErrorCode code = get_file_name(table, 1, "zbs", job.script_name);
+    if (code < 0) {
+        return code;
+    }
+    if (job.output_format == OUTPUT_FORMAT_SUPERCPU) {
+        code = output_name(table, 2, "img", job.outputs.image);
+    } else if ((code = output_name(table, 2, "def", job.outputs.definitions)) >= 0) {
+        code = output_name(table, 3, "spr", job.outputs.sprites);
+    }
+    if (code < 0) {
+        return code;
+    }
+    job.sprite_address = 0;
+    if (switch_given(table, 'a')) {
+        std::int32_t address = 0;
+        if ((code = get_number_switch(table, 'a', address)) < 0) {
+            return code;
+        }
+        job.sprite_address = static_cast<std::uint16_t>(address);
+    }
+    return ERR_SUCCESS;
+}
+
+ErrorCode tool_main(int argc, char** argv) {
+    auto table = std::make_unique<SwitchTable>();
+    init_switch_table(*table);
+    ErrorCode code = declare_switches(*table);
+    if (code < 0 || (code = parse_command_line(*table, argc, argv)) < 0) {
+        return code;
+    }
+    if (table->name_count < 1 || (switch_given(*table, 'c') && switch_given(*table, 's'))) {
+        return ERR_PARAMETERS;
+    }
+    PackingJob job{};
+    if ((code = read_job(*table, job)) < 0) {
+        return code;
+    }
+    table.reset();
+    if ((code = run_packing_script(job)) < 0) {
+        return code;
+    }
+    print_ended_process();
+    return ERR_SUCCESS;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const ToolDescription tool{"ZORBEL v0.9.0 - packs sprites cut from C64 pictures", tool_main, print_usage};
+    return run_tool(argc, argv, tool);
+}
