@@ -104,6 +104,10 @@ ErrorCode tool_main(int argc, char** argv) {
         return code;
     }
     table.reset();
+    // The sprite file must never replace the picture it is cut from.
+    if (picture_path == sprite_path) {
+        return ERR_SAME_FILE_NAMES;
+    }
     if ((code = write_sprite_file(picture_path, sprite_path, settings)) < 0) {
         return code;
     }

@@ -144,6 +144,10 @@ TEST_F(Snippel, FailuresLeaveTheSpriteFileAlone) {
     write_bytes(file("short.koa"), std::vector<std::uint8_t>(10002, 0));
     EXPECT_EQ(run("snippel", {"short", "keep", "-w12", "-h21"}).status, status_of(ERR_READ));
     EXPECT_EQ(run("snippel", {"pic", "keep.", "-w12", "-h21"}).status, status_of(ERR_PARAMETERS));
+    const std::vector<std::uint8_t> picture_bytes = read_bytes(file("pic.koa"));
+    const ProgramResult same = run("snippel", {"pic", "pic.koa", "-w12", "-h21"});
+    EXPECT_EQ(same.output, BANNER + error_block("noms de fichiers \x82gaux", SNIPPEL_USAGE));
+    EXPECT_EQ(read_bytes(file("pic.koa")), picture_bytes) << "the picture is never replaced by its sprites";
 
     const ProgramResult range = run("snippel", {"pic", "keep", "-w321", "-h21"});
     EXPECT_EQ(range.status, status_of(ERR_PARAMETERS));

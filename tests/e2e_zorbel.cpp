@@ -156,6 +156,14 @@ TEST_F(Zorbel, OutputNames) {
     EXPECT_TRUE(exists("image.img"));
     EXPECT_FALSE(exists("ignored") || exists("ignored.spr"));
 
+    // No output may replace the script or the other output.
+    script("x.spr", "H:x0,y0,w24,h21,00,11\n");
+    EXPECT_EQ(run("zorbel", {"x.spr"}).status, status_of(ERR_SAME_FILE_NAMES));
+    EXPECT_EQ(read_bytes(file("x.spr")).size(), 22u);
+    EXPECT_EQ(run("zorbel", {"pack", "out.bin", "out.bin"}).status, status_of(ERR_SAME_FILE_NAMES));
+    EXPECT_EQ(run("zorbel", {"pack", "pack.zbs", "-s"}).status, status_of(ERR_SAME_FILE_NAMES));
+    EXPECT_FALSE(exists("out.bin"));
+
     const ProgramResult none = run("zorbel", {});
     EXPECT_EQ(none.status, status_of(ERR_PARAMETERS));
     EXPECT_EQ(none.output, BANNER + error_block("param\x82trage incorrect", ZORBEL_USAGE));

@@ -63,6 +63,16 @@ ErrorCode read_job(const SwitchTable& table, PackingJob& job) {
     return ERR_SUCCESS;
 }
 
+// A derived output name can equal the script's (zorbel x.spr derives the
+// sprite file x.spr), and equal outputs would overwrite each other.
+bool names_collide(const PackingJob& job) {
+    if (job.output_format == OUTPUT_FORMAT_SUPERCPU) {
+        return job.outputs.image == job.script_name;
+    }
+    return job.outputs.definitions == job.script_name || job.outputs.sprites == job.script_name ||
+           job.outputs.definitions == job.outputs.sprites;
+}
+
 ErrorCode tool_main(int argc, char** argv) {
     auto table = std::make_unique<SwitchTable>();
     init_switch_table(*table);
@@ -78,6 +88,9 @@ ErrorCode tool_main(int argc, char** argv) {
         return code;
     }
     table.reset();
+    if (names_collide(job)) {
+        return ERR_SAME_FILE_NAMES;
+    }
     if ((code = run_packing_script(job)) < 0) {
         return code;
     }
