@@ -196,8 +196,8 @@ ErrorCode render_multicolour_picture(const C64Picture& picture, PixelImage& imag
     const auto record = std::make_unique<CellRecord>();
     const auto block = std::make_unique<CellBlock>();
     for (int cell = 0; cell < CELL_COUNT; ++cell) {
-        if ((code = picture_cell_get(*record, cell, picture)) < 0 || (code = render_multicolour_cell(*block, *record)) < 0 ||
-            (code = cell_block_put(cell, *block, image)) < 0) {
+        if ((code = picture_cell_get(*record, cell, picture)) < 0 ||
+            (code = render_multicolour_cell(*block, *record)) < 0 || (code = cell_block_put(cell, *block, image)) < 0) {
             return code;
         }
     }

@@ -39,7 +39,8 @@ ErrorCode build_file_names(const SwitchTable& table, int format, std::string& pi
     if (code < 0) {
         return code;
     }
-    return table.name_count >= 2 ? get_file_name(table, 2, "pcx", pcx_path) : derive_file_name(table, 1, "pcx", pcx_path);
+    return table.name_count >= 2 ? get_file_name(table, 2, "pcx", pcx_path)
+                                 : derive_file_name(table, 1, "pcx", pcx_path);
 }
 
 ErrorCode tool_main(int argc, char** argv) {

@@ -121,8 +121,8 @@ TEST_F(Exgravo, OtherReadersSeeThePaletteColours) {
     const auto image = rendered(*picture, 3);
     for (std::size_t i = 0; i < 64000; ++i) {
         const auto& expected = c64_palettes[3][image->pixels[i]];
-        ASSERT_TRUE(std::equal(expected.begin(), expected.end(), ppm.begin() + static_cast<std::ptrdiff_t>(header.size() + 3 * i)))
-            << "pixel " << i;
+        const auto got = ppm.begin() + static_cast<std::ptrdiff_t>(header.size() + 3 * i);
+        ASSERT_TRUE(std::equal(expected.begin(), expected.end(), got)) << "pixel " << i;
     }
 }
 

@@ -161,7 +161,8 @@ TEST_F(Ingravo, SwitchesAndNames) {
     EXPECT_EQ(run("ingravo", {"pic", "-b5", "-s"}).status, status_of(ERR_PARAMETERS));
     EXPECT_EQ(run("ingravo", {"pic", "-k", "-s"}).output,
               INGRAVO_BANNER + error_block("param\x82trage incorrect", INGRAVO_USAGE));
-    EXPECT_EQ(run("ingravo", {"pic", "-b16"}).output, INGRAVO_BANNER + "Valeur : 16 en dehors de l'intervalle : [0, 15]\n" +
+    EXPECT_EQ(run("ingravo", {"pic", "-b16"}).output, INGRAVO_BANNER +
+                                                           "Valeur : 16 en dehors de l'intervalle : [0, 15]\n" +
                                                            error_block("param\x82trage incorrect", INGRAVO_USAGE));
     EXPECT_EQ(run("ingravo", {"-?"}).output, INGRAVO_BANNER + INGRAVO_USAGE);
     EXPECT_EQ(run("ingravo", {"-s", "-a", "pic"}).status, 0);

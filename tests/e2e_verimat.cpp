@@ -136,7 +136,8 @@ TEST_F(Verimat, DifferentBackgroundsStillGiveEveryRecord) {
         const std::set<std::uint8_t> wanted_colours(wanted.pixels.begin(), wanted.pixels.end());
         const std::set<std::uint8_t> got_colours(got.pixels.begin(), got.pixels.end());
         EXPECT_EQ(got_colours.size(), 3u) << "cell " << cell;
-        EXPECT_TRUE(std::includes(wanted_colours.begin(), wanted_colours.end(), got_colours.begin(), got_colours.end()));
+        EXPECT_TRUE(
+            std::includes(wanted_colours.begin(), wanted_colours.end(), got_colours.begin(), got_colours.end()));
     }
 }
 

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include "pcx.h"
 #include "support/test_pictures.h"
@@ -18,8 +19,8 @@ namespace {
 class PcxTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        folder = fs::temp_directory_path() / ("c64suite_pcx_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-                                              "_" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        const std::string test = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        folder = fs::temp_directory_path() / ("c64suite_pcx_" + std::to_string(getpid()) + "_" + test);
         fs::create_directories(folder);
         path = (folder / "image.pcx").string();
     }
@@ -64,7 +65,7 @@ Bytes palette_tail() {
 std::unique_ptr<PixelImage> zero_image() {
     auto image = std::make_unique<PixelImage>();
     image->pixels.fill(0);
-    for (int i = 0; i < PALETTE_BYTES; ++i) image->palette[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(i * 7);
+    for (std::size_t i = 0; i < PALETTE_BYTES; ++i) image->palette[i] = static_cast<std::uint8_t>(i * 7);
     return image;
 }
 
@@ -153,8 +154,10 @@ TEST_F(PcxTest, ReaderRejectsOtherKindsOfPcx) {
         std::size_t offset;
         std::uint8_t value;
     };
-    // Manufacturer, version 3, encoding, 4 bits, Xmin, Ymin, Xmax 320, Ymax, reserved, planes, bytes per line 321.
-    const Change changes[] = {{0, 0x0B}, {1, 3}, {2, 0}, {3, 4}, {4, 1}, {6, 1}, {8, 0x40}, {10, 0xC8}, {64, 1}, {65, 3}, {66, 0x41}};
+    // Manufacturer, version 3, encoding, 4 bits, Xmin, Ymin, Xmax 320, Ymax,
+    // reserved, planes, bytes per line 321.
+    const Change changes[] = {{0, 0x0B}, {1, 3},     {2, 0},     {3, 4},  {4, 1},   {6, 1},
+                              {8, 0x40}, {10, 0xC8}, {64, 1},    {65, 3}, {66, 0x41}};
     for (const Change& change : changes) {
         Bytes file = good;
         file[change.offset] = change.value;

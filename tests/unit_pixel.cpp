@@ -24,6 +24,10 @@ CellBlock block_of_rows(std::initializer_list<std::array<std::uint8_t, 8>> rows)
     return block;
 }
 
+std::vector<int> first_row(const CellBlock& block) {
+    return {block.pixels.begin(), block.pixels.begin() + 8};
+}
+
 TEST(Palettes, TableHoldsTheThirteenPalettes) {
     EXPECT_EQ(c64_palettes[12][1], rgb(0xFCFCFC));
     EXPECT_EQ(c64_palettes[12][15], rgb(0xC8C8C8));
@@ -45,19 +49,22 @@ TEST(Rendering, CellsAndPictures) {
     CellRecord record{{0x1B, 0, 0, 0, 0, 0, 0, 0}, {6, 1, 2, 3}};
     CellBlock block{};
     render_multicolour_cell(block, record);
-    EXPECT_EQ(std::vector<int>(block.pixels.begin(), block.pixels.begin() + 8), (std::vector<int>{6, 6, 1, 1, 2, 2, 3, 3}));
+    EXPECT_EQ(first_row(block), (std::vector<int>{6, 6, 1, 1, 2, 2, 3, 3}));
     EXPECT_EQ(block.pixels[8], 6);
 
     record = {{0x80, 0, 0, 0, 0, 0, 0, 0}, {0x0E, 0x01, 0, 0}};  // screen byte 0x1E
     render_hires_cell(block, record);
-    EXPECT_EQ(std::vector<int>(block.pixels.begin(), block.pixels.begin() + 8), (std::vector<int>{1, 14, 14, 14, 14, 14, 14, 14}));
+    EXPECT_EQ(first_row(block), (std::vector<int>{1, 14, 14, 14, 14, 14, 14, 14}));
 
     // A blank bitmap shows the background everywhere; the palette is row 12, then black.
     auto picture = random_multicolour_picture(3, 6);
     picture->bitmap.fill(0);
     auto image = rendered(*picture);
     EXPECT_TRUE(std::all_of(image->pixels.begin(), image->pixels.end(), [](std::uint8_t p) { return p == 6; }));
-    for (int c = 0; c < 16; ++c) EXPECT_EQ(Rgb({image->palette[3 * c], image->palette[3 * c + 1], image->palette[3 * c + 2]}), c64_palettes[12][c]);
+    for (std::size_t c = 0; c < 16; ++c) {
+        const auto* entry = image->palette.data() + 3 * c;
+        EXPECT_EQ(Rgb({entry[0], entry[1], entry[2]}), c64_palettes[12][c]);
+    }
     EXPECT_TRUE(std::all_of(image->palette.begin() + 48, image->palette.end(), [](std::uint8_t b) { return b == 0; }));
 
     // Cell 41 is at x 8 to 15, y 8 to 15; a stray high nybble of the background shows as its low nybble.
