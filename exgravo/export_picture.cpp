@@ -1,0 +1,46 @@
+#include "export_picture.h"
+
+#include <cstdio>
+#include <memory>
+
+#include "pcx.h"
+#include "picture.h"
+#include "pixel.h"
+
+namespace {
+
+ErrorCode render_multicolour_file(const std::string& path, int format, int palette, PixelImage& image) {
+    const auto picture = std::make_unique<C64Picture>();
+    ErrorCode code = load_multicolour_picture(path, format, *picture);
+    if (code < 0 || (code = render_multicolour_picture(*picture, image, palette)) < 0) {
+        return code;
+    }
+    std::printf("background colour = $%02x\n", picture->background);
+    return ERR_SUCCESS;
+}
+
+ErrorCode render_hires_file(const std::string& path, int palette, PixelImage& image) {
+    const auto picture = std::make_unique<HiresPicture>();
+    const ErrorCode code = load_hires_picture(path, *picture);
+    if (code < 0) {
+        return code;
+    }
+    return render_hires_picture(*picture, image, palette);
+}
+
+}  // namespace
+
+ErrorCode export_picture(const std::string& picture_path, const std::string& pcx_path, int format, int palette) {
+    const auto image = std::make_unique<PixelImage>();
+    ErrorCode code = format == FORMAT_ART_STUDIO ? render_hires_file(picture_path, palette, *image)
+                                                 : render_multicolour_file(picture_path, format, palette, *image);
+    if (code < 0) {
+        return code;
+    }
+    std::uint8_t most_used = 0;
+    if ((code = most_used_colour(*image, most_used)) < 0) {
+        return code;
+    }
+    std::printf("most  used colour = $%02x\n", most_used);
+    return pcx_write(*image, pcx_path);
+}

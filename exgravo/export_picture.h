@@ -1,0 +1,9 @@
+// Converts a C64 picture file into a PCX image.
+#pragma once
+
+#include <string>
+
+#include "errors.h"
+
+// format: 0 Koala, 1 Amica, 2 Art Studio; palette: 0 to 12.
+ErrorCode export_picture(const std::string& picture_path, const std::string& pcx_path, int format, int palette);

@@ -1,0 +1,83 @@
+// exgravo: converts a C64 picture file into a PCX image.
+#include <cstdio>
+#include <memory>
+#include <string>
+
+#include "errors.h"
+#include "export_picture.h"
+#include "file_names.h"
+#include "picture.h"
+#include "pixel.h"
+#include "switches.h"
+
+namespace {
+
+// -p (the palette) is left out of the text on purpose.
+void print_usage() {
+    std::printf("Usage: EXGRAVO infile [outfile] [switches]\n");
+    std::printf("\n");
+    std::printf("switches are :\n");
+    std::printf("-k source picture in koala painter format (multi-color bitmap) (default)\n");
+    std::printf("-a source picture in amica paint   format (multi-color bitmap)          \n");
+    std::printf("-s source picture in art studio    format (hires       bitmap)          \n");
+    std::printf("-? display this help                                                    \n");
+}
+
+ErrorCode declare_switches(SwitchTable& table) {
+    ErrorCode code = ERR_SUCCESS;
+    if ((code = declare_file_name(table)) < 0 || (code = declare_file_name(table)) < 0 ||
+        (code = declare_string_switch(table, 'k')) < 0 || (code = declare_string_switch(table, 'a')) < 0 ||
+        (code = declare_string_switch(table, 's')) < 0 ||
+        (code = declare_number_switch(table, 'p', 0, PALETTE_COUNT - 1)) < 0) {
+        return code;
+    }
+    return ERR_SUCCESS;
+}
+
+ErrorCode build_file_names(const SwitchTable& table, int format, std::string& picture_path, std::string& pcx_path) {
+    const ErrorCode code = get_file_name(table, 1, picture_extensions[format], picture_path);
+    if (code < 0) {
+        return code;
+    }
+    return table.name_count >= 2 ? get_file_name(table, 2, "pcx", pcx_path)
+                                 : derive_file_name(table, 1, "pcx", pcx_path);
+}
+
+ErrorCode tool_main(int argc, char** argv) {
+    auto table = std::make_unique<SwitchTable>();
+    init_switch_table(*table);
+    ErrorCode code = declare_switches(*table);
+    if (code < 0 || (code = parse_command_line(*table, argc, argv)) < 0) {
+        return code;
+    }
+    if (table->name_count < 1) {
+        return ERR_PARAMETERS;
+    }
+    const int format = picture_format_from_switches(*table, FORMAT_KOALA);
+    std::string picture_path;
+    std::string pcx_path;
+    if ((code = build_file_names(*table, format, picture_path, pcx_path)) < 0) {
+        return code;
+    }
+    std::int32_t palette = DEFAULT_PALETTE;
+    if (switch_given(*table, 'p') && (code = get_number_switch(*table, 'p', palette)) < 0) {
+        return code;
+    }
+    table.reset();
+    if (picture_path == pcx_path) {
+        return ERR_SAME_FILE_NAMES;
+    }
+    if ((code = export_picture(picture_path, pcx_path, format, palette)) < 0) {
+        return code;
+    }
+    print_ended_process();
+    return ERR_SUCCESS;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const ToolDescription tool{"EXGRAVO v1.0.0beta - converts a C64 picture into a PCX image", tool_main,
+                               print_usage};
+    return run_tool(argc, argv, tool);
+}

@@ -1,0 +1,121 @@
+#include "import_pcx.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+
+#include "pcx.h"
+#include "pixel.h"
+
+namespace {
+
+bool pairs_differ(const CellBlock& block) {
+    for (std::size_t left = 0; left < block.pixels.size(); left += 2) {
+        if (block.pixels[left] != block.pixels[left + 1]) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool has_non_colour(const CellBlock& block) {
+    return std::any_of(block.pixels.begin(), block.pixels.end(), [](std::uint8_t pixel) { return pixel > 15; });
+}
+
+ErrorCode cell_error_value(const CellBlock& block, bool hires, std::uint8_t background, std::uint8_t& value) {
+    std::uint8_t too_many = 0;
+    const ErrorCode code = cell_colour_check(block, hires, background, too_many);
+    if (code < 0) {
+        return code;
+    }
+    value = too_many != 0 ? CELL_TOO_MANY_COLOURS : 0;
+    if (!hires && pairs_differ(block)) {
+        value |= CELL_PAIR_MISMATCH;
+    }
+    if (has_non_colour(block)) {
+        value |= CELL_NOT_A_COLOUR;
+    }
+    return ERR_SUCCESS;
+}
+
+// Fills the map and tells whether any cell failed.
+ErrorCode check_cells(const PixelImage& image, bool hires, std::uint8_t background, ErrorMap& map, bool& any_failed) {
+    const auto block = std::make_unique<CellBlock>();
+    any_failed = false;
+    for (int cell = 0; cell < CELL_COUNT; ++cell) {
+        std::uint8_t value = 0;
+        ErrorCode code = cell_block_get(cell, image, *block);
+        if (code < 0 || (code = cell_error_value(*block, hires, background, value)) < 0) {
+            return code;
+        }
+        map.cells[static_cast<std::size_t>(cell)] = value;
+        any_failed = any_failed || value != 0;
+    }
+    return ERR_SUCCESS;
+}
+
+// Failing cells are filled with their error value; the rest of the image and
+// its palette stay as read.
+ErrorCode write_errors_image(PixelImage& image, const ErrorMap& map, const std::string& errors_path) {
+    const auto block = std::make_unique<CellBlock>();
+    for (int cell = 0; cell < CELL_COUNT; ++cell) {
+        const std::uint8_t value = map.cells[static_cast<std::size_t>(cell)];
+        if (value == 0) {
+            continue;
+        }
+        block->pixels.fill(value);
+        const ErrorCode code = cell_block_put(cell, *block, image);
+        if (code < 0) {
+            return code;
+        }
+    }
+    const ErrorCode code = pcx_write(image, errors_path);
+    if (code < 0) {
+        return code;
+    }
+    std::printf("Errors occured, PCX errors file generated.\n");
+    return ERR_SUCCESS;
+}
+
+ErrorCode write_picture(const PixelImage& image, const ImportRequest& request, std::uint8_t background) {
+    ErrorCode code = ERR_SUCCESS;
+    if (request.format == FORMAT_ART_STUDIO) {
+        const auto picture = std::make_unique<HiresPicture>();
+        if ((code = encode_hires_picture(image, *picture)) < 0 ||
+            (code = save_hires_picture(request.picture_path, *picture)) < 0) {
+            return code;
+        }
+    } else {
+        const auto picture = std::make_unique<C64Picture>();
+        if ((code = encode_multicolour_picture(background, image, *picture)) < 0 ||
+            (code = save_multicolour_picture(request.picture_path, request.format, *picture)) < 0) {
+            return code;
+        }
+    }
+    std::printf("OK, C64 file generated.\n");
+    return ERR_SUCCESS;
+}
+
+}  // namespace
+
+ErrorCode import_pcx(const ImportRequest& request) {
+    const auto image = std::make_unique<PixelImage>();
+    const auto map = std::make_unique<ErrorMap>();
+    ErrorCode code = pcx_read(request.pcx_path, *image);
+    if (code < 0) {
+        return code;
+    }
+    std::uint8_t most_used = 0;
+    if ((code = most_used_colour(*image, most_used)) < 0) {
+        return code;
+    }
+    std::printf("most used colour = $%02x\n", most_used);
+    const bool hires = request.format == FORMAT_ART_STUDIO;
+    const std::uint8_t background = request.background_given ? request.background : most_used;
+    bool any_failed = false;
+    if ((code = check_cells(*image, hires, background, *map, any_failed)) < 0) {
+        return code;
+    }
+    return any_failed ? write_errors_image(*image, *map, request.errors_path)
+                      : write_picture(*image, request, background);
+}

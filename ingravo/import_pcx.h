@@ -1,0 +1,30 @@
+// Checks a PCX image cell by cell against the limits of a C64 bitmap mode and
+// writes either the C64 picture or an errors image.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include "errors.h"
+#include "picture.h"
+
+// Error bits of one cell, combined by OR.
+constexpr std::uint8_t CELL_TOO_MANY_COLOURS = 1;
+constexpr std::uint8_t CELL_PAIR_MISMATCH = 2;  // multicolour only
+constexpr std::uint8_t CELL_NOT_A_COLOUR = 4;
+
+struct ErrorMap {
+    std::array<std::uint8_t, CELL_COUNT> cells;
+};
+
+struct ImportRequest {
+    std::string pcx_path;
+    std::string picture_path;
+    std::string errors_path;
+    int format;                  // 0 Koala, 1 Amica, 2 Art Studio
+    bool background_given;       // -b
+    std::uint8_t background;     // -b value when given
+};
+
+ErrorCode import_pcx(const ImportRequest& request);

@@ -1,0 +1,116 @@
+// ingravo: converts a PCX image drawn with C64 colour numbers into a C64
+// picture file, or marks the cells that break the limits of the mode.
+#include <cstdio>
+#include <memory>
+#include <string>
+
+#include "errors.h"
+#include "file_names.h"
+#include "import_pcx.h"
+#include "picture.h"
+#include "switches.h"
+
+namespace {
+
+void print_usage() {
+    std::printf("Usage: INGRAVO infile [outfile] [errorfile] [switches]\n");
+    std::printf("\n");
+    std::printf("switches are :\n");
+    std::printf("-k   target picture in koala painter format  (multi-color bitmap) (default)\n");
+    std::printf("-a   target picture in amica paint   format  (multi-color bitmap)\n");
+    std::printf("-s   target picture in art studio    format  (hires       bitmap)\n");
+    std::printf("-bNN backgound color for multi-color picture (default is the most used color)\n");
+    std::printf("-?   display this help\n");
+}
+
+ErrorCode declare_switches(SwitchTable& table) {
+    ErrorCode code = ERR_SUCCESS;
+    if ((code = declare_file_name(table)) < 0 || (code = declare_file_name(table)) < 0 ||
+        (code = declare_file_name(table)) < 0 || (code = declare_string_switch(table, 'k')) < 0 ||
+        (code = declare_string_switch(table, 'a')) < 0 || (code = declare_string_switch(table, 's')) < 0 ||
+        (code = declare_number_switch(table, 'b', 0, 15)) < 0) {
+        return code;
+    }
+    return ERR_SUCCESS;
+}
+
+// Art Studio is hires: it has no background, and -k contradicts it.
+ErrorCode check_switch_conflicts(const SwitchTable& table) {
+    if (switch_given(table, 's') && (switch_given(table, 'b') || switch_given(table, 'k'))) {
+        return ERR_PARAMETERS;
+    }
+    return ERR_SUCCESS;
+}
+
+ErrorCode build_file_names(const SwitchTable& table, ImportRequest& request) {
+    const char* picture_extension = picture_extensions[request.format];
+    ErrorCode code = get_file_name(table, 1, "pcx", request.pcx_path);
+    if (code < 0) {
+        return code;
+    }
+    code = table.name_count >= 2 ? get_file_name(table, 2, picture_extension, request.picture_path)
+                                 : derive_file_name(table, 1, picture_extension, request.picture_path);
+    if (code < 0) {
+        return code;
+    }
+    // The errors image goes to the current folder, whatever the input.
+    if (table.name_count < 3) {
+        request.errors_path = "errors.pcx";
+        return ERR_SUCCESS;
+    }
+    return get_file_name(table, 3, "pcx", request.errors_path);
+}
+
+ErrorCode read_background(const SwitchTable& table, ImportRequest& request) {
+    request.background_given = switch_given(table, 'b');
+    request.background = 0;
+    if (!request.background_given) {
+        return ERR_SUCCESS;
+    }
+    std::int32_t value = 0;
+    const ErrorCode code = get_number_switch(table, 'b', value);
+    request.background = static_cast<std::uint8_t>(value);
+    return code;
+}
+
+bool names_clash(const ImportRequest& request) {
+    return request.pcx_path == request.picture_path || request.pcx_path == request.errors_path ||
+           request.picture_path == request.errors_path;
+}
+
+ErrorCode tool_main(int argc, char** argv) {
+    auto table = std::make_unique<SwitchTable>();
+    init_switch_table(*table);
+    ErrorCode code = declare_switches(*table);
+    if (code < 0 || (code = parse_command_line(*table, argc, argv)) < 0) {
+        return code;
+    }
+    if (table->name_count < 1) {
+        return ERR_PARAMETERS;
+    }
+    if ((code = check_switch_conflicts(*table)) < 0) {
+        return code;
+    }
+    ImportRequest request{};
+    request.format = picture_format_from_switches(*table, FORMAT_KOALA);
+    if ((code = build_file_names(*table, request)) < 0 || (code = read_background(*table, request)) < 0) {
+        return code;
+    }
+    table.reset();
+    if (names_clash(request)) {
+        return ERR_SAME_FILE_NAMES;
+    }
+    if ((code = import_pcx(request)) < 0) {
+        return code;
+    }
+    print_ended_process();
+    return ERR_SUCCESS;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const ToolDescription tool{"INGRAVO v1.0.0beta - converts a PCX image into a C64 picture", tool_main,
+                               print_usage};
+    return run_tool(argc, argv, tool);
+}

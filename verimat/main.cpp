@@ -1,0 +1,102 @@
+// verimat: compares two C64 pictures cell by cell and writes a patch file and
+// a difference image.
+#include <cstdio>
+#include <memory>
+#include <string>
+
+#include "compare_pictures.h"
+#include "errors.h"
+#include "file_names.h"
+#include "picture.h"
+#include "pixel.h"
+#include "switches.h"
+
+namespace {
+
+// -p (the palette) is left out of the text on purpose.
+void print_usage() {
+    std::printf("Usage: VERIMAT infile1 infile2 [outfile1] [outfile2][switches]\n");
+    std::printf("\n");
+    std::printf("switches are :\n");
+    std::printf("-k source picture in koala painter format (multi-color bitmap) (default)\n");
+    std::printf("-a source picture in amica paint   format (multi-color bitmap)          \n");
+    std::printf("-s source picture in art studio    format (hires       bitmap)          \n");
+    std::printf("-? display this help                                                    \n");
+}
+
+ErrorCode declare_switches(SwitchTable& table) {
+    ErrorCode code = ERR_SUCCESS;
+    for (int name = 0; name < 4; ++name) {
+        if ((code = declare_file_name(table)) < 0) {
+            return code;
+        }
+    }
+    if ((code = declare_string_switch(table, 'k')) < 0 || (code = declare_string_switch(table, 'a')) < 0 ||
+        (code = declare_string_switch(table, 's')) < 0 ||
+        (code = declare_number_switch(table, 'p', 0, PALETTE_COUNT - 1)) < 0) {
+        return code;
+    }
+    return ERR_SUCCESS;
+}
+
+ErrorCode build_file_names(const SwitchTable& table, CompareRequest& request) {
+    const char* picture_extension = picture_extensions[request.format];
+    ErrorCode code = get_file_name(table, 1, picture_extension, request.first_path);
+    if (code < 0 || (code = get_file_name(table, 2, picture_extension, request.second_path)) < 0) {
+        return code;
+    }
+    code = table.name_count >= 3 ? get_file_name(table, 3, "bin", request.patch_path)
+                                 : derive_file_name(table, 2, "bin", request.patch_path);
+    if (code < 0) {
+        return code;
+    }
+    // The difference image goes to the current folder unless named.
+    if (table.name_count < 4) {
+        request.difference_path = "diff.pcx";
+        return ERR_SUCCESS;
+    }
+    return get_file_name(table, 4, "pcx", request.difference_path);
+}
+
+ErrorCode tool_main(int argc, char** argv) {
+    auto table = std::make_unique<SwitchTable>();
+    init_switch_table(*table);
+    ErrorCode code = declare_switches(*table);
+    if (code < 0 || (code = parse_command_line(*table, argc, argv)) < 0) {
+        return code;
+    }
+    if (table->name_count < 2) {
+        return ERR_PARAMETERS;
+    }
+    CompareRequest request{};
+    request.format = picture_format_from_switches(*table, FORMAT_KOALA);
+    if ((code = build_file_names(*table, request)) < 0) {
+        return code;
+    }
+    std::int32_t palette = DEFAULT_PALETTE;
+    if (switch_given(*table, 'p') && (code = get_number_switch(*table, 'p', palette)) < 0) {
+        return code;
+    }
+    request.palette = palette;
+    table.reset();
+    // An output may replace an input (it has been read by then), but the two
+    // outputs in one file would lose the patch.
+    if (request.patch_path == request.difference_path) {
+        return ERR_SAME_FILE_NAMES;
+    }
+    int count = 0;
+    if ((code = compare_pictures(request, count)) < 0) {
+        return code;
+    }
+    std::printf("%d different chars\n", count);
+    print_ended_process();
+    return ERR_SUCCESS;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const ToolDescription tool{"VERIMAT v0.0.9beta - compares two C64 pictures cell by cell", tool_main,
+                               print_usage};
+    return run_tool(argc, argv, tool);
+}
