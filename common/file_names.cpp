@@ -115,3 +115,9 @@ int picture_format_from_switches(const SwitchTable& table, int default_format) {
     }
     return format;
 }
+
+ErrorCode get_output_file_name(const SwitchTable& table, int position, int derive_from, const char* extension,
+                               std::string& name) {
+    return table.name_count >= position ? get_file_name(table, position, extension, name)
+                                        : derive_file_name(table, derive_from, extension, name);
+}

@@ -54,3 +54,8 @@ ErrorCode write_whole_file(const std::string& path, const std::uint8_t* data, st
 // The picture format named by -k, -a and -s: -s wins over -a, -a over -k;
 // default_format when none is given.
 int picture_format_from_switches(const SwitchTable& table, int default_format);
+
+// An output name: name `position` with the default extension when it was
+// given, else name `derive_from` with its extension replaced.
+ErrorCode get_output_file_name(const SwitchTable& table, int position, int derive_from, const char* extension,
+                               std::string& name);

@@ -253,3 +253,29 @@ ErrorCode parse_binary(const char* text, std::int32_t& value) {
     value = static_cast<std::int32_t>(result);
     return ERR_SUCCESS;
 }
+
+ErrorCode read_colour_switches(const SwitchTable& table, int count, std::uint8_t* colours) {
+    for (int i = 0; i < count; ++i) {
+        colours[i] = 0;
+        const ErrorCode code = read_number_switch(table, static_cast<char>('0' + i), colours[i]);
+        if (code < 0) {
+            return code;
+        }
+    }
+    return ERR_SUCCESS;
+}
+
+ErrorCode read_command_line(SwitchTable& table, ErrorCode (*declare_switches)(SwitchTable& table), int argc,
+                            char** argv) {
+    init_switch_table(table);
+    const ErrorCode code = declare_switches(table);
+    return code < 0 ? code : parse_command_line(table, argc, argv);
+}
+
+ErrorCode declare_picture_format_switches(SwitchTable& table) {
+    ErrorCode code = ERR_SUCCESS;
+    if ((code = declare_string_switch(table, 'k')) < 0 || (code = declare_string_switch(table, 'a')) < 0) {
+        return code;
+    }
+    return declare_string_switch(table, 's');
+}

@@ -45,3 +45,29 @@ bool is_binary_string(const char* text);
 bool is_decimal_string(const char* text);
 ErrorCode parse_hex(const char* text, std::int32_t& value);
 ErrorCode parse_binary(const char* text, std::int32_t& value);
+
+// Stores the value of a number switch in value (converted to its type) when
+// the switch was given; leaves value alone otherwise.
+template <typename Value>
+ErrorCode read_number_switch(const SwitchTable& table, char letter, Value& value) {
+    if (!switch_given(table, letter)) {
+        return ERR_SUCCESS;
+    }
+    std::int32_t number = 0;
+    const ErrorCode code = get_number_switch(table, letter, number);
+    if (code >= 0) {
+        value = static_cast<Value>(number);
+    }
+    return code;
+}
+
+// The colours of the switches -0 up to -(count - 1); 0 for each one not given.
+ErrorCode read_colour_switches(const SwitchTable& table, int count, std::uint8_t* colours);
+
+// The start of every tool_main: clears the table, lets the tool declare its
+// names and switches, then parses the command line.
+ErrorCode read_command_line(SwitchTable& table, ErrorCode (*declare_switches)(SwitchTable& table), int argc,
+                            char** argv);
+
+// Declares the text switches -k, -a and -s that name a picture format.
+ErrorCode declare_picture_format_switches(SwitchTable& table);

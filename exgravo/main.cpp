@@ -26,8 +26,7 @@ void print_usage() {
 ErrorCode declare_switches(SwitchTable& table) {
     ErrorCode code = ERR_SUCCESS;
     if ((code = declare_file_name(table)) < 0 || (code = declare_file_name(table)) < 0 ||
-        (code = declare_string_switch(table, 'k')) < 0 || (code = declare_string_switch(table, 'a')) < 0 ||
-        (code = declare_string_switch(table, 's')) < 0 ||
+        (code = declare_picture_format_switches(table)) < 0 ||
         (code = declare_number_switch(table, 'p', 0, PALETTE_COUNT - 1)) < 0) {
         return code;
     }
@@ -39,15 +38,13 @@ ErrorCode build_file_names(const SwitchTable& table, int format, std::string& pi
     if (code < 0) {
         return code;
     }
-    return table.name_count >= 2 ? get_file_name(table, 2, "pcx", pcx_path)
-                                 : derive_file_name(table, 1, "pcx", pcx_path);
+    return get_output_file_name(table, 2, 1, "pcx", pcx_path);
 }
 
 ErrorCode tool_main(int argc, char** argv) {
     auto table = std::make_unique<SwitchTable>();
-    init_switch_table(*table);
-    ErrorCode code = declare_switches(*table);
-    if (code < 0 || (code = parse_command_line(*table, argc, argv)) < 0) {
+    ErrorCode code = read_command_line(*table, declare_switches, argc, argv);
+    if (code < 0) {
         return code;
     }
     if (table->name_count < 1) {
@@ -60,7 +57,7 @@ ErrorCode tool_main(int argc, char** argv) {
         return code;
     }
     std::int32_t palette = DEFAULT_PALETTE;
-    if (switch_given(*table, 'p') && (code = get_number_switch(*table, 'p', palette)) < 0) {
+    if ((code = read_number_switch(*table, 'p', palette)) < 0) {
         return code;
     }
     table.reset();

@@ -26,8 +26,7 @@ void print_usage() {
 ErrorCode declare_switches(SwitchTable& table) {
     ErrorCode code = ERR_SUCCESS;
     if ((code = declare_file_name(table)) < 0 || (code = declare_file_name(table)) < 0 ||
-        (code = declare_file_name(table)) < 0 || (code = declare_string_switch(table, 'k')) < 0 ||
-        (code = declare_string_switch(table, 'a')) < 0 || (code = declare_string_switch(table, 's')) < 0 ||
+        (code = declare_file_name(table)) < 0 || (code = declare_picture_format_switches(table)) < 0 ||
         (code = declare_number_switch(table, 'b', 0, 15)) < 0) {
         return code;
     }
@@ -48,8 +47,7 @@ ErrorCode build_file_names(const SwitchTable& table, ImportRequest& request) {
     if (code < 0) {
         return code;
     }
-    code = table.name_count >= 2 ? get_file_name(table, 2, picture_extension, request.picture_path)
-                                 : derive_file_name(table, 1, picture_extension, request.picture_path);
+    code = get_output_file_name(table, 2, 1, picture_extension, request.picture_path);
     if (code < 0) {
         return code;
     }
@@ -64,13 +62,7 @@ ErrorCode build_file_names(const SwitchTable& table, ImportRequest& request) {
 ErrorCode read_background(const SwitchTable& table, ImportRequest& request) {
     request.background_given = switch_given(table, 'b');
     request.background = 0;
-    if (!request.background_given) {
-        return ERR_SUCCESS;
-    }
-    std::int32_t value = 0;
-    const ErrorCode code = get_number_switch(table, 'b', value);
-    request.background = static_cast<std::uint8_t>(value);
-    return code;
+    return read_number_switch(table, 'b', request.background);
 }
 
 bool names_clash(const ImportRequest& request) {
@@ -80,9 +72,8 @@ bool names_clash(const ImportRequest& request) {
 
 ErrorCode tool_main(int argc, char** argv) {
     auto table = std::make_unique<SwitchTable>();
-    init_switch_table(*table);
-    ErrorCode code = declare_switches(*table);
-    if (code < 0 || (code = parse_command_line(*table, argc, argv)) < 0) {
+    ErrorCode code = read_command_line(*table, declare_switches, argc, argv);
+    if (code < 0) {
         return code;
     }
     if (table->name_count < 1) {

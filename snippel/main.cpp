@@ -45,26 +45,7 @@ ErrorCode declare_switches(SwitchTable& table) {
             return code;
         }
     }
-    for (const char letter : {'k', 'a', 's'}) {
-        if ((code = declare_string_switch(table, letter)) < 0) {
-            return code;
-        }
-    }
-    return ERR_SUCCESS;
-}
-
-// Leaves value as it is when the switch was not given.
-template <typename Value>
-ErrorCode read_switch(const SwitchTable& table, char letter, Value& value) {
-    if (!switch_given(table, letter)) {
-        return ERR_SUCCESS;
-    }
-    std::int32_t number = 0;
-    const ErrorCode code = get_number_switch(table, letter, number);
-    if (code >= 0) {
-        value = static_cast<Value>(number);
-    }
-    return code;
+    return declare_picture_format_switches(table);
 }
 
 ErrorCode read_settings(const SwitchTable& table, SpriteCutSettings& settings) {
@@ -72,24 +53,17 @@ ErrorCode read_settings(const SwitchTable& table, SpriteCutSettings& settings) {
     settings.y = 0;
     settings.colours.fill(0);
     ErrorCode code = ERR_SUCCESS;
-    if ((code = read_switch(table, 'x', settings.x)) < 0 || (code = read_switch(table, 'y', settings.y)) < 0 ||
-        (code = read_switch(table, 'w', settings.w)) < 0 || (code = read_switch(table, 'h', settings.h)) < 0) {
+    if ((code = read_number_switch(table, 'x', settings.x)) < 0 || (code = read_number_switch(table, 'y', settings.y)) < 0 ||
+        (code = read_number_switch(table, 'w', settings.w)) < 0 || (code = read_number_switch(table, 'h', settings.h)) < 0) {
         return code;
     }
-    const char letters[4] = {'0', '1', '2', '3'};
-    for (int i = 0; i < 4; ++i) {
-        if ((code = read_switch(table, letters[i], settings.colours[i])) < 0) {
-            return code;
-        }
-    }
-    return ERR_SUCCESS;
+    return read_colour_switches(table, static_cast<int>(settings.colours.size()), settings.colours.data());
 }
 
 ErrorCode tool_main(int argc, char** argv) {
     auto table = std::make_unique<SwitchTable>();
-    init_switch_table(*table);
-    ErrorCode code = declare_switches(*table);
-    if (code < 0 || (code = parse_command_line(*table, argc, argv)) < 0) {
+    ErrorCode code = read_command_line(*table, declare_switches, argc, argv);
+    if (code < 0) {
         return code;
     }
     if (table->name_count < 2 || !switch_given(*table, 'w') || !switch_given(*table, 'h')) {

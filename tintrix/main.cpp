@@ -40,35 +40,20 @@ ErrorCode declare_switches(SwitchTable& table) {
         (code = declare_number_switch(table, '0', 0, 15)) < 0 ||
         (code = declare_number_switch(table, '1', 0, 15)) < 0 ||
         (code = declare_number_switch(table, '2', 0, 15)) < 0 ||
-        (code = declare_number_switch(table, '3', 0, 15)) < 0 || (code = declare_string_switch(table, 'k')) < 0 ||
-        (code = declare_string_switch(table, 'a')) < 0 || (code = declare_string_switch(table, 's')) < 0) {
+        (code = declare_number_switch(table, '3', 0, 15)) < 0 || (code = declare_picture_format_switches(table)) < 0) {
         return code;
     }
     return ERR_SUCCESS;
 }
 
 ErrorCode read_source_colours(const SwitchTable& table, SourceColours& sources) {
-    sources.colours.fill(0);
-    const char letters[4] = {'0', '1', '2', '3'};
-    for (int i = 0; i < 4; ++i) {
-        if (!switch_given(table, letters[i])) {
-            continue;
-        }
-        std::int32_t value = 0;
-        const ErrorCode code = get_number_switch(table, letters[i], value);
-        if (code < 0) {
-            return code;
-        }
-        sources.colours[i] = static_cast<std::uint8_t>(value);
-    }
-    return ERR_SUCCESS;
+    return read_colour_switches(table, static_cast<int>(sources.colours.size()), sources.colours.data());
 }
 
 ErrorCode tool_main(int argc, char** argv) {
     auto table = std::make_unique<SwitchTable>();
-    init_switch_table(*table);
-    ErrorCode code = declare_switches(*table);
-    if (code < 0 || (code = parse_command_line(*table, argc, argv)) < 0) {
+    ErrorCode code = read_command_line(*table, declare_switches, argc, argv);
+    if (code < 0) {
         return code;
     }
     if (table->name_count < 2) {

@@ -32,34 +32,20 @@ ErrorCode declare_switches(SwitchTable& table) {
     if ((code = declare_file_name(table)) < 0 || (code = declare_number_switch(table, '0', 0, 15)) < 0 ||
         (code = declare_number_switch(table, '1', 0, 15)) < 0 || (code = declare_file_name(table)) < 0 ||
         (code = declare_number_switch(table, '2', 0, 15)) < 0 ||
-        (code = declare_number_switch(table, '3', 0, 15)) < 0 || (code = declare_string_switch(table, 'k')) < 0 ||
-        (code = declare_string_switch(table, 'a')) < 0 || (code = declare_string_switch(table, 's')) < 0) {
+        (code = declare_number_switch(table, '3', 0, 15)) < 0 || (code = declare_picture_format_switches(table)) < 0) {
         return code;
     }
     return ERR_SUCCESS;
 }
 
 ErrorCode read_colours(const SwitchTable& table, FontColours& colours) {
-    colours.colours.fill(0);
-    const char letters[4] = {'0', '1', '2', '3'};
-    for (int i = 0; i < 4; ++i) {
-        std::int32_t value = 0;
-        if (switch_given(table, letters[i])) {
-            const ErrorCode code = get_number_switch(table, letters[i], value);
-            if (code < 0) {
-                return code;
-            }
-            colours.colours[i] = static_cast<std::uint8_t>(value);
-        }
-    }
-    return ERR_SUCCESS;
+    return read_colour_switches(table, static_cast<int>(colours.colours.size()), colours.colours.data());
 }
 
 ErrorCode tool_main(int argc, char** argv) {
     auto table = std::make_unique<SwitchTable>();
-    init_switch_table(*table);
-    ErrorCode code = declare_switches(*table);
-    if (code < 0 || (code = parse_command_line(*table, argc, argv)) < 0) {
+    ErrorCode code = read_command_line(*table, declare_switches, argc, argv);
+    if (code < 0) {
         return code;
     }
     if (table->name_count < 1) {
@@ -72,9 +58,7 @@ ErrorCode tool_main(int argc, char** argv) {
     if ((code = get_file_name(*table, 1, "fnt", font_path)) < 0) {
         return code;
     }
-    code = table->name_count >= 2 ? get_file_name(*table, 2, picture_extension, picture_path)
-                                  : derive_file_name(*table, 1, picture_extension, picture_path);
-    if (code < 0) {
+    if ((code = get_output_file_name(*table, 2, 1, picture_extension, picture_path)) < 0) {
         return code;
     }
     FontColours colours{};

@@ -31,8 +31,7 @@ ErrorCode declare_switches(SwitchTable& table) {
             return code;
         }
     }
-    if ((code = declare_string_switch(table, 'k')) < 0 || (code = declare_string_switch(table, 'a')) < 0 ||
-        (code = declare_string_switch(table, 's')) < 0 ||
+    if ((code = declare_picture_format_switches(table)) < 0 ||
         (code = declare_number_switch(table, 'p', 0, PALETTE_COUNT - 1)) < 0) {
         return code;
     }
@@ -45,8 +44,7 @@ ErrorCode build_file_names(const SwitchTable& table, CompareRequest& request) {
     if (code < 0 || (code = get_file_name(table, 2, picture_extension, request.second_path)) < 0) {
         return code;
     }
-    code = table.name_count >= 3 ? get_file_name(table, 3, "bin", request.patch_path)
-                                 : derive_file_name(table, 2, "bin", request.patch_path);
+    code = get_output_file_name(table, 3, 2, "bin", request.patch_path);
     if (code < 0) {
         return code;
     }
@@ -60,9 +58,8 @@ ErrorCode build_file_names(const SwitchTable& table, CompareRequest& request) {
 
 ErrorCode tool_main(int argc, char** argv) {
     auto table = std::make_unique<SwitchTable>();
-    init_switch_table(*table);
-    ErrorCode code = declare_switches(*table);
-    if (code < 0 || (code = parse_command_line(*table, argc, argv)) < 0) {
+    ErrorCode code = read_command_line(*table, declare_switches, argc, argv);
+    if (code < 0) {
         return code;
     }
     if (table->name_count < 2) {
@@ -74,7 +71,7 @@ ErrorCode tool_main(int argc, char** argv) {
         return code;
     }
     std::int32_t palette = DEFAULT_PALETTE;
-    if (switch_given(*table, 'p') && (code = get_number_switch(*table, 'p', palette)) < 0) {
+    if ((code = read_number_switch(*table, 'p', palette)) < 0) {
         return code;
     }
     request.palette = palette;

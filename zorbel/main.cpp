@@ -31,13 +31,6 @@ ErrorCode declare_switches(SwitchTable& table) {
     return ERR_SUCCESS;
 }
 
-// A given name keeps its extension or gets the default one; a missing one
-// is the script name with the extension replaced.
-ErrorCode output_name(const SwitchTable& table, int position, const char* extension, std::string& name) {
-    return table.name_count >= position ? get_file_name(table, position, extension, name)
-                                        : derive_file_name(table, 1, extension, name);
-}
-
 ErrorCode read_job(const SwitchTable& table, PackingJob& job) {
     job.output_format = switch_given(table, 's') ? OUTPUT_FORMAT_SUPERCPU : OUTPUT_FORMAT_STOCK;
     ErrorCode code = get_file_name(table, 1, "zbs", job.script_name);
@@ -45,22 +38,15 @@ ErrorCode read_job(const SwitchTable& table, PackingJob& job) {
         return code;
     }
     if (job.output_format == OUTPUT_FORMAT_SUPERCPU) {
-        code = output_name(table, 2, "img", job.outputs.image);
-    } else if ((code = output_name(table, 2, "def", job.outputs.definitions)) >= 0) {
-        code = output_name(table, 3, "spr", job.outputs.sprites);
+        code = get_output_file_name(table, 2, 1, "img", job.outputs.image);
+    } else if ((code = get_output_file_name(table, 2, 1, "def", job.outputs.definitions)) >= 0) {
+        code = get_output_file_name(table, 3, 1, "spr", job.outputs.sprites);
     }
     if (code < 0) {
         return code;
     }
     job.sprite_address = 0;
-    if (switch_given(table, 'a')) {
-        std::int32_t address = 0;
-        if ((code = get_number_switch(table, 'a', address)) < 0) {
-            return code;
-        }
-        job.sprite_address = static_cast<std::uint16_t>(address);
-    }
-    return ERR_SUCCESS;
+    return read_number_switch(table, 'a', job.sprite_address);
 }
 
 // A derived output name can equal the script's (zorbel x.spr derives the
@@ -75,9 +61,8 @@ bool names_collide(const PackingJob& job) {
 
 ErrorCode tool_main(int argc, char** argv) {
     auto table = std::make_unique<SwitchTable>();
-    init_switch_table(*table);
-    ErrorCode code = declare_switches(*table);
-    if (code < 0 || (code = parse_command_line(*table, argc, argv)) < 0) {
+    ErrorCode code = read_command_line(*table, declare_switches, argc, argv);
+    if (code < 0) {
         return code;
     }
     if (table->name_count < 1 || (switch_given(*table, 'c') && switch_given(*table, 's'))) {
