@@ -75,6 +75,13 @@ ErrorCode FileHandle::close() {
     return ERR_SUCCESS;
 }
 
+ErrorCode FileHandle::finish_writing() {
+    if (std::fflush(stream_) != 0 || std::ferror(stream_) != 0) {
+        return ERR_WRITE;
+    }
+    return close();
+}
+
 ErrorCode write_word(std::uint16_t value, std::FILE* stream) {
     if (std::fputc(value & 0xFF, stream) == EOF || std::fputc(value >> 8, stream) == EOF) {
         return ERR_WRITE;
@@ -99,7 +106,7 @@ ErrorCode write_whole_file(const std::string& path, const std::uint8_t* data, st
     if (std::ferror(file.get()) != 0) {
         return ERR_WRITE;
     }
-    return file.close();
+    return file.finish_writing();
 }
 
 int picture_format_from_switches(const SwitchTable& table, int default_format) {

@@ -36,6 +36,9 @@ public:
     std::FILE* get() const { return stream_; }
     bool is_open() const { return stream_ != nullptr; }
     ErrorCode close();
+    // For an output: flushes first, so that a write the buffer held back
+    // (a full disk) is reported as ERR_WRITE, not as a close failure.
+    ErrorCode finish_writing();
 
 private:
     std::FILE* stream_ = nullptr;

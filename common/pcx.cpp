@@ -137,7 +137,7 @@ ErrorCode pcx_write(const PixelImage& image, const std::string& path) {
         std::fwrite(image.palette.data(), 1, PALETTE_BYTES, file.get()) != PALETTE_BYTES) {
         return ERR_WRITE;
     }
-    return file.close();
+    return file.finish_writing();
 }
 
 ErrorCode pcx_read(const std::string& path, PixelImage& image) {

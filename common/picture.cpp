@@ -166,7 +166,7 @@ ErrorCode write_amica_file(const std::string& path, const AmicaImage& image) {
     if (code < 0) {
         return code;
     }
-    return file.close();
+    return file.finish_writing();
 }
 
 ErrorCode koala_to_picture(const KoalaImage& image, C64Picture& picture) {

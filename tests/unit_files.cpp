@@ -101,6 +101,10 @@ TEST_F(PictureFiles, StreamHelpers) {
     FileHandle again = FileHandle::open(path("three"), "rb");
     EXPECT_EQ(read_block_and_close(again, buffer, 3), 0);
     EXPECT_FALSE(again.is_open());
+    // A full disk shows only when the buffer is flushed: still a write error.
+    if (fs::exists("/dev/full")) {
+        EXPECT_EQ(write_whole_file("/dev/full", buffer, 3), ERR_WRITE);
+    }
 }
 
 TEST_F(PictureFiles, KoalaSizes) {

@@ -127,7 +127,7 @@ ErrorCode write_image_file(FileHandle& record_store, FileHandle& data_store, std
         (code = copy_store(data_store.get(), image.get())) < 0) {
         return code;
     }
-    return image.close();
+    return image.finish_writing();
 }
 
 ErrorCode write_stock_files(FileHandle& record_store, FileHandle& data_store, const OutputNames& names) {
@@ -146,10 +146,10 @@ ErrorCode write_stock_files(FileHandle& record_store, FileHandle& data_store, co
     if ((code = copy_store(data_store.get(), sprites.get())) < 0) {
         return code;
     }
-    if ((code = definitions.close()) < 0) {
+    if ((code = definitions.finish_writing()) < 0) {
         return code;
     }
-    return sprites.close();
+    return sprites.finish_writing();
 }
 
 }  // namespace
