@@ -7,6 +7,7 @@
 
 #include "picture.h"
 #include "run_program.h"
+#include "test_pictures.h"
 
 namespace {
 
@@ -36,15 +37,6 @@ const std::string parameters_message = "param\x82trage incorrect";
 const std::string too_large_message = "valeur trop grande";
 
 using Bytes = std::vector<std::uint8_t>;
-
-std::unique_ptr<C64Picture> multicolour_picture(std::uint8_t background, std::uint8_t screen, std::uint8_t colour) {
-    auto picture = std::make_unique<C64Picture>();
-    picture->bitmap.fill(0);
-    picture->screen.fill(screen);
-    picture->colour.fill(colour);
-    picture->background = background;
-    return picture;
-}
 
 void fill_cell(C64Picture& picture, int cell, std::uint8_t byte) {
     std::fill_n(picture.bitmap.begin() + cell * 8, 8, byte);
@@ -91,7 +83,7 @@ TEST_F(Emblex, HelpNamesAndUnreadablePictures) {
 }
 
 TEST_F(Emblex, EmptyPictureWithAndWithoutItsBackground) {
-    save("pic.koa", *multicolour_picture(5, 0x12, 0x03));
+    save("pic.koa", *uniform_multicolour_picture(5, 0x12, 0x03));
 
     ProgramResult result = run("emblex", {"pic", "logo", "logo", "logo", "-05"});
     EXPECT_EQ(result.output, success);
@@ -113,7 +105,7 @@ TEST_F(Emblex, EmptyPictureWithAndWithoutItsBackground) {
 
 TEST_F(Emblex, CellsThatLearnNoColourKeepTheLastOneLearned) {
     // Shared colours 0, 1, 2; pair 11 shows each cell's colour memory.
-    auto picture = multicolour_picture(0, 0x12, 0x09);  // 9 is never shown
+    auto picture = uniform_multicolour_picture(0, 0x12, 0x09);  // 9 is never shown
     fill_cell(*picture, 10, 0xFF);
     picture->colour[10] = 3;
     fill_cell(*picture, 11, 0xFF);
@@ -151,7 +143,7 @@ TEST_F(Emblex, CellsThatLearnNoColourKeepTheLastOneLearned) {
 }
 
 TEST_F(Emblex, AmicaInputGivesTheSameLogo) {
-    auto picture = multicolour_picture(0, 0x12, 0x05);
+    auto picture = uniform_multicolour_picture(0, 0x12, 0x05);
     for (int cell = 0; cell < CELL_COUNT; cell += 3) {
         fill_cell(*picture, cell, static_cast<std::uint8_t>(0x1B + cell % 5));
     }
@@ -195,7 +187,7 @@ TEST_F(Emblex, HiresForegroundIsLearnedPerCell) {
 TEST_F(Emblex, ColoursBesidesTheSharedOnes) {
     // Pairs 01 and 10 show 3 and 12 with shared colours 0, 1, 2: the first
     // extra colour found decides which error comes first.
-    auto picture = multicolour_picture(0, 0x3C, 0x01);
+    auto picture = uniform_multicolour_picture(0, 0x3C, 0x01);
     picture->bitmap.fill(0x1B);
     save("two.koa", *picture);
     expect_failure({"two", "logo", "logo", "logo", "-00", "-11", "-22"}, ERR_PARAMETERS, parameters_message);
@@ -216,7 +208,7 @@ TEST_F(Emblex, ColoursBesidesTheSharedOnes) {
 TEST_F(Emblex, AtMost255Characters) {
     // Background 0 and shared colours 0, 1, 2: pair 11 shows colour 3, the
     // learned one, so every pattern stays as it is.
-    auto picture = multicolour_picture(0, 0x12, 0x03);
+    auto picture = uniform_multicolour_picture(0, 0x12, 0x03);
     for (int cell = 0; cell < CELL_COUNT; ++cell) {
         picture->bitmap[cell * 8] = static_cast<std::uint8_t>(cell * 7 % 255);
     }
@@ -245,7 +237,7 @@ TEST_F(Emblex, AtMost255Characters) {
 }
 
 TEST_F(Emblex, ColourMemoryIsWrittenFirstThenFontThenScreen) {
-    save("pic.koa", *multicolour_picture(0, 0x12, 0x03));
+    save("pic.koa", *uniform_multicolour_picture(0, 0x12, 0x03));
     std::filesystem::create_directory(file("logo.fnt"));
     const ProgramResult result = run("emblex", {"pic", "logo", "logo", "logo"});
     EXPECT_EQ(result.status, status_of(ERR_CREATE));

@@ -5,27 +5,12 @@
 #include <gtest/gtest.h>
 
 #include "reencode.h"
+#include "support/test_pictures.h"
 
 namespace {
 
 ErrorCode allow_all(std::span<std::uint8_t>, std::span<const std::uint8_t>) {
     return ERR_SUCCESS;
-}
-
-std::unique_ptr<C64Picture> blank_multicolour(std::uint8_t background, std::uint8_t screen, std::uint8_t colour) {
-    auto picture = std::make_unique<C64Picture>();
-    picture->bitmap.fill(0);
-    picture->screen.fill(screen);
-    picture->colour.fill(colour);
-    picture->background = background;
-    return picture;
-}
-
-std::unique_ptr<HiresPicture> blank_hires(std::uint8_t bitmap_byte, std::uint8_t screen) {
-    auto picture = std::make_unique<HiresPicture>();
-    picture->bitmap.fill(bitmap_byte);
-    picture->screen.fill(screen);
-    return picture;
 }
 
 CellRecord cell_of(std::uint8_t first_byte, std::uint8_t other_bytes, std::array<std::uint8_t, 4> slots) {
@@ -105,7 +90,7 @@ TEST(PatternTable, FixedSlotsOverrideAndTheHighestSlotWins) {
 }
 
 TEST(PictureCellColoursPut, StoresNybblesAndRefusesCellsOutside) {
-    auto picture = blank_multicolour(9, 0x44, 0x04);
+    auto picture = uniform_multicolour_picture(9, 0x44, 0x04);
     const MulticolourSlots slots = {1, 0x1A, 0x23, 0x1C};
     ASSERT_EQ(picture_cell_colours_put(999, *picture, slots), ERR_SUCCESS);
     EXPECT_EQ(picture->screen[999], 0xA3);
@@ -121,12 +106,12 @@ TEST(PictureCellColoursPut, StoresNybblesAndRefusesCellsOutside) {
 
 TEST(MulticolourPass, PixelsMoveToThePatternOfTheirColour) {
     // Background 0, pair 01 colour 1, pair 10 colour 2, pair 11 colour 1.
-    auto source = blank_multicolour(0, 0x12, 0x01);
+    auto source = uniform_multicolour_picture(0, 0x12, 0x01);
     source->bitmap[0] = 0xFF;   // four pixels of pair 11, colour 1
     source->bitmap[1] = 0x1B;   // 00 01 10 11
     source->bitmap[2] = 0x24;   // 00 10 01 00: every pixel keeps its pattern
     source->bitmap[8] = 0x1B;   // cell 1 shows colour 1 only through pair 01
-    auto output = blank_multicolour(0, 0, 0);
+    auto output = uniform_multicolour_picture(0, 0, 0);
     MulticolourSlots slots = {0, 1, 2, 0};
     ASSERT_EQ(reencode_multicolour_picture(*source, *output, slots, 3, allow_all), ERR_SUCCESS);
     EXPECT_EQ(output->bitmap[0], 0x55);
@@ -144,8 +129,8 @@ TEST(MulticolourPass, PixelsMoveToThePatternOfTheirColour) {
 
 TEST(MulticolourPass, SharedBlackAndTheOutputBackground) {
     // Fixed slots (0, 0, 0): black lands on pair 10.
-    auto source = blank_multicolour(0, 0x00, 0x00);
-    auto output = blank_multicolour(0, 0, 0);
+    auto source = uniform_multicolour_picture(0, 0x00, 0x00);
+    auto output = uniform_multicolour_picture(0, 0, 0);
     MulticolourSlots slots = {0, 0, 0, 0};
     ASSERT_EQ(reencode_multicolour_picture(*source, *output, slots, 3, allow_all), ERR_SUCCESS);
     for (const std::uint8_t byte : output->bitmap) {
@@ -153,7 +138,7 @@ TEST(MulticolourPass, SharedBlackAndTheOutputBackground) {
     }
 
     // The output background is slot 0, whatever the source's was.
-    source = blank_multicolour(7, 0x12, 0x03);
+    source = uniform_multicolour_picture(7, 0x12, 0x03);
     slots = {4, 7, 1, 2};
     ASSERT_EQ(reencode_multicolour_picture(*source, *output, slots, 4, allow_all), ERR_SUCCESS);
     EXPECT_EQ(output->background, 4);
@@ -163,8 +148,8 @@ TEST(MulticolourPass, SharedBlackAndTheOutputBackground) {
 }
 
 TEST(MulticolourPass, RefusedColoursLeaveTheOutputCleared) {
-    auto source = blank_multicolour(0, 0x12, 0x03);
-    auto output = blank_multicolour(0x77, 0x77, 0x77);
+    auto source = uniform_multicolour_picture(0, 0x12, 0x03);
+    auto output = uniform_multicolour_picture(0x77, 0x77, 0x77);
     output->bitmap.fill(0x77);
     MulticolourSlots slots = {16, 1, 2, 3};
     EXPECT_EQ(reencode_multicolour_picture(*source, *output, slots, 4, allow_all), ERR_VALUE_TOO_LARGE);
@@ -175,7 +160,7 @@ TEST(MulticolourPass, RefusedColoursLeaveTheOutputCleared) {
 
     // A background byte above 15 has no pattern: even a policy that lets it
     // through cannot make the pass look past the table.
-    source = blank_multicolour(0x15, 0x12, 0x03);
+    source = uniform_multicolour_picture(0x15, 0x12, 0x03);
     slots = {5, 1, 2, 3};
     EXPECT_EQ(reencode_multicolour_picture(*source, *output, slots, 4, allow_all), ERR_VALUE_TOO_LARGE);
     EXPECT_EQ(reencode_multicolour_picture(*source, *output, slots, 5, allow_all), ERR_FUNCTION_PARAMETERS);
@@ -199,12 +184,12 @@ ErrorCode fail_after_some_calls(std::span<std::uint8_t>, std::span<const std::ui
 }  // namespace
 
 TEST(MulticolourPass, VisitsCellsPixelRowByPixelRow) {
-    auto source = blank_multicolour(0, 0x12, 0x00);
+    auto source = uniform_multicolour_picture(0, 0x12, 0x00);
     source->bitmap.fill(0xFF);
     for (int cell = 0; cell < CELL_COUNT; ++cell) {
         source->colour[cell] = static_cast<std::uint8_t>((cell + cell / 40) % 16);
     }
-    auto output = blank_multicolour(0, 0, 0);
+    auto output = uniform_multicolour_picture(0, 0, 0);
     MulticolourSlots slots = {0, 1, 2, 3};
     seen_colour_memory.clear();
     ASSERT_EQ(reencode_multicolour_picture(*source, *output, slots, 4, record_colour_memory), ERR_SUCCESS);
@@ -217,8 +202,8 @@ TEST(MulticolourPass, VisitsCellsPixelRowByPixelRow) {
 }
 
 TEST(MulticolourPass, PolicyFailureStopsAtOnce) {
-    auto source = blank_multicolour(6, 0x12, 0x03);
-    auto output = blank_multicolour(0, 0, 0);
+    auto source = uniform_multicolour_picture(6, 0x12, 0x03);
+    auto output = uniform_multicolour_picture(0, 0, 0);
     MulticolourSlots slots = {0, 0, 6, 0};
     calls_before_failure = 40;  // pixel row 0 of cells 0 to 39 pass, pixel row 1 of cell 0 fails
     EXPECT_EQ(reencode_multicolour_picture(*source, *output, slots, 3, fail_after_some_calls), ERR_VALUE_TOO_LARGE);
@@ -236,8 +221,8 @@ TEST(MulticolourPass, PolicyFailureStopsAtOnce) {
 
 TEST(HiresPass, SetBitsAndInversion) {
     // Only set bits, high nybble 5 = fixed slot 0: every bit becomes clear.
-    auto source = blank_hires(0xFF, 0x5A);
-    auto output = blank_hires(0x77, 0x77);
+    auto source = uniform_hires_picture(0xFF, 0x5A);
+    auto output = uniform_hires_picture(0x77, 0x77);
     HiresSlots slots = {5, 9};
     ASSERT_EQ(reencode_hires_picture(*source, *output, slots, 2, allow_all), ERR_SUCCESS);
     EXPECT_EQ(output->bitmap[0], 0x00);
@@ -245,7 +230,7 @@ TEST(HiresPass, SetBitsAndInversion) {
     EXPECT_EQ(output->screen[0], 0x95);
     EXPECT_EQ(source->screen[0], 0x55);
 
-    source = blank_hires(0x3C, 0x1E);
+    source = uniform_hires_picture(0x3C, 0x1E);
     source->bitmap[9] = 0x81;
     slots = {1, 14};
     ASSERT_EQ(reencode_hires_picture(*source, *output, slots, 2, allow_all), ERR_SUCCESS);

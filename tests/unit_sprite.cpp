@@ -8,26 +8,14 @@
 
 #include "picture.h"
 #include "sprite.h"
+#include "support/test_pictures.h"
 
 namespace {
 
 constexpr std::uint8_t UNTOUCHED = 0xAA;
 
-std::unique_ptr<HiresPicture> hires_picture(std::uint8_t screen_byte) {
-    auto picture = std::make_unique<HiresPicture>();
-    picture->bitmap.fill(0);
-    picture->screen.fill(screen_byte);
-    return picture;
-}
-
-std::unique_ptr<C64Picture> multicolour_picture(std::uint8_t background, std::uint8_t screen_byte,
-                                                std::uint8_t colour_byte) {
-    auto picture = std::make_unique<C64Picture>();
-    picture->bitmap.fill(0);
-    picture->screen.fill(screen_byte);
-    picture->colour.fill(colour_byte);
-    picture->background = background;
-    return picture;
+std::unique_ptr<HiresPicture> hires_picture_of(std::uint8_t screen_byte) {
+    return uniform_hires_picture(0, screen_byte);
 }
 
 int bitmap_offset(int line, int column_byte) {
@@ -123,7 +111,7 @@ TEST(SpriteGridShape, ColumnsRowsAndSize) {
 }
 
 TEST(HiresCut, FirstByteAndPaddingFollowTheColourAssignment) {
-    auto picture = hires_picture(0xE6);  // bit 0 colour 6, bit 1 colour 14
+    auto picture = hires_picture_of(0xE6);  // bit 0 colour 6, bit 1 colour 14
     picture->bitmap[0] = 0xA5;
 
     const Cut same = cut_hires(*picture, 0, 0, 8, 1, 6, 14);
@@ -141,7 +129,7 @@ TEST(HiresCut, FirstByteAndPaddingFollowTheColourAssignment) {
 
     const Cut equal = cut_hires(*picture, 0, 0, 8, 1, 6, 6);
     ASSERT_EQ(equal.code, ERR_PARAMETERS) << "colour 14 is not among 6 and 6";
-    auto one_colour = hires_picture(0x66);
+    auto one_colour = hires_picture_of(0x66);
     one_colour->bitmap[0] = 0xA5;
     const Cut both = cut_hires(*one_colour, 0, 0, 8, 1, 6, 6);
     ASSERT_EQ(both.code, ERR_SUCCESS);
@@ -150,7 +138,7 @@ TEST(HiresCut, FirstByteAndPaddingFollowTheColourAssignment) {
 }
 
 TEST(HiresCut, WalkCrossesCellsInsideAByte) {
-    auto picture = hires_picture(0xE6);
+    auto picture = hires_picture_of(0xE6);
     picture->bitmap[bitmap_offset(0, 0)] = 0x0F;
     picture->bitmap[bitmap_offset(0, 1)] = 0xF0;
     const Cut straddle = cut_hires(*picture, 4, 0, 8, 1, 6, 14);
@@ -159,7 +147,7 @@ TEST(HiresCut, WalkCrossesCellsInsideAByte) {
 
     // x = 7: pixel 0 is bit 0 of cell 0, pixel 1 bit 7 of cell 1, whose
     // colours are checked only when the walk enters it.
-    auto seven = hires_picture(0xE6);
+    auto seven = hires_picture_of(0xE6);
     seven->bitmap[bitmap_offset(0, 0)] = 0x01;
     seven->bitmap[bitmap_offset(0, 1)] = 0x00;
     seven->screen[1] = 0xE7;
@@ -176,7 +164,7 @@ TEST(HiresCut, WalkCrossesCellsInsideAByte) {
 }
 
 TEST(HiresCut, PaddingRightOfTheRectangleTakesTheLastCellsClearColour) {
-    auto picture = hires_picture(0x6E);  // bit 0 colour 14 -> 1
+    auto picture = hires_picture_of(0x6E);  // bit 0 colour 14 -> 1
     for (const int cell : {3, 43, 83}) {
         picture->screen[cell] = 0xE6;  // columns 24..31: bit 0 colour 6 -> 0
     }
@@ -196,7 +184,7 @@ TEST(HiresCut, PaddingRightOfTheRectangleTakesTheLastCellsClearColour) {
 }
 
 TEST(HiresCut, RightEdgeAndRangeCheck) {
-    auto picture = hires_picture(0xE6);
+    auto picture = hires_picture_of(0xE6);
     picture->screen[36] = 0x77;  // left of the rectangle: never read
     picture->bitmap[bitmap_offset(0, 37)] = 0x0F;
     picture->bitmap[bitmap_offset(0, 39)] = 0xFF;
@@ -217,7 +205,7 @@ TEST(HiresCut, RightEdgeAndRangeCheck) {
 }
 
 TEST(HiresCut, BottomEdgeAndPaddingLines) {
-    auto picture = hires_picture(0xE6);
+    auto picture = hires_picture_of(0xE6);
     EXPECT_EQ(cut_hires(*picture, 0, 179, 24, 21, 6, 14).code, ERR_SUCCESS) << "no padding line needed";
     EXPECT_EQ(cut_hires(*picture, 0, 180, 24, 20, 6, 14).code, ERR_INDEX_OUT_OF_TABLE);
     EXPECT_EQ(cut_hires(*picture, 0, 0, 320, 200, 6, 14).code, ERR_INDEX_OUT_OF_TABLE);
@@ -237,7 +225,7 @@ TEST(HiresCut, BottomEdgeAndPaddingLines) {
 }
 
 TEST(HiresCut, ZeroWidthStillChecksTheStartCells) {
-    auto picture = hires_picture(0xE6);
+    auto picture = hires_picture_of(0xE6);
     std::vector<std::uint8_t> nothing;
     EXPECT_EQ(cut_hires_sprites(*picture, 0, 0, 0, 21, 6, 14, nothing), ERR_SUCCESS);
     picture->screen[40] = 0x77;
@@ -249,7 +237,7 @@ TEST(HiresCut, ZeroWidthStillChecksTheStartCells) {
 }
 
 TEST(HiresCut, RefusesColoursAboveFifteenAndShortBuffers) {
-    auto picture = hires_picture(0x00);
+    auto picture = hires_picture_of(0x00);
     std::vector<std::uint8_t> grid(64, 0);
     EXPECT_EQ(cut_hires_sprites(*picture, 0, 0, 24, 21, 0, 16, grid), ERR_FUNCTION_PARAMETERS);
     EXPECT_EQ(cut_hires_sprites(*picture, 0, 0, 24, 21, 255, 0, grid), ERR_FUNCTION_PARAMETERS);
@@ -258,7 +246,7 @@ TEST(HiresCut, RefusesColoursAboveFifteenAndShortBuffers) {
 }
 
 TEST(MulticolourCut, PairsFollowTheColourAssignment) {
-    auto picture = multicolour_picture(0, 0x52, 0x07);
+    auto picture = uniform_multicolour_picture(0, 0x52, 0x07);
     picture->bitmap[0] = 0x1B;
     const Cut same = cut_multicolour(*picture, 0, 0, 4, 1, {0, 5, 2, 7});
     ASSERT_EQ(same.code, ERR_SUCCESS);
@@ -281,7 +269,7 @@ TEST(MulticolourCut, PairsFollowTheColourAssignment) {
 }
 
 TEST(MulticolourCut, EdgesAndBackground) {
-    auto picture = multicolour_picture(0, 0x52, 0x07);
+    auto picture = uniform_multicolour_picture(0, 0x52, 0x07);
     EXPECT_EQ(cut_multicolour(*picture, 150, 0, 10, 21, {0, 5, 2, 7}).code, ERR_SUCCESS);
     EXPECT_EQ(cut_multicolour(*picture, 151, 0, 10, 21, {0, 5, 2, 7}).code, ERR_VALUE_TOO_LARGE);
     EXPECT_EQ(cut_multicolour(*picture, 0, 0, 160, 200, {0, 5, 2, 7}).code, ERR_INDEX_OUT_OF_TABLE);
@@ -299,8 +287,8 @@ TEST(MulticolourCut, EdgesAndBackground) {
 // rectangles, against the grid built pixel by pixel.
 TEST(SpriteCuts, MatchThePixelByPixelGridOnRandomPictures) {
     std::mt19937 random(1984);
-    auto hires = hires_picture(0);
-    auto multicolour = multicolour_picture(0, 0, 0);
+    auto hires = hires_picture_of(0);
+    auto multicolour = uniform_multicolour_picture(0, 0, 0);
     const std::array<std::uint8_t, 4> multicolours = {0, 5, 2, 7};
     for (int round = 0; round < 200; ++round) {
         for (auto& byte : hires->bitmap) {

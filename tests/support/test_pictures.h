@@ -41,6 +41,25 @@ inline std::unique_ptr<HiresPicture> random_hires_picture(std::uint32_t seed) {
     return picture;
 }
 
+// A multicolour picture whose bitmap is all 0 and whose cells all carry the
+// same screen and colour bytes.
+inline std::unique_ptr<C64Picture> uniform_multicolour_picture(std::uint8_t background, std::uint8_t screen,
+                                                               std::uint8_t colour) {
+    auto picture = std::make_unique<C64Picture>();
+    picture->bitmap.fill(0);
+    picture->screen.fill(screen);
+    picture->colour.fill(colour);
+    picture->background = background;
+    return picture;
+}
+
+inline std::unique_ptr<HiresPicture> uniform_hires_picture(std::uint8_t bitmap_byte, std::uint8_t screen) {
+    auto picture = std::make_unique<HiresPicture>();
+    picture->bitmap.fill(bitmap_byte);
+    picture->screen.fill(screen);
+    return picture;
+}
+
 inline std::unique_ptr<PixelImage> rendered(const C64Picture& picture, int palette = DEFAULT_PALETTE) {
     auto image = std::make_unique<PixelImage>();
     render_multicolour_picture(picture, *image, palette);
