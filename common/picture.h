@@ -10,7 +10,14 @@
 #include "file_names.h"
 
 constexpr int CELL_COUNT = 1000;
+constexpr int CELL_COLUMNS = 40;  // cell n is in row n / 40, column n % 40
+constexpr int PICTURE_LINES = 200;
 constexpr int BITMAP_SIZE = 8000;
+constexpr int C64_COLOUR_COUNT = 16;
+
+inline bool is_cell_number(int cell) {
+    return cell >= 0 && cell < CELL_COUNT;
+}
 
 constexpr int FORMAT_KOALA = 0;
 constexpr int FORMAT_AMICA = 1;

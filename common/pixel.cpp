@@ -5,17 +5,15 @@
 
 namespace {
 
-constexpr int CELL_COLUMNS = 40;
 constexpr int CELL_ROW_PIXELS = 8 * IMAGE_WIDTH;  // one row of cells: 2560 pixels
 constexpr int HIRES_SLOTS = 2;
 constexpr int MULTICOLOUR_SLOTS = 4;
 constexpr std::uint8_t COLOUR_MASK = 0x0F;
-constexpr int C64_COLOURS = 16;
 
 // RRGGBB by palette and colour index: black, white, red, cyan, purple, green,
 // blue, yellow, orange, brown, light red, dark grey, grey, light green,
 // light blue, light grey.
-constexpr std::uint32_t palette_rgb[PALETTE_COUNT][C64_COLOURS] = {
+constexpr std::uint32_t palette_rgb[PALETTE_COUNT][C64_COLOUR_COUNT] = {
     {0x000000, 0xFFFFFF, 0x880000, 0xAAFFEE, 0xCC44CC, 0x00CC55, 0x0000AA, 0xEEEE77,  // 0
      0xDD8855, 0x664400, 0xFF7777, 0x333333, 0x777777, 0xAAFF66, 0x0088FF, 0xBBBBBB},
     {0x000000, 0xFFFFFF, 0xAD524A, 0x73F7F7, 0xBD6BBD, 0x73E773, 0x4242C6, 0xFFFF7B,  // 1
@@ -47,7 +45,7 @@ constexpr std::uint32_t palette_rgb[PALETTE_COUNT][C64_COLOURS] = {
 constexpr auto split_palettes() {
     std::array<std::array<std::array<std::uint8_t, 3>, 16>, PALETTE_COUNT> palettes{};
     for (int p = 0; p < PALETTE_COUNT; ++p) {
-        for (int c = 0; c < C64_COLOURS; ++c) {
+        for (int c = 0; c < C64_COLOUR_COUNT; ++c) {
             const std::uint32_t rgb = palette_rgb[p][c];
             palettes[p][c] = {static_cast<std::uint8_t>(rgb >> 16), static_cast<std::uint8_t>(rgb >> 8),
                               static_cast<std::uint8_t>(rgb)};
@@ -62,10 +60,6 @@ const std::array<std::array<std::array<std::uint8_t, 3>, 16>, PALETTE_COUNT> c64
 
 namespace {
 
-bool cell_in_range(int cell) {
-    return cell >= 0 && cell < CELL_COUNT;
-}
-
 std::size_t cell_origin(int cell) {
     return static_cast<std::size_t>((cell / CELL_COLUMNS) * CELL_ROW_PIXELS + (cell % CELL_COLUMNS) * 8);
 }
@@ -78,7 +72,7 @@ ErrorCode start_rendered_image(PixelImage& image, int palette) {
     }
     image.pixels.fill(0);
     image.palette.fill(0);
-    for (int c = 0; c < C64_COLOURS; ++c) {
+    for (int c = 0; c < C64_COLOUR_COUNT; ++c) {
         std::copy(c64_palettes[palette][c].begin(), c64_palettes[palette][c].end(), image.palette.begin() + 3 * c);
     }
     return ERR_SUCCESS;
@@ -105,16 +99,11 @@ std::uint8_t as_colour(std::uint8_t pixel) {
     return pixel & COLOUR_MASK;
 }
 
-void hires_cell_of_picture(const HiresPicture& picture, int cell, CellRecord& record) {
-    std::copy_n(picture.bitmap.begin() + cell * 8, 8, record.bitmap.begin());
-    const std::uint8_t screen = picture.screen[static_cast<std::size_t>(cell)];
-    record.slots = {static_cast<std::uint8_t>(screen & COLOUR_MASK), static_cast<std::uint8_t>(screen >> 4), 0, 0};
-}
 
 }  // namespace
 
 ErrorCode cell_block_get(int cell, const PixelImage& image, CellBlock& block) {
-    if (!cell_in_range(cell)) {
+    if (!is_cell_number(cell)) {
         return ERR_INDEX_OUT_OF_TABLE;
     }
     const std::size_t origin = cell_origin(cell);
@@ -126,7 +115,7 @@ ErrorCode cell_block_get(int cell, const PixelImage& image, CellBlock& block) {
 }
 
 ErrorCode cell_block_put(int cell, const CellBlock& block, PixelImage& image) {
-    if (!cell_in_range(cell)) {
+    if (!is_cell_number(cell)) {
         return ERR_INDEX_OUT_OF_TABLE;
     }
     const std::size_t origin = cell_origin(cell);
@@ -138,7 +127,7 @@ ErrorCode cell_block_put(int cell, const CellBlock& block, PixelImage& image) {
 }
 
 ErrorCode picture_cell_get(CellRecord& record, int cell, const C64Picture& picture) {
-    if (!cell_in_range(cell)) {
+    if (!is_cell_number(cell)) {
         return ERR_INDEX_OUT_OF_TABLE;
     }
     std::copy_n(picture.bitmap.begin() + cell * 8, 8, record.bitmap.begin());
@@ -151,8 +140,18 @@ ErrorCode picture_cell_get(CellRecord& record, int cell, const C64Picture& pictu
     return ERR_SUCCESS;
 }
 
+ErrorCode hires_picture_cell_get(CellRecord& record, int cell, const HiresPicture& picture) {
+    if (!is_cell_number(cell)) {
+        return ERR_INDEX_OUT_OF_TABLE;
+    }
+    std::copy_n(picture.bitmap.begin() + cell * 8, 8, record.bitmap.begin());
+    const std::uint8_t screen = picture.screen[static_cast<std::size_t>(cell)];
+    record.slots = {static_cast<std::uint8_t>(screen & COLOUR_MASK), static_cast<std::uint8_t>(screen >> 4), 0, 0};
+    return ERR_SUCCESS;
+}
+
 ErrorCode picture_cell_put(const CellRecord& record, C64Picture& picture, int cell) {
-    if (!cell_in_range(cell)) {
+    if (!is_cell_number(cell)) {
         return ERR_INDEX_OUT_OF_TABLE;
     }
     std::copy_n(record.bitmap.begin(), 8, picture.bitmap.begin() + cell * 8);
@@ -188,7 +187,13 @@ ErrorCode render_hires_cell(CellBlock& block, const CellRecord& record) {
     return ERR_SUCCESS;
 }
 
-ErrorCode render_multicolour_picture(const C64Picture& picture, PixelImage& image, int palette) {
+namespace {
+
+// Renders every cell through the mode's cell getter and cell renderer.
+template <typename Picture>
+ErrorCode render_picture(const Picture& picture, PixelImage& image, int palette,
+                         ErrorCode (*get_cell)(CellRecord&, int, const Picture&),
+                         ErrorCode (*render_cell)(CellBlock&, const CellRecord&)) {
     ErrorCode code = start_rendered_image(image, palette);
     if (code < 0) {
         return code;
@@ -196,28 +201,22 @@ ErrorCode render_multicolour_picture(const C64Picture& picture, PixelImage& imag
     const auto record = std::make_unique<CellRecord>();
     const auto block = std::make_unique<CellBlock>();
     for (int cell = 0; cell < CELL_COUNT; ++cell) {
-        if ((code = picture_cell_get(*record, cell, picture)) < 0 ||
-            (code = render_multicolour_cell(*block, *record)) < 0 || (code = cell_block_put(cell, *block, image)) < 0) {
+        if ((code = get_cell(*record, cell, picture)) < 0 || (code = render_cell(*block, *record)) < 0 ||
+            (code = cell_block_put(cell, *block, image)) < 0) {
             return code;
         }
     }
     return ERR_SUCCESS;
 }
 
+}  // namespace
+
+ErrorCode render_multicolour_picture(const C64Picture& picture, PixelImage& image, int palette) {
+    return render_picture(picture, image, palette, picture_cell_get, render_multicolour_cell);
+}
+
 ErrorCode render_hires_picture(const HiresPicture& picture, PixelImage& image, int palette) {
-    ErrorCode code = start_rendered_image(image, palette);
-    if (code < 0) {
-        return code;
-    }
-    const auto record = std::make_unique<CellRecord>();
-    const auto block = std::make_unique<CellBlock>();
-    for (int cell = 0; cell < CELL_COUNT; ++cell) {
-        hires_cell_of_picture(picture, cell, *record);
-        if ((code = render_hires_cell(*block, *record)) < 0 || (code = cell_block_put(cell, *block, image)) < 0) {
-            return code;
-        }
-    }
-    return ERR_SUCCESS;
+    return render_picture(picture, image, palette, hires_picture_cell_get, render_hires_cell);
 }
 
 ErrorCode encode_multicolour_cell(CellRecord& record, const CellBlock& block, std::uint8_t background) {
@@ -284,16 +283,16 @@ ErrorCode encode_hires_picture(const PixelImage& image, HiresPicture& picture) {
 }
 
 ErrorCode most_used_colour(const PixelImage& image, std::uint8_t& colour) {
-    std::array<std::uint32_t, C64_COLOURS> counts{};
+    std::array<std::uint32_t, C64_COLOUR_COUNT> counts{};
     for (const std::uint8_t pixel : image.pixels) {
-        if (pixel < C64_COLOURS) {
+        if (pixel < C64_COLOUR_COUNT) {
             ++counts[pixel];
         }
     }
     // Strictly greater: on a tie the lowest index stays.
     colour = 0;
     std::uint32_t best = 0;
-    for (int c = 0; c < C64_COLOURS; ++c) {
+    for (int c = 0; c < C64_COLOUR_COUNT; ++c) {
         if (counts[static_cast<std::size_t>(c)] > best) {
             best = counts[static_cast<std::size_t>(c)];
             colour = static_cast<std::uint8_t>(c);
@@ -303,14 +302,14 @@ ErrorCode most_used_colour(const PixelImage& image, std::uint8_t& colour) {
 }
 
 ErrorCode cell_colour_check(const CellBlock& block, bool hires, std::uint8_t background, std::uint8_t& verdict) {
-    std::array<bool, C64_COLOURS> present{};
+    std::array<bool, C64_COLOUR_COUNT> present{};
     for (const std::uint8_t pixel : block.pixels) {
-        if (pixel < C64_COLOURS) {
+        if (pixel < C64_COLOUR_COUNT) {
             present[pixel] = true;
         }
     }
     const auto distinct = std::count(present.begin(), present.end(), true);
-    const bool background_present = background < C64_COLOURS && present[background];
+    const bool background_present = background < C64_COLOUR_COUNT && present[background];
     bool too_many = false;
     if (hires) {
         too_many = distinct > HIRES_SLOTS;

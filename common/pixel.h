@@ -31,6 +31,8 @@ struct CellRecord {
 ErrorCode cell_block_get(int cell, const PixelImage& image, CellBlock& block);
 ErrorCode cell_block_put(int cell, const CellBlock& block, PixelImage& image);
 ErrorCode picture_cell_get(CellRecord& record, int cell, const C64Picture& picture);
+// Cell n of a hires picture: slot 0 the screen low nybble, slot 1 the high one.
+ErrorCode hires_picture_cell_get(CellRecord& record, int cell, const HiresPicture& picture);
 ErrorCode picture_cell_put(const CellRecord& record, C64Picture& picture, int cell);
 ErrorCode render_multicolour_cell(CellBlock& block, const CellRecord& record);
 ErrorCode render_hires_cell(CellBlock& block, const CellRecord& record);

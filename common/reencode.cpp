@@ -4,8 +4,6 @@
 
 namespace {
 
-constexpr int PIXEL_ROWS = 200;
-constexpr int CELL_COLUMNS = 40;
 constexpr int CELL_ROW_BYTES = CELL_COLUMNS * 8;
 constexpr int MULTICOLOUR_LEARNED_PATTERN = 3;
 constexpr int HIRES_LEARNED_PATTERN = 1;
@@ -24,10 +22,6 @@ struct HiresWork {
     HiresSlots cell_colours;
 };
 
-bool is_cell_number(int cell) {
-    return cell >= 0 && cell < CELL_COUNT;
-}
-
 std::uint8_t screen_byte_of(std::uint8_t high_colour, std::uint8_t low_colour) {
     return static_cast<std::uint8_t>((high_colour << 4) | (low_colour & 0x0F));
 }
@@ -40,26 +34,6 @@ ErrorCode pattern_of(const PatternTable& table, std::uint8_t colour, std::uint8_
     }
     pattern = table.patterns[colour];
     return ERR_SUCCESS;
-}
-
-void read_multicolour_cell(const C64Picture& source, int cell, CellRecord& record) {
-    for (int row = 0; row < 8; ++row) {
-        record.bitmap[row] = source.bitmap[cell * 8 + row];
-    }
-    record.slots[0] = source.background;
-    record.slots[1] = static_cast<std::uint8_t>(source.screen[cell] >> 4);
-    record.slots[2] = static_cast<std::uint8_t>(source.screen[cell] & 0x0F);
-    record.slots[3] = static_cast<std::uint8_t>(source.colour[cell] & 0x0F);
-}
-
-void read_hires_cell(const HiresPicture& source, int cell, CellRecord& record) {
-    for (int row = 0; row < 8; ++row) {
-        record.bitmap[row] = source.bitmap[cell * 8 + row];
-    }
-    record.slots[0] = static_cast<std::uint8_t>(source.screen[cell] & 0x0F);
-    record.slots[1] = static_cast<std::uint8_t>(source.screen[cell] >> 4);
-    record.slots[2] = 0;
-    record.slots[3] = 0;
 }
 
 ErrorCode reencode_multicolour_byte(std::uint8_t source_byte, const MulticolourWork& work, std::uint8_t& output_byte) {
@@ -93,14 +67,17 @@ ErrorCode reencode_hires_byte(std::uint8_t source_byte, const HiresWork& work, s
 // Settles one cell at one of its pixel rows and rewrites that row's byte.
 ErrorCode reencode_multicolour_cell_row(C64Picture& source, C64Picture& output, MulticolourSlots& slots,
                                         SlotPolicy policy, MulticolourWork& work, int cell, int byte_index) {
-    read_multicolour_cell(source, cell, work.cell);
+    ErrorCode code = picture_cell_get(work.cell, cell, source);
+    if (code < 0) {
+        return code;
+    }
     normalise_multicolour_cell(work.cell);
     // Later rows of the cell read these back and find the same colours.
-    source.screen[cell] = screen_byte_of(work.cell.slots[1], work.cell.slots[2]);
-    source.colour[cell] = static_cast<std::uint8_t>(work.cell.slots[3] & 0x0F);
+    if ((code = picture_cell_colours_put(cell, source, work.cell.slots)) < 0) {
+        return code;
+    }
     work.cell_colours = {source.background, work.cell.slots[1], work.cell.slots[2], work.cell.slots[3]};
-    ErrorCode code = policy(slots, work.cell_colours);
-    if (code < 0) {
+    if ((code = policy(slots, work.cell_colours)) < 0) {
         return code;
     }
     if ((code = picture_cell_colours_put(cell, output, slots)) < 0) {
@@ -111,12 +88,14 @@ ErrorCode reencode_multicolour_cell_row(C64Picture& source, C64Picture& output, 
 
 ErrorCode reencode_hires_cell_row(HiresPicture& source, HiresPicture& output, HiresSlots& slots, SlotPolicy policy,
                                   HiresWork& work, int cell, int byte_index) {
-    read_hires_cell(source, cell, work.cell);
+    ErrorCode code = hires_picture_cell_get(work.cell, cell, source);
+    if (code < 0) {
+        return code;
+    }
     normalise_hires_cell(work.cell);
     source.screen[cell] = screen_byte_of(work.cell.slots[1], work.cell.slots[0]);
     work.cell_colours = {work.cell.slots[0], work.cell.slots[1]};
-    const ErrorCode code = policy(slots, work.cell_colours);
-    if (code < 0) {
+    if ((code = policy(slots, work.cell_colours)) < 0) {
         return code;
     }
     output.screen[cell] = screen_byte_of(slots[1], slots[0]);
@@ -127,7 +106,7 @@ ErrorCode reencode_hires_cell_row(HiresPicture& source, HiresPicture& output, Hi
 // learning policy meets the slots as the previous cell in this order left them.
 template <typename Visit>
 ErrorCode visit_cells_row_by_row(Visit visit) {
-    for (int y = 0; y < PIXEL_ROWS; ++y) {
+    for (int y = 0; y < PICTURE_LINES; ++y) {
         const int first_byte = (y / 8) * CELL_ROW_BYTES + y % 8;
         const int first_cell = (y / 8) * CELL_COLUMNS;
         for (int k = 0; k < CELL_COLUMNS; ++k) {

@@ -12,7 +12,6 @@
 
 constexpr int MULTICOLOUR_SLOT_COUNT = 4;
 constexpr int HIRES_SLOT_COUNT = 2;
-constexpr int C64_COLOUR_COUNT = 16;
 
 // Slot v holds the colour that pattern value v shows in the output.
 // Multicolour: 0 background, 1 screen high nybble, 2 screen low nybble,

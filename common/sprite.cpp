@@ -2,7 +2,6 @@
 
 namespace {
 
-constexpr int CELL_COLUMNS = 40;
 constexpr int CELL_ROW_BYTES = 320;
 // From the last line of a cell row to the first line of the next one.
 constexpr int NEXT_CELL_ROW_STEP = CELL_ROW_BYTES - 7;
@@ -54,8 +53,8 @@ ErrorCode check_cell(const PictureView& picture, const CutRequest& request, int 
 }
 
 // A colour named for several patterns produces the highest of them.
-std::array<std::uint8_t, COLOUR_COUNT> build_colour_assignment(const CutRequest& request) {
-    std::array<std::uint8_t, COLOUR_COUNT> assignment{};
+std::array<std::uint8_t, C64_COLOUR_COUNT> build_colour_assignment(const CutRequest& request) {
+    std::array<std::uint8_t, C64_COLOUR_COUNT> assignment{};
     for (int pattern = 0; pattern < request.pattern_count; ++pattern) {
         assignment[request.pattern_colours[pattern]] = static_cast<std::uint8_t>(pattern);
     }
@@ -85,7 +84,7 @@ ErrorCode step_right(const PictureView& picture, const CutRequest& request, Walk
 // walk starts. Only cells that passed the colour check are looked up, so
 // every colour looked up is one of the pattern colours (0..15).
 ErrorCode cut_grid_line(const PictureView& picture, const CutRequest& request,
-                        const std::array<std::uint8_t, COLOUR_COUNT>& assignment, WalkPosition walk,
+                        const std::array<std::uint8_t, C64_COLOUR_COUNT>& assignment, WalkPosition walk,
                         std::uint32_t r, int j, std::uint32_t t, std::span<std::uint8_t> output) {
     CellColours colours{};
     ErrorCode code = check_cell(picture, request, walk.cell, colours);
@@ -122,7 +121,7 @@ ErrorCode cut_sprites(const PictureView& picture, const CutRequest& request, std
         return ERR_VALUE_TOO_LARGE;
     }
     for (int pattern = 0; pattern < request.pattern_count; ++pattern) {
-        if (request.pattern_colours[pattern] >= COLOUR_COUNT) {
+        if (request.pattern_colours[pattern] >= C64_COLOUR_COUNT) {
             return ERR_FUNCTION_PARAMETERS;
         }
     }

@@ -14,10 +14,8 @@ constexpr int SPRITE_LINES = 21;
 constexpr int SPRITE_LINE_BYTES = 3;
 constexpr int HIRES_SPRITE_WIDTH = 24;        // hires pixels
 constexpr int MULTICOLOUR_SPRITE_WIDTH = 12;  // double-width pixels
-constexpr int PICTURE_LINES = 200;
 constexpr int HIRES_PICTURE_WIDTH = 320;
 constexpr int MULTICOLOUR_PICTURE_WIDTH = 160;
-constexpr int COLOUR_COUNT = 16;
 
 // A rectangle that fits the picture needs at most 14 columns and 10 rows.
 constexpr int MAX_GRID_COLUMNS = 14;

@@ -21,10 +21,6 @@ struct LogoFiles {
     std::array<std::uint8_t, CELL_COUNT> colour_memory;
 };
 
-bool is_cell_number(int cell) {
-    return cell >= 0 && cell < CELL_COUNT;
-}
-
 // Learns the last slot from the first colour that neither the fixed slots
 // nor a colour learned in this same call hold. What the slot held before
 // belongs to an earlier cell and does not count as known.
