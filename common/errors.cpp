@@ -39,6 +39,9 @@ const char* const error_messages[ERROR_MESSAGE_COUNT] = {
     "x64 module snapshot not found",
     "invalid opcode",
     "invalid amica paint file",
+    "fichier png invalide",
+    "couleurs non reconnues",
+    "fichier drazpaint invalide",
 };
 
 namespace {

@@ -35,9 +35,12 @@ constexpr ErrorCode ERR_INVALID_SNAPSHOT = -25;
 constexpr ErrorCode ERR_SNAPSHOT_MODULE_NOT_FOUND = -26;
 constexpr ErrorCode ERR_INVALID_OPCODE = -27;
 constexpr ErrorCode ERR_INVALID_AMICA = -28;
+constexpr ErrorCode ERR_INVALID_PNG = -29;
+constexpr ErrorCode ERR_UNKNOWN_COLOURS = -30;
+constexpr ErrorCode ERR_INVALID_DRAZPAINT = -31;
 constexpr ErrorCode HELP_REQUESTED = INT16_MIN;
 
-constexpr int ERROR_MESSAGE_COUNT = 29;
+constexpr int ERROR_MESSAGE_COUNT = 32;
 
 // Indexed by the negated code; the texts are code page 850 bytes.
 extern const char* const error_messages[ERROR_MESSAGE_COUNT];
