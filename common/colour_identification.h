@@ -1,0 +1,51 @@
+// Which C64 colour number each pixel of a desktop picture (a PNG) shows: by
+// its exact colour, by a clear-cut approximate match to a built-in palette, or,
+// for a palette-based file whose colours identify nothing, by its index.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include "errors.h"
+#include "pcx.h"
+
+// A decoded desktop picture already brought to 320 by 200 (cropped from an
+// emulator screenshot, or widened from 160 by 200).
+struct ColourImage {
+    std::array<std::uint32_t, IMAGE_PIXELS> colours;  // 0xRRGGBB of each pixel, alpha dropped
+    std::array<std::uint8_t, IMAGE_PIXELS> indices;   // palette index of each pixel, when has_indices
+    bool has_indices;                                 // the file is palette-based
+    // Where pixel (x, y) lies in the file, for messages:
+    // file x = x / x_divisor + x_offset, file y = y + y_offset.
+    int x_offset;
+    int y_offset;
+    int x_divisor;
+};
+
+enum class ColourReadingKind { exact, approximate, indices };
+
+// How the colours were read, or which pixel stopped the reading.
+struct ColourReading {
+    ColourReadingKind kind;
+    int palette;              // the built-in palette the colours came from or were matched to; -1 for several
+    int approximated_colours; // colours matched approximately (kind approximate)
+    // The first pixel that could not be identified (on ERR_UNKNOWN_COLOURS),
+    // in file coordinates, with its colour or, when reading by indices, its index.
+    bool unknown_is_index;
+    std::uint32_t unknown_colour;
+    int unknown_index;
+    int unknown_x;
+    int unknown_y;
+};
+
+// Fills image.pixels with C64 colour numbers and image.palette with the colours
+// they were identified by (entries 16 to 255 black). Returns ERR_UNKNOWN_COLOURS,
+// with reading naming the first unidentified pixel, when the colours cannot be
+// identified for certain.
+ErrorCode identify_colours(const ColourImage& source, PixelImage& image, ColourReading& reading);
+
+// The one console line (with its line feed) that says how the colours were read.
+std::string describe_colour_reading(const ColourReading& reading);
+// The one console line (with its line feed) that names the first unidentified pixel.
+std::string describe_unknown_colour(const ColourReading& reading);
