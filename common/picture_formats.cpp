@@ -175,13 +175,12 @@ int format_of_file_name(const std::string& path, int switch_format) {
     return switch_format;
 }
 
-ErrorCode get_picture_input(const SwitchTable& table, int position, int default_format, std::string& path,
-                            int& format) {
-    const ErrorCode code = get_file_name(table, position, picture_extensions[default_format], path);
+ErrorCode get_picture_input(const SwitchTable& table, int position, std::string& path, int& format) {
+    const ErrorCode code = get_file_name(table, position, picture_extensions[format], path);
     if (code < 0) {
         return code;
     }
-    format = format_of_file_name(path, default_format);
+    format = format_of_file_name(path, format);
     return ERR_SUCCESS;
 }
 

@@ -59,10 +59,10 @@ bool picture_format_is_hires(int format);
 // '.', in any case), else switch_format.
 int format_of_file_name(const std::string& path, int switch_format);
 
-// Input name n of a reading tool and its format: the switches give the
-// default extension of a bare name; a listed extension overrides them.
-ErrorCode get_picture_input(const SwitchTable& table, int position, int default_format, std::string& path,
-                            int& format);
+// Input name n of a reading tool. format comes in as the switches' format,
+// whose extension a bare name gets, and goes out as the file's format: a
+// listed extension overrides the switches.
+ErrorCode get_picture_input(const SwitchTable& table, int position, std::string& path, int& format);
 
 // Loads any multicolour format (Koala, Amica or a multicolour row).
 ErrorCode load_multicolour_input(const std::string& path, int format, C64Picture& picture);

@@ -64,7 +64,7 @@ struct LogoPaths {
 
 ErrorCode build_paths(const SwitchTable& table, int& format, LogoPaths& paths) {
     ErrorCode code = ERR_SUCCESS;
-    if ((code = get_picture_input(table, 1, format, paths.picture, format)) < 0 ||
+    if ((code = get_picture_input(table, 1, paths.picture, format)) < 0 ||
         (code = get_file_name(table, 2, "fnt", paths.font)) < 0 ||
         (code = get_file_name(table, 3, "scr", paths.screen)) < 0 ||
         (code = get_file_name(table, 4, "col", paths.colour)) < 0) {

@@ -35,7 +35,7 @@ ErrorCode declare_switches(SwitchTable& table) {
 }
 
 ErrorCode build_file_names(const SwitchTable& table, int& format, std::string& picture_path, std::string& pcx_path) {
-    const ErrorCode code = get_picture_input(table, 1, format, picture_path, format);
+    const ErrorCode code = get_picture_input(table, 1, picture_path, format);
     if (code < 0) {
         return code;
     }
