@@ -53,7 +53,7 @@ inline const std::vector<TestLayout>& unpacked_layouts() {
 inline FileBytes blank_layout_file(const TestLayout& layout) {
     FileBytes file(layout.file_size);
     for (std::size_t i = 0; i < file.size(); ++i) {
-        file[i] = static_cast<std::uint8_t>(0xA5 ^ (i * 3));
+        file[i] = static_cast<std::uint8_t>(0x5A ^ (i * 7));
     }
     file[0] = static_cast<std::uint8_t>(layout.load_address & 0xFF);
     file[1] = static_cast<std::uint8_t>(layout.load_address >> 8);
