@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "file_names.h"
+#include "picture_formats.h"
 #include "reencode.h"
 
 namespace {
@@ -53,7 +54,7 @@ ErrorCode learn_last_slot(std::span<std::uint8_t> slots, std::span<const std::ui
 ErrorCode reencode_multicolour_logo(const std::string& picture_path, int format, const SharedColours& shared,
                                     C64Picture& logo) {
     const auto source = std::make_unique<C64Picture>();
-    const ErrorCode code = load_multicolour_picture(picture_path, format, *source);
+    const ErrorCode code = load_multicolour_input(picture_path, format, *source);
     if (code < 0) {
         return code;
     }
@@ -61,9 +62,10 @@ ErrorCode reencode_multicolour_logo(const std::string& picture_path, int format,
     return reencode_multicolour_picture(*source, logo, slots, MULTICOLOUR_FIXED_SLOTS, learn_multicolour_slots);
 }
 
-ErrorCode reencode_hires_logo(const std::string& picture_path, const SharedColours& shared, HiresPicture& logo) {
+ErrorCode reencode_hires_logo(const std::string& picture_path, int format, const SharedColours& shared,
+                              HiresPicture& logo) {
     const auto source = std::make_unique<HiresPicture>();
-    const ErrorCode code = load_hires_picture(picture_path, *source);
+    const ErrorCode code = load_hires_input(picture_path, format, *source);
     if (code < 0) {
         return code;
     }
@@ -107,9 +109,10 @@ ErrorCode make_multicolour_logo(const std::string& picture_path, int format, con
     return collect_font(logo->bitmap, files);
 }
 
-ErrorCode make_hires_logo(const std::string& picture_path, const SharedColours& shared, LogoFiles& files) {
+ErrorCode make_hires_logo(const std::string& picture_path, int format, const SharedColours& shared,
+                          LogoFiles& files) {
     const auto logo = std::make_unique<HiresPicture>();
-    ErrorCode code = reencode_hires_logo(picture_path, shared, *logo);
+    ErrorCode code = reencode_hires_logo(picture_path, format, shared, *logo);
     if (code < 0) {
         return code;
     }
@@ -169,8 +172,8 @@ ErrorCode build_logo(const std::string& font_path, const std::string& screen_pat
                      const std::string& colour_path, int format, const SharedColours& shared) {
     // Value-initialised: font, screen codes and colour memory start at 0.
     const auto files = std::make_unique<LogoFiles>();
-    const ErrorCode code = format == FORMAT_ART_STUDIO ? make_hires_logo(picture_path, shared, *files)
-                                                       : make_multicolour_logo(picture_path, format, shared, *files);
+    const ErrorCode code = picture_format_is_hires(format) ? make_hires_logo(picture_path, format, shared, *files)
+                                                           : make_multicolour_logo(picture_path, format, shared, *files);
     if (code < 0) {
         return code;
     }

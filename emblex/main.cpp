@@ -7,6 +7,7 @@
 #include "file_names.h"
 #include "logo.h"
 #include "picture.h"
+#include "picture_formats.h"
 #include "switches.h"
 
 namespace {
@@ -61,9 +62,9 @@ struct LogoPaths {
     std::string colour;
 };
 
-ErrorCode build_paths(const SwitchTable& table, int format, LogoPaths& paths) {
+ErrorCode build_paths(const SwitchTable& table, int& format, LogoPaths& paths) {
     ErrorCode code = ERR_SUCCESS;
-    if ((code = get_file_name(table, 1, picture_extensions[format], paths.picture)) < 0 ||
+    if ((code = get_picture_input(table, 1, paths.picture, format)) < 0 ||
         (code = get_file_name(table, 2, "fnt", paths.font)) < 0 ||
         (code = get_file_name(table, 3, "scr", paths.screen)) < 0 ||
         (code = get_file_name(table, 4, "col", paths.colour)) < 0) {
@@ -81,7 +82,7 @@ ErrorCode tool_main(int argc, char** argv) {
     if (table->name_count < LOGO_FILE_NAMES) {
         return ERR_PARAMETERS;
     }
-    const int format = picture_format_from_switches(*table, FORMAT_KOALA);
+    int format = picture_format_from_switches(*table, FORMAT_KOALA);
     LogoPaths paths;
     if ((code = build_paths(*table, format, paths)) < 0) {
         return code;

@@ -5,13 +5,14 @@
 
 #include "pcx.h"
 #include "picture.h"
+#include "picture_formats.h"
 #include "pixel.h"
 
 namespace {
 
 ErrorCode render_multicolour_file(const std::string& path, int format, int palette, PixelImage& image) {
     const auto picture = std::make_unique<C64Picture>();
-    ErrorCode code = load_multicolour_picture(path, format, *picture);
+    ErrorCode code = load_multicolour_input(path, format, *picture);
     if (code < 0 || (code = render_multicolour_picture(*picture, image, palette)) < 0) {
         return code;
     }
@@ -19,9 +20,9 @@ ErrorCode render_multicolour_file(const std::string& path, int format, int palet
     return ERR_SUCCESS;
 }
 
-ErrorCode render_hires_file(const std::string& path, int palette, PixelImage& image) {
+ErrorCode render_hires_file(const std::string& path, int format, int palette, PixelImage& image) {
     const auto picture = std::make_unique<HiresPicture>();
-    const ErrorCode code = load_hires_picture(path, *picture);
+    const ErrorCode code = load_hires_input(path, format, *picture);
     if (code < 0) {
         return code;
     }
@@ -32,8 +33,8 @@ ErrorCode render_hires_file(const std::string& path, int palette, PixelImage& im
 
 ErrorCode export_picture(const std::string& picture_path, const std::string& pcx_path, int format, int palette) {
     const auto image = std::make_unique<PixelImage>();
-    ErrorCode code = format == FORMAT_ART_STUDIO ? render_hires_file(picture_path, palette, *image)
-                                                 : render_multicolour_file(picture_path, format, palette, *image);
+    ErrorCode code = picture_format_is_hires(format) ? render_hires_file(picture_path, format, palette, *image)
+                                                     : render_multicolour_file(picture_path, format, palette, *image);
     if (code < 0) {
         return code;
     }

@@ -5,5 +5,6 @@
 
 #include "errors.h"
 
-// format: 0 Koala, 1 Amica, 2 Art Studio; palette: 0 to 12.
+// format: 0 Koala, 1 Amica, 2 Art Studio or a table format (picture_formats.h);
+// palette: 0 to 12.
 ErrorCode export_picture(const std::string& picture_path, const std::string& pcx_path, int format, int palette);

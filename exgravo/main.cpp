@@ -7,6 +7,7 @@
 #include "export_picture.h"
 #include "file_names.h"
 #include "picture.h"
+#include "picture_formats.h"
 #include "pixel.h"
 #include "switches.h"
 
@@ -33,8 +34,8 @@ ErrorCode declare_switches(SwitchTable& table) {
     return ERR_SUCCESS;
 }
 
-ErrorCode build_file_names(const SwitchTable& table, int format, std::string& picture_path, std::string& pcx_path) {
-    const ErrorCode code = get_file_name(table, 1, picture_extensions[format], picture_path);
+ErrorCode build_file_names(const SwitchTable& table, int& format, std::string& picture_path, std::string& pcx_path) {
+    const ErrorCode code = get_picture_input(table, 1, picture_path, format);
     if (code < 0) {
         return code;
     }
@@ -50,7 +51,7 @@ ErrorCode tool_main(int argc, char** argv) {
     if (table->name_count < 1) {
         return ERR_PARAMETERS;
     }
-    const int format = picture_format_from_switches(*table, FORMAT_KOALA);
+    int format = picture_format_from_switches(*table, FORMAT_KOALA);
     std::string picture_path;
     std::string pcx_path;
     if ((code = build_file_names(*table, format, picture_path, pcx_path)) < 0) {

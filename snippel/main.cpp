@@ -6,6 +6,7 @@
 #include "errors.h"
 #include "file_names.h"
 #include "picture.h"
+#include "picture_formats.h"
 #include "sprite_file.h"
 #include "switches.h"
 
@@ -73,7 +74,7 @@ ErrorCode tool_main(int argc, char** argv) {
     settings.format = picture_format_from_switches(*table, FORMAT_KOALA);
     std::string picture_path;
     std::string sprite_path;
-    if ((code = get_file_name(*table, 1, picture_extensions[settings.format], picture_path)) < 0 ||
+    if ((code = get_picture_input(*table, 1, picture_path, settings.format)) < 0 ||
         (code = get_file_name(*table, 2, "spr", sprite_path)) < 0 || (code = read_settings(*table, settings)) < 0) {
         return code;
     }

@@ -4,13 +4,14 @@
 
 #include "file_names.h"
 #include "picture.h"
+#include "picture_formats.h"
 #include "sprite.h"
 
 namespace {
 
 ErrorCode cut_from_hires_file(const std::string& picture_path, const SpriteCutSettings& settings, SpriteGrid& grid) {
     const auto picture = std::make_unique<HiresPicture>();
-    const ErrorCode code = load_hires_picture(picture_path, *picture);
+    const ErrorCode code = load_hires_input(picture_path, settings.format, *picture);
     if (code < 0) {
         return code;
     }
@@ -21,7 +22,7 @@ ErrorCode cut_from_hires_file(const std::string& picture_path, const SpriteCutSe
 ErrorCode cut_from_multicolour_file(const std::string& picture_path, const SpriteCutSettings& settings,
                                     SpriteGrid& grid) {
     const auto picture = std::make_unique<C64Picture>();
-    const ErrorCode code = load_multicolour_picture(picture_path, settings.format, *picture);
+    const ErrorCode code = load_multicolour_input(picture_path, settings.format, *picture);
     if (code < 0) {
         return code;
     }
@@ -33,7 +34,7 @@ ErrorCode cut_from_multicolour_file(const std::string& picture_path, const Sprit
 
 ErrorCode write_sprite_file(const std::string& picture_path, const std::string& sprite_path,
                             const SpriteCutSettings& settings) {
-    const bool hires = settings.format == FORMAT_ART_STUDIO;
+    const bool hires = picture_format_is_hires(settings.format);
     const SpriteGridShape shape =
         hires ? hires_grid_shape(settings.w, settings.h) : multicolour_grid_shape(settings.w, settings.h);
     const auto grid = std::make_unique<SpriteGrid>();

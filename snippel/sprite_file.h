@@ -8,7 +8,7 @@
 #include "errors.h"
 
 struct SpriteCutSettings {
-    int format;  // picture format: 0 Koala, 1 Amica, 2 Art Studio
+    int format;  // picture format: 0 Koala, 1 Amica, 2 Art Studio, or a table format
     std::uint16_t x;
     std::uint16_t y;
     std::uint16_t w;

@@ -4,6 +4,7 @@
 
 #include "file_names.h"
 #include "picture.h"
+#include "picture_formats.h"
 #include "script_reader.h"
 #include "sprite.h"
 
@@ -82,15 +83,26 @@ ErrorCode add_entry(PackingRun& run, const ScriptCommand& command) {
     return ERR_SUCCESS;
 }
 
+// A listed extension chooses the format; the letter then only says which
+// picture it replaces, and a format of the other mode is a script error.
+ErrorCode load_picture(PackingRun& run, const std::string& name, int letter_format) {
+    const int format = format_of_file_name(name, letter_format);
+    const bool hires = picture_format_is_hires(format);
+    if (hires != (letter_format == FORMAT_ART_STUDIO)) {
+        return ERR_SCRIPT_PARAMETERS;
+    }
+    return hires ? load_hires_input(name, format, *run.hires) : load_multicolour_input(name, format, *run.multicolour);
+}
+
 ErrorCode execute_command(PackingRun& run, const ScriptCommand& command) {
     const std::string name = command.file_name.data();
     switch (command.letter) {
     case 'K':
-        return load_multicolour_picture(name, FORMAT_KOALA, *run.multicolour);
+        return load_picture(run, name, FORMAT_KOALA);
     case 'A':
-        return load_multicolour_picture(name, FORMAT_AMICA, *run.multicolour);
+        return load_picture(run, name, FORMAT_AMICA);
     case 'S':
-        return load_hires_picture(name, *run.hires);
+        return load_picture(run, name, FORMAT_ART_STUDIO);
     default:
         return add_entry(run, command);
     }

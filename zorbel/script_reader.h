@@ -10,7 +10,8 @@
 constexpr std::size_t SCRIPT_NAME_SIZE = 256;  // up to 255 characters and the NUL
 
 // One command with its operands; the letter is upper-cased.
-//   K:name  A:name  S:name             load a Koala, Amica or Art Studio picture
+//   K:name  A:name  S:name             load a Koala, Amica or Art Studio picture,
+//                                      or a picture whose extension names its format
 //   H:x%d,y%d,w%d,h%d,0%d,1%d          cut hires sprites
 //   M:x%d,y%d,w%d,h%d,0%d,1%d,2%d,3%d  cut multicolour sprites
 struct ScriptCommand {
