@@ -27,6 +27,11 @@ constexpr long MAX_PNG_FILE_BYTES = 16L * 1024 * 1024;
 // Ancillary chunks are ignored, but a text or profile chunk is still bounded.
 constexpr png_alloc_size_t MAX_CHUNK_BYTES = 1024 * 1024;
 
+// Once the rows are read, the rest of the compressed data is the stream's end
+// and what libpng had not yet taken in; more is data no row needs, which
+// libpng would inflate to the end: a decompression bomb.
+constexpr std::size_t MAX_IDAT_BYTES_AFTER_ROWS = 16 * 1024;
+
 constexpr int SCREENSHOT_WIDTH = 384;
 constexpr int SCREENSHOT_HEIGHT = 272;
 constexpr int SCREENSHOT_PICTURE_X = 32;
@@ -234,7 +239,7 @@ bool read_header(png_structp png, png_infop info, PngLayout& layout) {
 
 // Palette files keep one index byte a pixel; the others become 8-bit RGB, grey
 // spread to its full range, alpha dropped.
-bool set_transforms(png_structp png, png_infop info, const PngLayout& layout, std::size_t& row_bytes) {
+bool set_transforms(png_structp png, png_infop info, const PngLayout& layout, std::size_t& row_bytes, int& passes) {
     if (setjmp(png_jmpbuf(png))) {
         return false;
     }
@@ -248,17 +253,58 @@ bool set_transforms(png_structp png, png_infop info, const PngLayout& layout, st
         png_set_scale_16(png);
         png_set_strip_alpha(png);
     }
-    png_set_interlace_handling(png);
+    passes = png_set_interlace_handling(png);
     png_read_update_info(png, info);
     row_bytes = png_get_rowbytes(png, info);
     return true;
 }
 
-bool read_rows(png_structp png, png_infop info, png_bytepp rows) {
+std::uint32_t big_endian_at(const std::uint8_t* bytes) {
+    return static_cast<std::uint32_t>(bytes[0]) << 24 | static_cast<std::uint32_t>(bytes[1]) << 16 |
+           static_cast<std::uint32_t>(bytes[2]) << 8 | bytes[3];
+}
+
+// The IDAT data bytes that lie beyond position in the file.
+std::size_t idat_bytes_after(const ReadSource& source) {
+    constexpr std::size_t CHUNK_FRAME = 12;  // length, type, CRC
+    std::size_t count = 0;
+    std::size_t start = PNG_SIGNATURE.size();
+    while (source.size - start >= CHUNK_FRAME) {
+        const std::size_t length = big_endian_at(source.bytes + start);
+        if (length > source.size - start - CHUNK_FRAME) {
+            break;
+        }
+        const std::size_t data = start + 8;
+        if (std::memcmp(source.bytes + start + 4, "IDAT", 4) == 0 && data + length > source.position) {
+            count += data + length - std::max(data, source.position);
+        }
+        start = data + length + 4;
+    }
+    return count;
+}
+
+// libpng inflates whatever follows the last row as soon as that row is read,
+// so the data left is judged just before it.
+bool read_rows(png_structp png, png_bytepp rows, int passes, int height, const ReadSource& source) {
     if (setjmp(png_jmpbuf(png))) {
         return false;
     }
-    png_read_image(png, rows);
+    for (int pass = 0; pass < passes; ++pass) {
+        for (int y = 0; y < height; ++y) {
+            if (pass == passes - 1 && y == height - 1 && idat_bytes_after(source) > MAX_IDAT_BYTES_AFTER_ROWS) {
+                return false;
+            }
+            png_read_row(png, rows[y], nullptr);
+        }
+    }
+    return true;
+}
+
+// The end checks the last CRCs and that the file is whole.
+bool read_end(png_structp png, png_infop info) {
+    if (setjmp(png_jmpbuf(png))) {
+        return false;
+    }
     png_read_end(png, info);
     return true;
 }
@@ -362,7 +408,8 @@ ErrorCode decode_png(const std::vector<std::uint8_t>& file, bool multicolour, Co
     }
     const bool indexed = layout.colour_type == PNG_COLOR_TYPE_PALETTE;
     std::size_t row_bytes = 0;
-    if (!set_transforms(read.png(), read.info(), layout, row_bytes) ||
+    int passes = 1;
+    if (!set_transforms(read.png(), read.info(), layout, row_bytes, passes) ||
         row_bytes != layout.width * (indexed ? 1u : 3u)) {
         return ERR_INVALID_PNG;
     }
@@ -371,7 +418,7 @@ ErrorCode decode_png(const std::vector<std::uint8_t>& file, bool multicolour, Co
     for (std::size_t y = 0; y < rows.size(); ++y) {
         rows[y] = decoded.data() + y * row_bytes;
     }
-    if (!read_rows(read.png(), read.info(), rows.data())) {
+    if (!read_rows(read.png(), rows.data(), passes, size.height, source) || !read_end(read.png(), read.info())) {
         return ERR_INVALID_PNG;
     }
     set_mapping(size, image);
