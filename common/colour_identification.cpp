@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <bit>
+#include <cmath>
 #include <cstdio>
+#include <limits>
 #include <memory>
 #include <new>
 
@@ -239,8 +241,190 @@ ErrorCode identify_colours(const ColourImage& source, PixelImage& image, ColourR
 
 namespace {
 
-bool read_approximately(const DistinctColours&, NumberTable&, int&) {
-    return false;
+// How approximate colours are judged; the man page gives the same rule.
+//
+// Distances are CIELAB distances (sRGB, D65 white, the 1976 formula), a
+// simple measure of how different two colours look. For each built-in
+// palette the image's distinct colours (at most 16) are paired one-to-one
+// with the palette's 16 colours so that the sum of the squared distances is
+// least; two image colours never share a C64 number. The pairing of least sum
+// over all 13 palettes is the reading. It is accepted only when
+//   - every image colour lies within MATCH_BOUND of its partner, and
+//   - every other pairing, in any palette, that gives any image colour another
+//     number and keeps all colours within ALTERNATIVE_BOUND of their partners,
+//     has a sum larger by at least MARGIN.
+// Squaring makes a pairing that swaps two colours (a lighter and a darker
+// grey) cost far more than the right one, so a full palette is read, while an
+// image of few colours that fits two palettes about as well with different
+// numbers is refused.
+constexpr double MATCH_BOUND = 30.0;
+constexpr double ALTERNATIVE_BOUND = 45.0;
+constexpr double MARGIN = 400.0;
+constexpr double NO_PAIRING = 1e9;  // cost of a pair further apart than ALTERNATIVE_BOUND
+
+using Lab = std::array<double, 3>;
+
+double linear_channel(std::uint32_t value) {
+    const double c = value / 255.0;
+    return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+}
+
+double lab_curve(double t) {
+    return t > 0.008856 ? std::cbrt(t) : 7.787 * t + 16.0 / 116.0;
+}
+
+Lab lab_of(std::uint32_t colour) {
+    const double r = linear_channel(colour >> 16 & 0xFF);
+    const double g = linear_channel(colour >> 8 & 0xFF);
+    const double b = linear_channel(colour & 0xFF);
+    const double x = lab_curve((0.4124 * r + 0.3576 * g + 0.1805 * b) / 0.95047);
+    const double y = lab_curve(0.2126 * r + 0.7152 * g + 0.0722 * b);
+    const double z = lab_curve((0.0193 * r + 0.1192 * g + 0.9505 * b) / 1.08883);
+    return {116.0 * y - 16.0, 500.0 * (x - y), 200.0 * (y - z)};
+}
+
+double squared_distance(const Lab& a, const Lab& b) {
+    return (a[0] - b[0]) * (a[0] - b[0]) + (a[1] - b[1]) * (a[1] - b[1]) + (a[2] - b[2]) * (a[2] - b[2]);
+}
+
+using PaletteLabs = std::array<std::array<Lab, C64_COLOUR_COUNT>, PALETTE_COUNT>;
+
+const PaletteLabs& palette_labs() {
+    static const PaletteLabs labs = [] {
+        PaletteLabs all{};
+        for (int p = 0; p < PALETTE_COUNT; ++p) {
+            for (int c = 0; c < C64_COLOUR_COUNT; ++c) all[p][c] = lab_of(palette_colour(p, c));
+        }
+        return all;
+    }();
+    return labs;
+}
+
+// Squared distances of up to 16 image colours (rows) to the 16 colours of one
+// palette (columns).
+struct CostMatrix {
+    std::array<std::array<double, C64_COLOUR_COUNT>, C64_COLOUR_COUNT> cost;
+    int rows;
+};
+
+struct Pairing {
+    double cost;
+    std::array<std::uint8_t, C64_COLOUR_COUNT> number;  // partner of each row
+};
+
+// Least-cost one-to-one pairing of the rows with distinct columns (the
+// Hungarian method with potentials; rows <= columns).
+Pairing least_cost_pairing(const CostMatrix& matrix) {
+    constexpr int COLUMNS = C64_COLOUR_COUNT;
+    std::array<double, C64_COLOUR_COUNT + 1> row_potential{};
+    std::array<double, COLUMNS + 1> column_potential{};
+    std::array<int, COLUMNS + 1> row_of_column{};  // 1-based row, 0 for none
+    std::array<int, COLUMNS + 1> previous_column{};
+    for (int row = 1; row <= matrix.rows; ++row) {
+        row_of_column[0] = row;
+        int column = 0;
+        std::array<double, COLUMNS + 1> slack;
+        slack.fill(std::numeric_limits<double>::infinity());
+        std::array<bool, COLUMNS + 1> used{};
+        do {
+            used[column] = true;
+            const int current_row = row_of_column[column];
+            double delta = std::numeric_limits<double>::infinity();
+            int next_column = 0;
+            for (int j = 1; j <= COLUMNS; ++j) {
+                if (used[j]) continue;
+                const double reduced =
+                    matrix.cost[current_row - 1][j - 1] - row_potential[current_row] - column_potential[j];
+                if (reduced < slack[j]) {
+                    slack[j] = reduced;
+                    previous_column[j] = column;
+                }
+                if (slack[j] < delta) {
+                    delta = slack[j];
+                    next_column = j;
+                }
+            }
+            for (int j = 0; j <= COLUMNS; ++j) {
+                if (used[j]) {
+                    row_potential[row_of_column[j]] += delta;
+                    column_potential[j] -= delta;
+                } else {
+                    slack[j] -= delta;
+                }
+            }
+            column = next_column;
+        } while (row_of_column[column] != 0);
+        do {
+            const int previous = previous_column[column];
+            row_of_column[column] = row_of_column[previous];
+            column = previous;
+        } while (column != 0);
+    }
+    Pairing pairing{};
+    for (int j = 1; j <= COLUMNS; ++j) {
+        if (row_of_column[j] != 0) {
+            pairing.number[row_of_column[j] - 1] = static_cast<std::uint8_t>(j - 1);
+            pairing.cost += matrix.cost[row_of_column[j] - 1][j - 1];
+        }
+    }
+    return pairing;
+}
+
+// The work of one approximate reading, allocated once.
+struct ApproximateWork {
+    std::array<CostMatrix, PALETTE_COUNT> matrices;
+    std::array<Pairing, PALETTE_COUNT> best_of_palette;
+    CostMatrix without_pair;
+};
+
+void build_cost_matrices(const DistinctColours& distinct, ApproximateWork& work) {
+    const PaletteLabs& labs = palette_labs();
+    constexpr double far = ALTERNATIVE_BOUND * ALTERNATIVE_BOUND;
+    for (int d = 0; d < distinct.count; ++d) {
+        const Lab colour = lab_of(distinct.colours[d]);
+        for (int p = 0; p < PALETTE_COUNT; ++p) {
+            for (int c = 0; c < C64_COLOUR_COUNT; ++c) {
+                const double cost = squared_distance(colour, labs[p][c]);
+                work.matrices[p].cost[d][c] = cost <= far ? cost : NO_PAIRING;
+            }
+        }
+    }
+    for (auto& matrix : work.matrices) matrix.rows = distinct.count;
+}
+
+// The least sum of any pairing, in any palette, that gives some colour a
+// number other than in the reading.
+double least_other_reading(const Pairing& reading, double reading_cost, ApproximateWork& work) {
+    double least = NO_PAIRING;
+    for (int p = 0; p < PALETTE_COUNT; ++p) {
+        // Forbidding a pair never makes a pairing cheaper.
+        if (work.best_of_palette[p].cost >= reading_cost + MARGIN) continue;
+        for (int row = 0; row < work.matrices[p].rows; ++row) {
+            work.without_pair = work.matrices[p];
+            work.without_pair.cost[row][reading.number[row]] = NO_PAIRING;
+            least = std::min(least, least_cost_pairing(work.without_pair).cost);
+        }
+    }
+    return least;
+}
+
+bool read_approximately(const DistinctColours& distinct, NumberTable& numbers, int& palette) {
+    if (distinct.overflow || distinct.count == 0 || distinct.count > C64_COLOUR_COUNT) return false;
+    auto work = std::make_unique<ApproximateWork>();
+    build_cost_matrices(distinct, *work);
+    int best = 0;
+    for (int p = 0; p < PALETTE_COUNT; ++p) {
+        work->best_of_palette[p] = least_cost_pairing(work->matrices[p]);
+        if (work->best_of_palette[p].cost < work->best_of_palette[best].cost) best = p;
+    }
+    const Pairing reading = work->best_of_palette[best];
+    for (int d = 0; d < distinct.count; ++d) {
+        if (work->matrices[best].cost[d][reading.number[d]] > MATCH_BOUND * MATCH_BOUND) return false;
+    }
+    if (least_other_reading(reading, reading.cost, *work) < reading.cost + MARGIN) return false;
+    for (int d = 0; d < distinct.count; ++d) numbers[d] = reading.number[d];
+    palette = best;
+    return true;
 }
 
 }  // namespace

@@ -1,4 +1,5 @@
 // Identifying C64 colour numbers in desktop pictures by colour or by index.
+#include <algorithm>
 #include <map>
 #include <memory>
 #include <vector>
@@ -7,6 +8,7 @@
 
 #include "colour_identification.h"
 #include "pixel.h"
+#include "support/test_pictures.h"
 
 namespace {
 
@@ -184,6 +186,119 @@ TEST(UnknownColours, ManyDistinctColoursAreRefused) {
     EXPECT_EQ(result.code, ERR_UNKNOWN_COLOURS);
     EXPECT_EQ(result.reading.unknown_colour, 263u);
     EXPECT_EQ(result.reading.unknown_x, 1);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(ApproximateReading, ForeignEmulatorPaletteIsReadWholeToItsNumbers) {
+    const auto picture = stripes(all_sixteen);
+    const auto result = identify(*coloured(picture, foreign_palette));
+    ASSERT_EQ(result.code, ERR_SUCCESS);
+    EXPECT_EQ(result.reading.kind, ColourReadingKind::approximate);
+    EXPECT_TRUE(pixels_are(*result.image, picture));
+    EXPECT_EQ(result.reading.approximated_colours, 14);  // black and white are exact
+    const int palette = result.reading.palette;
+    ASSERT_GE(palette, 0);
+    EXPECT_EQ(result.image->palette[3 * 9], c64_palettes[palette][9][0]);
+    EXPECT_EQ(describe_colour_reading(result.reading),
+              "colours read approximately: 14 colours matched to palette " + std::to_string(palette) + "\n");
+}
+
+TEST(ApproximateReading, SubsetsOfTheForeignPaletteReadRightOrNotAtAll) {
+    // Each subset is drawn in the foreign colours; a reading must give back the numbers drawn.
+    const std::vector<std::vector<int>> subsets = {
+        {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14},
+        {2, 3, 4, 5, 6, 7, 8},
+        {1, 6, 11, 12, 15},
+        {8, 9},
+        {8},
+        {15},
+        {11, 12},
+        {9, 2, 14, 7, 5},
+        {2, 4, 5, 8, 9},
+    };
+    int read = 0;
+    for (const auto& subset : subsets) {
+        const auto picture = stripes(subset);
+        const auto result = identify(*coloured(picture, foreign_palette));
+        if (result.code == ERR_SUCCESS) {
+            ++read;
+            EXPECT_TRUE(pixels_are(*result.image, picture)) << "subset of " << subset.size() << " from " << subset[0];
+        } else {
+            EXPECT_EQ(result.code, ERR_UNKNOWN_COLOURS);
+        }
+    }
+    EXPECT_GE(read, 2);
+}
+
+TEST(ExactReading, ForeignColourEqualToABuiltInOneTakesItsNumber) {
+    // The foreign grey 7B7B7B is dark grey in palettes 1 and 2: alone with
+    // black and white it is read exactly, as 11.
+    const auto result = identify(*coloured(stripes({0, 1, 12}), foreign_palette));
+    ASSERT_EQ(result.code, ERR_SUCCESS);
+    EXPECT_EQ(result.reading.kind, ColourReadingKind::exact);
+    EXPECT_EQ(result.image->pixels[16], 11);
+}
+
+TEST(ApproximateReading, SubsetWithOrangeAndBrownIsRead) {
+    // The foreign orange alone is nearer some palettes' brown; beside the
+    // foreign brown the one-to-one pairing settles both.
+    const auto picture = stripes({2, 3, 5, 6, 8, 9, 13});
+    const auto result = identify(*coloured(picture, foreign_palette));
+    ASSERT_EQ(result.code, ERR_SUCCESS);
+    EXPECT_EQ(result.reading.kind, ColourReadingKind::approximate);
+    EXPECT_TRUE(pixels_are(*result.image, picture));
+}
+
+TEST(ApproximateReading, FewColoursThatFitSeveralReadingsAreRefused) {
+    // A lone mid grey is dark grey in one palette and grey in others; the
+    // foreign orange alone is nearer some palettes' brown.
+    for (const std::uint32_t colour : {0x7A7A7Au, 0x8E5029u, 0xB0B0B0u}) {
+        auto source = coloured(stripes({0}), {colour});
+        const auto result = identify(*source);
+        EXPECT_EQ(result.code, ERR_UNKNOWN_COLOURS) << std::hex << colour;
+        EXPECT_EQ(result.reading.unknown_colour, colour);
+    }
+    // Two greys that a dim palette reads as dark grey and white.
+    const auto two_greys = identify(*coloured(stripes({0, 1}), {0x4A4A4A, 0x7A7A7A}));
+    EXPECT_EQ(two_greys.code, ERR_UNKNOWN_COLOURS);
+}
+
+TEST(ApproximateReading, TwoColoursNearOneNumberNeverShareIt) {
+    // Both yellows are nearest palette 12's yellow; one of them has no other
+    // partner close enough, so the image is refused rather than read as one colour.
+    auto colours = builtin_palette(12);
+    colours[0] = 0xFAFA04;
+    const auto picture = stripes({0, 7, 2, 3, 4, 5, 6});
+    const auto result = identify(*coloured(picture, colours));
+    EXPECT_EQ(result.code, ERR_UNKNOWN_COLOURS);
+    EXPECT_EQ(result.reading.unknown_colour, 0xFAFA04u);
+    EXPECT_EQ(describe_unknown_colour(result.reading), "unknown colour #FAFA04 at x 0, y 0\n");
+}
+
+TEST(ApproximateReading, SlightlyChangedBuiltInPalettesReadRightOrNotAtAll) {
+    const auto picture = stripes(all_sixteen);
+    TestBytes bytes(8);
+    int read = 0;
+    for (int p = 0; p < PALETTE_COUNT; ++p) {
+        auto colours = builtin_palette(p);
+        for (auto& colour : colours) {
+            std::uint32_t changed = 0;
+            for (int shift = 16; shift >= 0; shift -= 8) {
+                const int channel = static_cast<int>(colour >> shift & 0xFF) + bytes.next() % 13 - 6;
+                changed |= static_cast<std::uint32_t>(std::clamp(channel, 0, 255)) << shift;
+            }
+            colour = changed;
+        }
+        const auto result = identify(*coloured(picture, colours));
+        if (result.code == ERR_SUCCESS) {
+            ++read;
+            EXPECT_TRUE(pixels_are(*result.image, picture)) << "palette " << p;
+        }
+    }
+    EXPECT_GE(read, 8);
 }
 
 }  // namespace
