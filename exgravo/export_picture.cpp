@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <memory>
 
+#include "desktop_image.h"
 #include "pcx.h"
 #include "picture.h"
 #include "picture_formats.h"
@@ -43,5 +44,5 @@ ErrorCode export_picture(const std::string& picture_path, const std::string& pcx
         return code;
     }
     std::printf("most  used colour = $%02x\n", most_used);
-    return pcx_write(*image, pcx_path);
+    return desktop_image_write(*image, pcx_path);
 }

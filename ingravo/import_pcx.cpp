@@ -4,8 +4,11 @@
 #include <cstdio>
 #include <memory>
 
+#include "colour_identification.h"
+#include "desktop_image.h"
 #include "pcx.h"
 #include "pixel.h"
+#include "png_file.h"
 
 namespace {
 
@@ -69,11 +72,11 @@ ErrorCode write_errors_image(PixelImage& image, const ErrorMap& map, const std::
             return code;
         }
     }
-    const ErrorCode code = pcx_write(image, errors_path);
+    const ErrorCode code = desktop_image_write(image, errors_path);
     if (code < 0) {
         return code;
     }
-    std::printf("Errors occured, PCX errors file generated.\n");
+    std::printf("Errors occured, %s errors file generated.\n", names_png_file(errors_path) ? "PNG" : "PCX");
     return ERR_SUCCESS;
 }
 
@@ -96,12 +99,43 @@ ErrorCode write_picture(const PixelImage& image, const ImportRequest& request, s
     return ERR_SUCCESS;
 }
 
+// The pixels become C64 colour numbers by their colours (or indices); the
+// line that says how is printed once the reading has succeeded.
+ErrorCode read_png_image(const ImportRequest& request, PixelImage& image) {
+    // png_read fills every field: zeroing its 320 KB first is wasted work.
+    const auto source = std::make_unique_for_overwrite<ColourImage>();
+    const bool multicolour = request.format != FORMAT_ART_STUDIO;
+    PngSize size{};
+    ErrorCode code = png_read(request.pcx_path, multicolour, *source, size);
+    if (code == ERR_INVALID_PNG && size.width > 0 && !png_size_accepted(size, multicolour)) {
+        std::printf("%s", describe_refused_png_size(size, multicolour).c_str());
+    }
+    if (code < 0) {
+        return code;
+    }
+    ColourReading reading{};
+    code = identify_colours(*source, image, reading);
+    if (code == ERR_UNKNOWN_COLOURS) {
+        std::printf("%s", describe_unknown_colour(reading).c_str());
+    }
+    if (code < 0) {
+        return code;
+    }
+    std::printf("%s", describe_colour_reading(reading).c_str());
+    return ERR_SUCCESS;
+}
+
+// PNG by its signature, whatever the name; anything else is read as PCX.
+ErrorCode read_desktop_image(const ImportRequest& request, PixelImage& image) {
+    return is_png_file(request.pcx_path) ? read_png_image(request, image) : pcx_read(request.pcx_path, image);
+}
+
 }  // namespace
 
 ErrorCode import_pcx(const ImportRequest& request) {
     const auto image = std::make_unique<PixelImage>();
     const auto map = std::make_unique<ErrorMap>();
-    ErrorCode code = pcx_read(request.pcx_path, *image);
+    ErrorCode code = read_desktop_image(request, *image);
     if (code < 0) {
         return code;
     }

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <memory>
 
+#include "fixture_patterns.h"
 #include "run_program.h"
 #include "test_pictures.h"
 
@@ -20,25 +21,6 @@ const std::string INGRAVO_USAGE =
     "-?   display this help\n";
 const std::string PICTURE_DONE = "OK, C64 file generated.\nEnded process.\n";
 const std::string ERRORS_DONE = "Errors occured, PCX errors file generated.\nEnded process.\n";
-
-// The patterns of tests/fixtures/make_foreign_pcx.py.
-bool inside_frame(int x, int y) {
-    return x / 8 >= 8 && x / 8 < 32 && y / 8 >= 6 && y / 8 < 18;
-}
-
-std::uint8_t multicolour_pattern(int x, int y) {
-    if (!inside_frame(x, y)) return 0;
-    const int cx = x / 8, cy = y / 8, pair = (x % 8) / 2, row = y % 8;
-    const int colours[4] = {0, 1 + cx % 15, 1 + (cx + cy) % 15, 1 + (3 * cy) % 15};
-    return static_cast<std::uint8_t>(colours[(pair / 2 + row / 2 + cx) % 4]);
-}
-
-std::uint8_t hires_pattern(int x, int y) {
-    if (!inside_frame(x, y)) return 0;
-    const int cx = x / 8, cy = y / 8;
-    const bool on = ((x - 160) * (x - 160) + 4 * (y - 100) * (y - 100)) / 400 % 2 == 0;
-    return static_cast<std::uint8_t>(on ? (cx + cy) % 16 : (3 * cx + 1) % 16);
-}
 
 void expect_pattern(const PixelImage& image, std::uint8_t (*pattern)(int, int)) {
     for (int y = 0; y < 200; ++y) {

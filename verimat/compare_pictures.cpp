@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "file_names.h"
+#include "desktop_image.h"
 #include "pcx.h"
 #include "pixel.h"
 
@@ -140,5 +141,5 @@ ErrorCode compare_pictures(const CompareRequest& request, int& count) {
     if ((code = write_whole_file(request.patch_path, patch.data(), patch.size())) < 0) {
         return code;
     }
-    return pcx_write(*second, request.difference_path);
+    return desktop_image_write(*second, request.difference_path);
 }

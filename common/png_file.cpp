@@ -1,0 +1,498 @@
+#include "png_file.h"
+
+#include <png.h>
+#include <zlib.h>
+
+#include <algorithm>
+#include <array>
+#include <csetjmp>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <new>
+#include <vector>
+
+#include "file_names.h"
+
+// libpng reports errors by longjmp: the functions that call setjmp hold no
+// object with a destructor, and everything they use is owned by their callers.
+
+namespace {
+
+constexpr std::array<std::uint8_t, 8> PNG_SIGNATURE = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
+
+// The largest file read: a 384 by 272 RGBA image of 16 bits a channel, stored
+// without compression, is under 1 MiB.
+constexpr long MAX_PNG_FILE_BYTES = 16L * 1024 * 1024;
+// Ancillary chunks are ignored, but a text or profile chunk is still bounded.
+constexpr png_alloc_size_t MAX_CHUNK_BYTES = 1024 * 1024;
+
+// Once the rows are read, the rest of the compressed data is the stream's end
+// and what libpng had not yet taken in; more is data no row needs, which
+// libpng would inflate to the end: a decompression bomb.
+constexpr std::size_t MAX_IDAT_BYTES_AFTER_ROWS = 16 * 1024;
+
+constexpr int SCREENSHOT_WIDTH = 384;
+constexpr int SCREENSHOT_HEIGHT = 272;
+constexpr int SCREENSHOT_PICTURE_X = 32;
+constexpr int SCREENSHOT_PICTURE_Y = 35;
+constexpr int NARROW_WIDTH = 160;
+
+// Measured on real pictures: run-length matching without row filters costs
+// half of zlib's default level for files about 10 % larger; the smaller
+// memory level closes blocks sooner, which makes the files smaller still and
+// costs nothing. Row filters only make these images larger.
+constexpr int DEFLATE_STRATEGY = Z_RLE;
+constexpr int DEFLATE_LEVEL = 6;
+constexpr int DEFLATE_MEMORY_LEVEL = 6;
+constexpr int ROW_FILTERS = PNG_FILTER_NONE;
+
+// ---------------------------------------------------------------- writing
+
+struct WriteBuffer {
+    std::vector<std::uint8_t> bytes;
+    bool out_of_memory = false;
+};
+
+void append_to_buffer(png_structp png, png_bytep data, std::size_t length) {
+    auto* buffer = static_cast<WriteBuffer*>(png_get_io_ptr(png));
+    try {
+        buffer->bytes.insert(buffer->bytes.end(), data, data + length);
+    } catch (const std::bad_alloc&) {
+        buffer->out_of_memory = true;
+    }
+    if (buffer->out_of_memory) {
+        png_error(png, "out of memory");
+    }
+}
+
+void flush_nothing(png_structp) {}
+
+void ignore_warning(png_structp, png_const_charp) {}
+
+[[noreturn]] void stop_on_error(png_structp png, png_const_charp) {
+    png_longjmp(png, 1);
+}
+
+struct EncodedRows {
+    const png_bytep* rows;
+    int bit_depth;
+    const png_color* palette;
+    int palette_entries;
+};
+
+bool encode_png(png_structp png, png_infop info, const EncodedRows& encoded) {
+    if (setjmp(png_jmpbuf(png))) {
+        return false;
+    }
+    png_set_IHDR(png, info, IMAGE_WIDTH, IMAGE_HEIGHT, encoded.bit_depth, PNG_COLOR_TYPE_PALETTE, PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_set_PLTE(png, info, encoded.palette, encoded.palette_entries);
+    png_set_compression_strategy(png, DEFLATE_STRATEGY);
+    png_set_compression_level(png, DEFLATE_LEVEL);
+    png_set_compression_mem_level(png, DEFLATE_MEMORY_LEVEL);
+    png_set_filter(png, PNG_FILTER_TYPE_BASE, ROW_FILTERS);
+    png_write_info(png, info);
+    png_write_image(png, const_cast<png_bytepp>(encoded.rows));
+    png_write_end(png, info);
+    return true;
+}
+
+static_assert(IMAGE_PIXELS % 8 == 0);
+
+// Eight pixels at a time: the usual image has no value above 15, and only
+// then is the highest value looked for.
+int highest_value(const PixelImage& image) {
+    std::uint64_t combined = 0;
+    for (std::size_t at = 0; at < image.pixels.size(); at += sizeof combined) {
+        std::uint64_t word = 0;
+        std::memcpy(&word, image.pixels.data() + at, sizeof word);
+        combined |= word;
+    }
+    if ((combined & 0xF0F0F0F0F0F0F0F0u) == 0) {
+        return 15;
+    }
+    return *std::max_element(image.pixels.begin(), image.pixels.end());
+}
+
+// At 4 bits the left pixel of each pair is the high nybble.
+void pack_rows(const PixelImage& image, int bit_depth, std::vector<std::uint8_t>& packed) {
+    if (bit_depth == 8) {
+        packed.assign(image.pixels.begin(), image.pixels.end());
+        return;
+    }
+    packed.resize(IMAGE_PIXELS / 2);
+    const std::uint8_t* pixel = image.pixels.data();
+    for (std::uint8_t& pair : packed) {
+        pair = static_cast<std::uint8_t>(pixel[0] << 4 | pixel[1]);
+        pixel += 2;
+    }
+}
+
+class WriteStruct {
+public:
+    WriteStruct()
+        : png_(png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, stop_on_error, ignore_warning)),
+          info_(png_ != nullptr ? png_create_info_struct(png_) : nullptr) {}
+    WriteStruct(const WriteStruct&) = delete;
+    WriteStruct& operator=(const WriteStruct&) = delete;
+    ~WriteStruct() { png_destroy_write_struct(&png_, &info_); }
+    png_structp png() const { return png_; }
+    png_infop info() const { return info_; }
+    bool ready() const { return png_ != nullptr && info_ != nullptr; }
+
+private:
+    png_structp png_;
+    png_infop info_;
+};
+
+ErrorCode encode_image(const PixelImage& image, WriteBuffer& buffer) {
+    const int highest = highest_value(image);
+    const int bit_depth = highest < 16 ? 4 : 8;
+    const int palette_entries = bit_depth == 4 ? 16 : highest + 1;
+    std::vector<png_color> palette(static_cast<std::size_t>(palette_entries));
+    for (std::size_t entry = 0; entry < palette.size(); ++entry) {
+        palette[entry] = {image.palette[3 * entry], image.palette[3 * entry + 1], image.palette[3 * entry + 2]};
+    }
+    std::vector<std::uint8_t> packed;
+    pack_rows(image, bit_depth, packed);
+    const std::size_t row_bytes = packed.size() / IMAGE_HEIGHT;
+    std::vector<png_bytep> rows(IMAGE_HEIGHT);
+    for (std::size_t y = 0; y < rows.size(); ++y) {
+        rows[y] = packed.data() + y * row_bytes;
+    }
+    WriteStruct write;
+    if (!write.ready()) {
+        return ERR_ALLOCATION;
+    }
+    buffer.bytes.reserve(IMAGE_PIXELS / 4);
+    png_set_write_fn(write.png(), &buffer, append_to_buffer, flush_nothing);
+    const EncodedRows encoded{rows.data(), bit_depth, palette.data(), palette_entries};
+    if (!encode_png(write.png(), write.info(), encoded)) {
+        // The only failure of an encoder writing to memory is a lack of memory.
+        return ERR_ALLOCATION;
+    }
+    return ERR_SUCCESS;
+}
+
+// ---------------------------------------------------------------- reading
+
+struct ReadSource {
+    const std::uint8_t* bytes;
+    std::size_t size;
+    std::size_t position;
+};
+
+void read_from_buffer(png_structp png, png_bytep data, std::size_t length) {
+    auto* source = static_cast<ReadSource*>(png_get_io_ptr(png));
+    if (length > source->size - source->position) {
+        png_error(png, "truncated");
+    }
+    std::memcpy(data, source->bytes + source->position, length);
+    source->position += length;
+}
+
+class ReadStruct {
+public:
+    ReadStruct()
+        : png_(png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, stop_on_error, ignore_warning)),
+          info_(png_ != nullptr ? png_create_info_struct(png_) : nullptr) {}
+    ReadStruct(const ReadStruct&) = delete;
+    ReadStruct& operator=(const ReadStruct&) = delete;
+    ~ReadStruct() { png_destroy_read_struct(&png_, &info_, nullptr); }
+    png_structp png() const { return png_; }
+    png_infop info() const { return info_; }
+    bool ready() const { return png_ != nullptr && info_ != nullptr; }
+
+private:
+    png_structp png_;
+    png_infop info_;
+};
+
+struct PngLayout {
+    png_uint_32 width;
+    png_uint_32 height;
+    int colour_type;
+    int bit_depth;
+};
+
+// Every ancillary chunk but tRNS is skipped unread, and the chunks kept are
+// bounded, so a text or profile bomb costs nothing.
+void limit_reading(png_structp png) {
+    png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, nullptr, -1);
+    // The size is judged after the header, so that its line can name it.
+    png_set_user_limits(png, PNG_UINT_31_MAX, PNG_UINT_31_MAX);
+    png_set_chunk_malloc_max(png, MAX_CHUNK_BYTES);
+    png_set_chunk_cache_max(png, 64);
+}
+
+bool read_header(png_structp png, png_infop info, PngLayout& layout) {
+    if (setjmp(png_jmpbuf(png))) {
+        return false;
+    }
+    limit_reading(png);
+    png_read_info(png, info);
+    png_get_IHDR(png, info, &layout.width, &layout.height, &layout.bit_depth, &layout.colour_type, nullptr, nullptr,
+                 nullptr);
+    return true;
+}
+
+// Palette files keep one index byte a pixel; the others become 8-bit RGB, grey
+// spread to its full range, alpha dropped.
+bool set_transforms(png_structp png, png_infop info, const PngLayout& layout, std::size_t& row_bytes, int& passes) {
+    if (setjmp(png_jmpbuf(png))) {
+        return false;
+    }
+    if (layout.colour_type == PNG_COLOR_TYPE_PALETTE) {
+        png_set_packing(png);
+        // Indices beyond the palette are refused afterwards, in one pass.
+        png_set_check_for_invalid_index(png, 0);
+    } else {
+        if ((layout.colour_type & PNG_COLOR_MASK_COLOR) == 0) {
+            png_set_expand_gray_1_2_4_to_8(png);
+            png_set_gray_to_rgb(png);
+        }
+        png_set_scale_16(png);
+        png_set_strip_alpha(png);
+    }
+    passes = png_set_interlace_handling(png);
+    png_read_update_info(png, info);
+    row_bytes = png_get_rowbytes(png, info);
+    return true;
+}
+
+std::uint32_t big_endian_at(const std::uint8_t* bytes) {
+    return static_cast<std::uint32_t>(bytes[0]) << 24 | static_cast<std::uint32_t>(bytes[1]) << 16 |
+           static_cast<std::uint32_t>(bytes[2]) << 8 | bytes[3];
+}
+
+// The IDAT data bytes that lie beyond position in the file.
+std::size_t idat_bytes_after(const ReadSource& source) {
+    constexpr std::size_t CHUNK_FRAME = 12;  // length, type, CRC
+    std::size_t count = 0;
+    std::size_t start = PNG_SIGNATURE.size();
+    while (source.size - start >= CHUNK_FRAME) {
+        const std::size_t length = big_endian_at(source.bytes + start);
+        if (length > source.size - start - CHUNK_FRAME) {
+            break;
+        }
+        const std::size_t data = start + 8;
+        if (std::memcmp(source.bytes + start + 4, "IDAT", 4) == 0 && data + length > source.position) {
+            count += data + length - std::max(data, source.position);
+        }
+        start = data + length + 4;
+    }
+    return count;
+}
+
+// libpng inflates whatever follows the last row as soon as that row is read,
+// so the data left is judged just before it.
+bool read_rows(png_structp png, png_bytepp rows, int passes, int height, const ReadSource& source) {
+    if (setjmp(png_jmpbuf(png))) {
+        return false;
+    }
+    for (int pass = 0; pass < passes; ++pass) {
+        for (int y = 0; y < height; ++y) {
+            if (pass == passes - 1 && y == height - 1 && idat_bytes_after(source) > MAX_IDAT_BYTES_AFTER_ROWS) {
+                return false;
+            }
+            png_read_row(png, rows[y], nullptr);
+        }
+    }
+    return true;
+}
+
+// The end checks the last CRCs and that the file is whole.
+bool read_end(png_structp png, png_infop info) {
+    if (setjmp(png_jmpbuf(png))) {
+        return false;
+    }
+    png_read_end(png, info);
+    return true;
+}
+
+bool read_palette(png_structp png, png_infop info, png_colorp& palette, int& entries) {
+    if (setjmp(png_jmpbuf(png))) {
+        return false;
+    }
+    entries = 0;
+    palette = nullptr;
+    return png_get_PLTE(png, info, &palette, &entries) != 0;
+}
+
+ErrorCode read_whole_file(const std::string& path, std::vector<std::uint8_t>& bytes) {
+    FileHandle file = FileHandle::open(path, "rb");
+    if (!file.is_open()) {
+        return ERR_OPEN;
+    }
+    if (std::fseek(file.get(), 0, SEEK_END) != 0) {
+        return ERR_READ;
+    }
+    const long size = std::ftell(file.get());
+    if (size < 0 || std::fseek(file.get(), 0, SEEK_SET) != 0) {
+        return ERR_READ;
+    }
+    if (size > MAX_PNG_FILE_BYTES) {
+        return ERR_INVALID_PNG;
+    }
+    bytes.resize(static_cast<std::size_t>(size));
+    return read_block_and_close(file, bytes.data(), bytes.size());
+}
+
+// Where picture pixel (x, y) lies in the file.
+void set_mapping(const PngSize& size, ColourImage& image) {
+    image.x_offset = 0;
+    image.y_offset = 0;
+    image.x_divisor = 1;
+    if (size.width == SCREENSHOT_WIDTH) {
+        image.x_offset = SCREENSHOT_PICTURE_X;
+        image.y_offset = SCREENSHOT_PICTURE_Y;
+    } else if (size.width == NARROW_WIDTH) {
+        image.x_divisor = 2;
+    }
+}
+
+std::uint32_t rgb_at(const std::uint8_t* pixel) {
+    return static_cast<std::uint32_t>(pixel[0]) << 16 | static_cast<std::uint32_t>(pixel[1]) << 8 | pixel[2];
+}
+
+// The file column of each picture column (a shift, not a division, for the
+// doubled narrow image).
+int column_shift(const ColourImage& image) {
+    return image.x_divisor == 2 ? 1 : 0;
+}
+
+// An index beyond the palette is a corrupt file.
+ErrorCode fill_from_indices(const std::vector<std::uint8_t>& decoded, std::size_t row_bytes, const png_color* palette,
+                            int entries, ColourImage& image) {
+    std::array<std::uint32_t, 256> colours{};
+    for (int entry = 0; entry < entries; ++entry) {
+        const png_color& colour = palette[entry];
+        colours[static_cast<std::size_t>(entry)] = static_cast<std::uint32_t>(colour.red) << 16 |
+                                                   static_cast<std::uint32_t>(colour.green) << 8 | colour.blue;
+    }
+    const int shift = column_shift(image);
+    for (int y = 0; y < IMAGE_HEIGHT; ++y) {
+        const std::uint8_t* row =
+            decoded.data() + static_cast<std::size_t>(y + image.y_offset) * row_bytes + image.x_offset;
+        const std::size_t first = static_cast<std::size_t>(y) * IMAGE_WIDTH;
+        for (int x = 0; x < IMAGE_WIDTH; ++x) {
+            const std::uint8_t index = row[x >> shift];
+            if (index >= entries) {
+                return ERR_INVALID_PNG;
+            }
+            image.indices[first + static_cast<std::size_t>(x)] = index;
+            image.colours[first + static_cast<std::size_t>(x)] = colours[index];
+        }
+    }
+    image.has_indices = true;
+    return ERR_SUCCESS;
+}
+
+void fill_from_colours(const std::vector<std::uint8_t>& decoded, std::size_t row_bytes, ColourImage& image) {
+    const int shift = column_shift(image);
+    for (int y = 0; y < IMAGE_HEIGHT; ++y) {
+        const std::uint8_t* row =
+            decoded.data() + static_cast<std::size_t>(y + image.y_offset) * row_bytes + 3 * image.x_offset;
+        const std::size_t first = static_cast<std::size_t>(y) * IMAGE_WIDTH;
+        for (int x = 0; x < IMAGE_WIDTH; ++x) {
+            image.colours[first + static_cast<std::size_t>(x)] = rgb_at(row + 3 * (x >> shift));
+        }
+    }
+    image.indices.fill(0);
+    image.has_indices = false;
+}
+
+ErrorCode decode_png(const std::vector<std::uint8_t>& file, bool multicolour, ColourImage& image, PngSize& size) {
+    ReadStruct read;
+    if (!read.ready()) {
+        return ERR_ALLOCATION;
+    }
+    ReadSource source{file.data(), file.size(), 0};
+    png_set_read_fn(read.png(), &source, read_from_buffer);
+    PngLayout layout{};
+    if (!read_header(read.png(), read.info(), layout)) {
+        return ERR_INVALID_PNG;
+    }
+    // The size is checked before any row is allocated: a huge declared size
+    // costs nothing.
+    size = {static_cast<int>(std::min<png_uint_32>(layout.width, INT32_MAX)),
+            static_cast<int>(std::min<png_uint_32>(layout.height, INT32_MAX))};
+    if (!png_size_accepted(size, multicolour)) {
+        return ERR_INVALID_PNG;
+    }
+    const bool indexed = layout.colour_type == PNG_COLOR_TYPE_PALETTE;
+    std::size_t row_bytes = 0;
+    int passes = 1;
+    if (!set_transforms(read.png(), read.info(), layout, row_bytes, passes) ||
+        row_bytes != layout.width * (indexed ? 1u : 3u)) {
+        return ERR_INVALID_PNG;
+    }
+    std::vector<std::uint8_t> decoded(row_bytes * layout.height);
+    std::vector<png_bytep> rows(layout.height);
+    for (std::size_t y = 0; y < rows.size(); ++y) {
+        rows[y] = decoded.data() + y * row_bytes;
+    }
+    if (!read_rows(read.png(), rows.data(), passes, size.height, source) || !read_end(read.png(), read.info())) {
+        return ERR_INVALID_PNG;
+    }
+    set_mapping(size, image);
+    if (!indexed) {
+        fill_from_colours(decoded, row_bytes, image);
+        return ERR_SUCCESS;
+    }
+    png_colorp palette = nullptr;
+    int entries = 0;
+    if (!read_palette(read.png(), read.info(), palette, entries)) {
+        return ERR_INVALID_PNG;
+    }
+    return fill_from_indices(decoded, row_bytes, palette, entries, image);
+}
+
+}  // namespace
+
+ErrorCode png_write(const PixelImage& image, const std::string& path) {
+    WriteBuffer buffer;
+    const ErrorCode code = encode_image(image, buffer);
+    if (code < 0) {
+        return code;
+    }
+    FileHandle file = FileHandle::open(path, "wb");
+    if (!file.is_open()) {
+        return ERR_OPEN;
+    }
+    if (std::fwrite(buffer.bytes.data(), 1, buffer.bytes.size(), file.get()) != buffer.bytes.size()) {
+        return ERR_WRITE;
+    }
+    return file.finish_writing();
+}
+
+bool png_size_accepted(const PngSize& size, bool multicolour) {
+    return (size.width == IMAGE_WIDTH && size.height == IMAGE_HEIGHT) ||
+           (size.width == SCREENSHOT_WIDTH && size.height == SCREENSHOT_HEIGHT) ||
+           (multicolour && size.width == NARROW_WIDTH && size.height == IMAGE_HEIGHT);
+}
+
+std::string describe_refused_png_size(const PngSize& size, bool multicolour) {
+    std::array<char, 160> line{};
+    std::snprintf(line.data(), line.size(), "png image of %d x %d: accepted sizes are 320 x 200, 384 x 272%s\n",
+                  size.width, size.height, multicolour ? " and 160 x 200" : " (160 x 200 in multicolour only)");
+    return line.data();
+}
+
+ErrorCode png_read(const std::string& path, bool multicolour, ColourImage& image, PngSize& size) {
+    size = {0, 0};
+    std::vector<std::uint8_t> file;
+    const ErrorCode code = read_whole_file(path, file);
+    if (code < 0) {
+        return code;
+    }
+    return decode_png(file, multicolour, image, size);
+}
+
+bool is_png_file(const std::string& path) {
+    FileHandle file = FileHandle::open(path, "rb");
+    std::array<std::uint8_t, PNG_SIGNATURE.size()> start{};
+    return file.is_open() && std::fread(start.data(), 1, start.size(), file.get()) == start.size() &&
+           start == PNG_SIGNATURE;
+}

@@ -1,0 +1,304 @@
+// Identifying C64 colour numbers in desktop pictures by colour or by index.
+#include <algorithm>
+#include <map>
+#include <memory>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "colour_identification.h"
+#include "pixel.h"
+#include "support/test_pictures.h"
+
+namespace {
+
+// The widely used emulator palette the approximate reading is meant for.
+constexpr std::array<std::uint32_t, 16> foreign_palette = {
+    0x000000, 0xFFFFFF, 0x813338, 0x75CEC8, 0x8E3C97, 0x56AC4D, 0x2E2C9B, 0xEDF171,
+    0x8E5029, 0x553800, 0xC46C71, 0x4A4A4A, 0x7B7B7B, 0xA9FF9F, 0x706DEB, 0xB2B2B2};
+
+std::uint32_t builtin(int palette, int number) {
+    const auto& rgb = c64_palettes[palette][number];
+    return (std::uint32_t{rgb[0]} << 16) | (std::uint32_t{rgb[1]} << 8) | rgb[2];
+}
+
+// A picture whose C64 number at (x, y) is numbers[(x / 8 + y / 8) % size].
+std::vector<int> stripes(const std::vector<int>& numbers) {
+    std::vector<int> picture(IMAGE_PIXELS);
+    for (int i = 0; i < IMAGE_PIXELS; ++i) {
+        const int x = i % IMAGE_WIDTH;
+        const int y = i / IMAGE_WIDTH;
+        picture[i] = numbers[(x / 8 + y / 8) % numbers.size()];
+    }
+    return picture;
+}
+
+std::unique_ptr<ColourImage> coloured(const std::vector<int>& picture, const std::array<std::uint32_t, 16>& colours) {
+    auto source = std::make_unique<ColourImage>();
+    for (int i = 0; i < IMAGE_PIXELS; ++i) {
+        source->colours[i] = colours[picture[i]];
+        source->indices[i] = 0;
+    }
+    source->has_indices = false;
+    source->x_offset = 0;
+    source->y_offset = 0;
+    source->x_divisor = 1;
+    return source;
+}
+
+std::array<std::uint32_t, 16> builtin_palette(int palette) {
+    std::array<std::uint32_t, 16> colours{};
+    for (int c = 0; c < 16; ++c) colours[c] = builtin(palette, c);
+    return colours;
+}
+
+struct Result {
+    ErrorCode code;
+    ColourReading reading;
+    std::unique_ptr<PixelImage> image;
+};
+
+Result identify(const ColourImage& source) {
+    Result result{0, {}, std::make_unique<PixelImage>()};
+    result.code = identify_colours(source, *result.image, result.reading);
+    return result;
+}
+
+bool pixels_are(const PixelImage& image, const std::vector<int>& picture) {
+    for (int i = 0; i < IMAGE_PIXELS; ++i) {
+        if (image.pixels[i] != picture[i]) return false;
+    }
+    return true;
+}
+
+const std::vector<int> all_sixteen = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15};
+
+TEST(KnownColours, NoColourOfTheBuiltInPalettesHasTwoNumbers) {
+    std::map<std::uint32_t, int> number_of;
+    for (int p = 0; p < PALETTE_COUNT; ++p) {
+        for (int c = 0; c < 16; ++c) {
+            const auto [entry, added] = number_of.emplace(builtin(p, c), c);
+            EXPECT_EQ(entry->second, c) << "palette " << p << " colour " << c;
+        }
+    }
+}
+
+TEST(ExactReading, EveryBuiltInPaletteReadsToItsNumbersAndNamesItself) {
+    const auto picture = stripes(all_sixteen);
+    for (int p = 0; p < PALETTE_COUNT; ++p) {
+        const auto result = identify(*coloured(picture, builtin_palette(p)));
+        ASSERT_EQ(result.code, ERR_SUCCESS) << "palette " << p;
+        EXPECT_EQ(result.reading.kind, ColourReadingKind::exact);
+        EXPECT_TRUE(pixels_are(*result.image, picture)) << "palette " << p;
+        // Palettes 3 and 7 share all colours but two; the full set tells them apart.
+        EXPECT_EQ(result.reading.palette, p);
+        EXPECT_EQ(result.image->palette[3 * 2], c64_palettes[p][2][0]);
+        EXPECT_EQ(result.image->palette[3 * 16], 0);
+        EXPECT_EQ(result.image->palette[3 * 255 + 2], 0);
+    }
+}
+
+TEST(ExactReading, ColoursSharedByPalettesNameTheDefaultOrTheLowest) {
+    // Black and white of palette 0 are also those of most others, palette 12's white excepted.
+    const auto picture = stripes({0, 1});
+    const auto result = identify(*coloured(picture, builtin_palette(0)));
+    ASSERT_EQ(result.code, ERR_SUCCESS);
+    EXPECT_EQ(result.reading.palette, 0);
+    const auto with_default = identify(*coloured(stripes({0, 7}), builtin_palette(12)));
+    ASSERT_EQ(with_default.code, ERR_SUCCESS);
+    EXPECT_EQ(with_default.reading.palette, 12);
+}
+
+TEST(ExactReading, MixedPalettesReadEachColourByItsOwnNumber) {
+    auto colours = builtin_palette(5);
+    colours[2] = builtin(0, 2);
+    colours[7] = builtin(12, 7);
+    const auto picture = stripes(all_sixteen);
+    const auto result = identify(*coloured(picture, colours));
+    ASSERT_EQ(result.code, ERR_SUCCESS);
+    EXPECT_EQ(result.reading.kind, ColourReadingKind::exact);
+    EXPECT_EQ(result.reading.palette, -1);
+    EXPECT_TRUE(pixels_are(*result.image, picture));
+    EXPECT_EQ(result.image->palette[3 * 7 + 2], c64_palettes[12][7][2]);  // the default palette's colours
+    EXPECT_EQ(describe_colour_reading(result.reading), "colours read exactly (several palettes)\n");
+}
+
+TEST(IndexReading, PaletteBasedImageOfUnknownColoursIsReadByIndex) {
+    auto source = coloured(stripes({0, 1, 2}), {});
+    const auto picture = stripes({4, 9, 15});
+    for (int i = 0; i < IMAGE_PIXELS; ++i) {
+        source->indices[i] = static_cast<std::uint8_t>(picture[i]);
+        source->colours[i] = 0x123400u + picture[i];
+    }
+    source->has_indices = true;
+    const auto result = identify(*source);
+    ASSERT_EQ(result.code, ERR_SUCCESS);
+    EXPECT_EQ(result.reading.kind, ColourReadingKind::indices);
+    EXPECT_TRUE(pixels_are(*result.image, picture));
+    EXPECT_EQ(result.image->palette[3 * 9 + 2], 0x09);  // the file's own colour of index 9
+    EXPECT_EQ(result.image->palette[3 * 5 + 1], c64_palettes[DEFAULT_PALETTE][5][1]);
+    EXPECT_EQ(describe_colour_reading(result.reading), "colours read by palette index\n");
+}
+
+TEST(IndexReading, KnownColoursWinOverIndices) {
+    const auto picture = stripes({2, 6});
+    auto source = coloured(picture, builtin_palette(12));
+    source->has_indices = true;  // indices all 0: a reordered palette
+    const auto result = identify(*source);
+    ASSERT_EQ(result.code, ERR_SUCCESS);
+    EXPECT_EQ(result.reading.kind, ColourReadingKind::exact);
+    EXPECT_TRUE(pixels_are(*result.image, picture));
+}
+
+TEST(IndexReading, IndexAboveFifteenIsRefusedWithItsPlaceInTheFile) {
+    auto source = coloured(stripes({0}), {});
+    for (int i = 0; i < IMAGE_PIXELS; ++i) source->colours[i] = 0x123456;
+    source->has_indices = true;
+    source->indices[5 * IMAGE_WIDTH + 100] = 16;
+    source->indices[7 * IMAGE_WIDTH + 2] = 200;
+    source->x_offset = 32;
+    source->y_offset = 35;
+    source->x_divisor = 2;
+    const auto result = identify(*source);
+    EXPECT_EQ(result.code, ERR_UNKNOWN_COLOURS);
+    EXPECT_TRUE(result.reading.unknown_is_index);
+    EXPECT_EQ(describe_unknown_colour(result.reading), "palette index 16 above 15 at x 82, y 40\n");
+}
+
+TEST(UnknownColours, FirstUnknownColourIsNamedInFileCoordinates) {
+    auto source = coloured(stripes({0, 1}), builtin_palette(12));
+    source->colours[3 * IMAGE_WIDTH + 41] = 0x123456;
+    source->colours[9 * IMAGE_WIDTH + 7] = 0x654321;
+    source->x_divisor = 2;
+    source->y_offset = 35;
+    source->x_offset = 32;
+    const auto result = identify(*source);
+    EXPECT_EQ(result.code, ERR_UNKNOWN_COLOURS);
+    EXPECT_FALSE(result.reading.unknown_is_index);
+    EXPECT_EQ(describe_unknown_colour(result.reading), "unknown colour #123456 at x 52, y 38\n");
+}
+
+TEST(UnknownColours, ManyDistinctColoursAreRefused) {
+    auto source = coloured(stripes({0}), {});
+    for (int i = 0; i < IMAGE_PIXELS; ++i) source->colours[i] = static_cast<std::uint32_t>(i) * 263u;
+    source->colours[0] = 0xFFFFFF;
+    const auto result = identify(*source);
+    EXPECT_EQ(result.code, ERR_UNKNOWN_COLOURS);
+    EXPECT_EQ(result.reading.unknown_colour, 263u);
+    EXPECT_EQ(result.reading.unknown_x, 1);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(ApproximateReading, ForeignEmulatorPaletteIsReadWholeToItsNumbers) {
+    const auto picture = stripes(all_sixteen);
+    const auto result = identify(*coloured(picture, foreign_palette));
+    ASSERT_EQ(result.code, ERR_SUCCESS);
+    EXPECT_EQ(result.reading.kind, ColourReadingKind::approximate);
+    EXPECT_TRUE(pixels_are(*result.image, picture));
+    EXPECT_EQ(result.reading.approximated_colours, 14);  // black and white are exact
+    const int palette = result.reading.palette;
+    ASSERT_GE(palette, 0);
+    EXPECT_EQ(result.image->palette[3 * 9], c64_palettes[palette][9][0]);
+    EXPECT_EQ(describe_colour_reading(result.reading),
+              "colours read approximately: 14 colours matched to palette " + std::to_string(palette) + "\n");
+}
+
+TEST(ApproximateReading, SubsetsOfTheForeignPaletteReadRightOrNotAtAll) {
+    // Each subset is drawn in the foreign colours; a reading must give back the numbers drawn.
+    const std::vector<std::vector<int>> subsets = {
+        {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14},
+        {2, 3, 4, 5, 6, 7, 8},
+        {1, 6, 11, 12, 15},
+        {8, 9},
+        {8},
+        {15},
+        {11, 12},
+        {9, 2, 14, 7, 5},
+        {2, 4, 5, 8, 9},
+    };
+    int read = 0;
+    for (const auto& subset : subsets) {
+        const auto picture = stripes(subset);
+        const auto result = identify(*coloured(picture, foreign_palette));
+        if (result.code == ERR_SUCCESS) {
+            ++read;
+            EXPECT_TRUE(pixels_are(*result.image, picture)) << "subset of " << subset.size() << " from " << subset[0];
+        } else {
+            EXPECT_EQ(result.code, ERR_UNKNOWN_COLOURS);
+        }
+    }
+    EXPECT_GE(read, 2);
+}
+
+TEST(ExactReading, ForeignColourEqualToABuiltInOneTakesItsNumber) {
+    // The foreign grey 7B7B7B is dark grey in palettes 1 and 2: alone with
+    // black and white it is read exactly, as 11.
+    const auto result = identify(*coloured(stripes({0, 1, 12}), foreign_palette));
+    ASSERT_EQ(result.code, ERR_SUCCESS);
+    EXPECT_EQ(result.reading.kind, ColourReadingKind::exact);
+    EXPECT_EQ(result.image->pixels[16], 11);
+}
+
+TEST(ApproximateReading, SubsetWithOrangeAndBrownIsRead) {
+    // The foreign orange alone is nearer some palettes' brown; beside the
+    // foreign brown the one-to-one pairing settles both.
+    const auto picture = stripes({2, 3, 5, 6, 8, 9, 13});
+    const auto result = identify(*coloured(picture, foreign_palette));
+    ASSERT_EQ(result.code, ERR_SUCCESS);
+    EXPECT_EQ(result.reading.kind, ColourReadingKind::approximate);
+    EXPECT_TRUE(pixels_are(*result.image, picture));
+}
+
+TEST(ApproximateReading, FewColoursThatFitSeveralReadingsAreRefused) {
+    // A lone mid grey is dark grey in one palette and grey in others; the
+    // foreign orange alone is nearer some palettes' brown.
+    for (const std::uint32_t colour : {0x7A7A7Au, 0x8E5029u, 0xB0B0B0u}) {
+        auto source = coloured(stripes({0}), {colour});
+        const auto result = identify(*source);
+        EXPECT_EQ(result.code, ERR_UNKNOWN_COLOURS) << std::hex << colour;
+        EXPECT_EQ(result.reading.unknown_colour, colour);
+    }
+    // Two greys that a dim palette reads as dark grey and white.
+    const auto two_greys = identify(*coloured(stripes({0, 1}), {0x4A4A4A, 0x7A7A7A}));
+    EXPECT_EQ(two_greys.code, ERR_UNKNOWN_COLOURS);
+}
+
+TEST(ApproximateReading, TwoColoursNearOneNumberNeverShareIt) {
+    // Both yellows are nearest palette 12's yellow; one of them has no other
+    // partner close enough, so the image is refused rather than read as one colour.
+    auto colours = builtin_palette(12);
+    colours[0] = 0xFAFA04;
+    const auto picture = stripes({0, 7, 2, 3, 4, 5, 6});
+    const auto result = identify(*coloured(picture, colours));
+    EXPECT_EQ(result.code, ERR_UNKNOWN_COLOURS);
+    EXPECT_EQ(result.reading.unknown_colour, 0xFAFA04u);
+    EXPECT_EQ(describe_unknown_colour(result.reading), "unknown colour #FAFA04 at x 0, y 0\n");
+}
+
+TEST(ApproximateReading, SlightlyChangedBuiltInPalettesReadRightOrNotAtAll) {
+    const auto picture = stripes(all_sixteen);
+    TestBytes bytes(8);
+    int read = 0;
+    for (int p = 0; p < PALETTE_COUNT; ++p) {
+        auto colours = builtin_palette(p);
+        for (auto& colour : colours) {
+            std::uint32_t changed = 0;
+            for (int shift = 16; shift >= 0; shift -= 8) {
+                const int channel = static_cast<int>(colour >> shift & 0xFF) + bytes.next() % 13 - 6;
+                changed |= static_cast<std::uint32_t>(std::clamp(channel, 0, 255)) << shift;
+            }
+            colour = changed;
+        }
+        const auto result = identify(*coloured(picture, colours));
+        if (result.code == ERR_SUCCESS) {
+            ++read;
+            EXPECT_TRUE(pixels_are(*result.image, picture)) << "palette " << p;
+        }
+    }
+    EXPECT_GE(read, 8);
+}
+
+}  // namespace
