@@ -281,15 +281,27 @@ TEST_F(PngReaders, PngcheckFindsNoError) {
     }
 }
 
+// Debian's Pillow belongs to the system's python3, which a user's own python3
+// (earlier on the PATH) may hide.
+std::string python_with_pillow() {
+    for (const char* python : {"python3", "/usr/bin/python3"}) {
+        if (std::system((std::string(python) + " -c 'import PIL' >/dev/null 2>&1").c_str()) == 0) {
+            return python;
+        }
+    }
+    return "";
+}
+
 TEST_F(PngReaders, PillowSeesTheIndicesAndColours) {
-    if (std::system("python3 -c 'import PIL' >/dev/null 2>&1") != 0) GTEST_SKIP() << "Pillow is not installed";
+    const std::string python = python_with_pillow();
+    if (python.empty()) GTEST_SKIP() << "Pillow is not installed";
     for (const auto& [png_name, pcx_name] : {std::pair{"k.png", "k.pcx"}, {"w.png", "w2.pcx"}}) {
-        const std::string script = "python3 -c \"import sys; from PIL import Image; im = Image.open(sys.argv[1]); "
+        const std::string script = python + " -c \"import sys; from PIL import Image; im = Image.open(sys.argv[1]); "
                                    "assert im.mode == 'P'; sys.stdout.buffer.write(bytes(im.getdata()))\"";
         const auto indices = command_output(script + " " + file(png_name).string());
         const auto image = pcx(pcx_name);
         EXPECT_TRUE(std::equal(indices.begin(), indices.end(), image->pixels.begin(), image->pixels.end())) << png_name;
-        expect_colours("python3 -c \"import sys; from PIL import Image; "
+        expect_colours(python + " -c \"import sys; from PIL import Image; "
                        "sys.stdout.buffer.write(Image.open(sys.argv[1]).convert('RGB').tobytes())\"",
                        png_name, pcx_name);
     }
