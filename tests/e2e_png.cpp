@@ -141,6 +141,41 @@ TEST_F(Png, SignatureNotNameMakesAPngInput) {
     EXPECT_TRUE(rendered_file("back.koa", FORMAT_KOALA)->pixels == rendered(*koala)->pixels);
 }
 
+std::uint32_t rgb(int palette, int colour) {
+    const auto& entry = c64_palettes[static_cast<std::size_t>(palette)][static_cast<std::size_t>(colour)];
+    return static_cast<std::uint32_t>(entry[0]) << 16 | static_cast<std::uint32_t>(entry[1]) << 8 | entry[2];
+}
+
+std::array<std::uint16_t, 4> rgb_sample(std::uint32_t value) {
+    return {static_cast<std::uint16_t>(value >> 16), static_cast<std::uint16_t>(value >> 8 & 0xFF),
+            static_cast<std::uint16_t>(value & 0xFF)};
+}
+
+// An emulator screenshot: the border, in a colour no palette has, is dropped.
+TEST_F(Png, ScreenshotAndNarrowImageBecomePictures) {
+    const auto koala = random_multicolour_picture(58, 0);
+    const auto image = rendered(*koala, 9);
+    TestPng shot{384, 272, PNG_COLOR_TYPE_RGB, 8, true, {}, [&](int x, int y) {
+                     const bool inside = x >= 32 && x < 352 && y >= 35 && y < 235;
+                     return rgb_sample(inside ? rgb(9, image->pixels[static_cast<std::size_t>((y - 35) * 320 + x - 32)])
+                                              : 0x123457);
+                 }};
+    write_bytes(file("shot.png"), build_png(shot));
+    ProgramResult result = run("ingravo", {"shot.png", "-b0"});
+    EXPECT_EQ(result.status, 0) << result.output;
+    EXPECT_TRUE(rendered_file("shot.koa", FORMAT_KOALA)->pixels == image->pixels);
+
+    TestPng narrow{160, 200, PNG_COLOR_TYPE_RGB, 16, false, {}, [&](int x, int y) {
+                       auto sample = rgb_sample(rgb(9, image->pixels[static_cast<std::size_t>(y * 320 + 2 * x)]));
+                       for (auto& channel : sample) channel = static_cast<std::uint16_t>(channel * 257);
+                       return sample;
+                   }};
+    write_bytes(file("narrow.png"), build_png(narrow));
+    result = run("ingravo", {"narrow.png", "-b0"});
+    EXPECT_EQ(result.status, 0) << result.output;
+    EXPECT_TRUE(rendered_file("narrow.koa", FORMAT_KOALA)->pixels == image->pixels);
+}
+
 std::unique_ptr<PixelImage> failing_image() {
     auto image = blank_image();
     for (int x = 0; x < 8; x += 2) set_pixel(*image, x, 0, static_cast<std::uint8_t>(1 + x / 2));  // too many colours

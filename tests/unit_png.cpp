@@ -125,8 +125,11 @@ TEST_F(PngTest, WriterGoesToEightBitsForValuesAbove15) {
     EXPECT_TRUE(std::equal(stored.indices.begin(), stored.indices.end(), pixels->pixels.begin()));
 }
 
-TEST_F(PngTest, WriterReportsACreateFailure) {
+TEST_F(PngTest, WriterReportsCreateAndWriteFailures) {
     EXPECT_EQ(png_write(*pattern_image(0), (folder / "missing" / "x.png").string()), ERR_OPEN);
+    if (fs::exists("/dev/full")) {
+        EXPECT_EQ(png_write(*pattern_image(0), "/dev/full"), ERR_WRITE);
+    }
 }
 
 TEST_F(PngTest, WrittenFileReadsBackByIndicesAndColours) {
