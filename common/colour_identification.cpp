@@ -66,14 +66,18 @@ const KnownColour* find_known_colour(std::uint32_t colour) {
     return found != end && found->colour == colour ? found : nullptr;
 }
 
-// The distinct colours of an image in order of first appearance.
+// The distinct colours of an image in order of first appearance, each with
+// its number when it is a colour of the built-in palettes.
 struct DistinctColours {
     std::array<std::uint32_t, COLOUR_TABLE_SLOTS> slot_colour;
     std::array<std::uint8_t, COLOUR_TABLE_SLOTS> slot_entry;
+    std::array<std::uint8_t, COLOUR_TABLE_SLOTS> slot_number;  // NO_NUMBER for an unknown colour
     std::array<std::uint32_t, MAX_DISTINCT_COLOURS> colours;
     std::array<int, MAX_DISTINCT_COLOURS> first_pixel;
     int count;
-    bool overflow;  // more than MAX_DISTINCT_COLOURS; the lists hold the first ones
+    bool overflow;                 // more than MAX_DISTINCT_COLOURS; the lists hold the first ones
+    bool all_known;                // every colour is a colour of the built-in palettes
+    std::uint32_t common_palettes; // bit p: palette p holds every colour
 };
 
 std::uint32_t colour_hash(std::uint32_t colour) {
@@ -81,65 +85,86 @@ std::uint32_t colour_hash(std::uint32_t colour) {
 }
 static_assert(COLOUR_TABLE_SLOTS == 512);
 
-// Lists the distinct colours and leaves in each pixel of the image the entry
-// of its colour in that list. Consecutive equal pixels are the common case,
-// so the previous pixel's entry is tried first.
+std::uint32_t slot_of(const DistinctColours& distinct, std::uint32_t colour) {
+    std::uint32_t slot = colour_hash(colour);
+    while (distinct.slot_colour[slot] != SLOT_EMPTY && distinct.slot_colour[slot] != colour) {
+        slot = (slot + 1) % COLOUR_TABLE_SLOTS;
+    }
+    return slot;
+}
+
+void add_distinct_colour(DistinctColours& distinct, std::uint32_t slot, std::uint32_t colour, int pixel) {
+    const KnownColour* const known = find_known_colour(colour);
+    distinct.slot_colour[slot] = colour;
+    distinct.slot_entry[slot] = static_cast<std::uint8_t>(distinct.count);
+    distinct.slot_number[slot] = known != nullptr ? known->number : NO_NUMBER;
+    distinct.colours[distinct.count] = colour;
+    distinct.first_pixel[distinct.count] = pixel;
+    ++distinct.count;
+    if (known != nullptr) {
+        distinct.common_palettes &= known->palettes;
+    } else {
+        distinct.all_known = false;
+    }
+}
+
+// Lists the distinct colours and leaves in each pixel of the image the number
+// of its colour, so that an exact reading needs no second pass. Consecutive
+// equal pixels are the common case, so the previous pixel's colour is tried
+// first.
 void count_distinct_colours(const ColourImage& source, DistinctColours& distinct, PixelImage& image) {
     distinct.slot_colour.fill(SLOT_EMPTY);
     distinct.count = 0;
     distinct.overflow = false;
+    distinct.all_known = true;
+    distinct.common_palettes = (1u << PALETTE_COUNT) - 1;
+    std::uint32_t previous_colour = SLOT_EMPTY;
+    std::uint8_t previous_number = 0;
+    for (int i = 0; i < IMAGE_PIXELS; ++i) {
+        const std::uint32_t colour = source.colours[i] & 0xFFFFFFu;
+        if (colour != previous_colour) {
+            const std::uint32_t slot = slot_of(distinct, colour);
+            if (distinct.slot_colour[slot] == SLOT_EMPTY) {
+                if (distinct.count == MAX_DISTINCT_COLOURS) {
+                    distinct.overflow = true;
+                    distinct.all_known = false;
+                    return;
+                }
+                add_distinct_colour(distinct, slot, colour, i);
+            }
+            previous_colour = colour;
+            previous_number = distinct.slot_number[slot];
+        }
+        image.pixels[i] = previous_number;
+    }
+}
+
+// For a reading other than the exact one: each pixel's entry in the list of
+// distinct colours.
+void put_colour_entries(const ColourImage& source, const DistinctColours& distinct, PixelImage& image) {
     std::uint32_t previous_colour = SLOT_EMPTY;
     std::uint8_t previous_entry = 0;
     for (int i = 0; i < IMAGE_PIXELS; ++i) {
         const std::uint32_t colour = source.colours[i] & 0xFFFFFFu;
-        if (colour == previous_colour) {
-            image.pixels[i] = previous_entry;
-            continue;
+        if (colour != previous_colour) {
+            previous_colour = colour;
+            previous_entry = distinct.slot_entry[slot_of(distinct, colour)];
         }
-        std::uint32_t slot = colour_hash(colour);
-        while (distinct.slot_colour[slot] != SLOT_EMPTY && distinct.slot_colour[slot] != colour) {
-            slot = (slot + 1) % COLOUR_TABLE_SLOTS;
-        }
-        if (distinct.slot_colour[slot] == SLOT_EMPTY) {
-            if (distinct.count == MAX_DISTINCT_COLOURS) {
-                distinct.overflow = true;
-                return;
-            }
-            distinct.slot_colour[slot] = colour;
-            distinct.slot_entry[slot] = static_cast<std::uint8_t>(distinct.count);
-            distinct.colours[distinct.count] = colour;
-            distinct.first_pixel[distinct.count] = i;
-            ++distinct.count;
-        }
-        previous_colour = colour;
-        previous_entry = distinct.slot_entry[slot];
         image.pixels[i] = previous_entry;
     }
 }
 
 using NumberTable = std::array<std::uint8_t, MAX_DISTINCT_COLOURS>;
 
-// Exact reading: every colour is a colour of the built-in palettes.
-bool read_exactly(const DistinctColours& distinct, NumberTable& numbers, int& palette) {
-    if (distinct.overflow) return false;
-    std::uint32_t common_palettes = (1u << PALETTE_COUNT) - 1;
-    for (int d = 0; d < distinct.count; ++d) {
-        const KnownColour* const known = find_known_colour(distinct.colours[d]);
-        if (known == nullptr) return false;
-        numbers[d] = known->number;
-        common_palettes &= known->palettes;
-    }
-    if (common_palettes == 0) {
-        palette = -1;
-    } else if (common_palettes & (1u << DEFAULT_PALETTE)) {
-        palette = DEFAULT_PALETTE;
-    } else {
-        palette = std::countr_zero(common_palettes);
-    }
-    return true;
+// The palette named by an exact reading: the default palette when it holds
+// every colour, else the lowest that does, else -1 (several).
+int exact_palette(const DistinctColours& distinct) {
+    if (distinct.common_palettes == 0) return -1;
+    if (distinct.common_palettes & (1u << DEFAULT_PALETTE)) return DEFAULT_PALETTE;
+    return std::countr_zero(distinct.common_palettes);
 }
 
-// Approximate reading: see match_approximately below.
+// Approximate reading; its rule is given where it is defined, below.
 bool read_approximately(const DistinctColours& distinct, NumberTable& numbers, int& palette);
 
 void name_pixel(const ColourImage& source, int pixel, ColourReading& reading) {
@@ -215,10 +240,14 @@ ErrorCode identify_colours(const ColourImage& source, PixelImage& image, ColourR
         auto numbers = std::make_unique<NumberTable>();
         numbers->fill(NO_NUMBER);
         count_distinct_colours(source, *distinct, image);
-        int palette = -1;
-        if (read_exactly(*distinct, *numbers, palette)) {
+        if (distinct->all_known) {
             reading.kind = ColourReadingKind::exact;
-        } else if (read_approximately(*distinct, *numbers, palette)) {
+            reading.palette = exact_palette(*distinct);
+            put_palette_colours(image, reading.palette >= 0 ? reading.palette : DEFAULT_PALETTE);
+            return ERR_SUCCESS;
+        }
+        int palette = -1;
+        if (read_approximately(*distinct, *numbers, palette)) {
             reading.kind = ColourReadingKind::approximate;
             reading.approximated_colours = 0;
             for (int d = 0; d < distinct->count; ++d) {
@@ -231,8 +260,9 @@ ErrorCode identify_colours(const ColourImage& source, PixelImage& image, ColourR
             return ERR_UNKNOWN_COLOURS;
         }
         reading.palette = palette;
+        put_colour_entries(source, *distinct, image);
         translate_pixels(*numbers, image);
-        put_palette_colours(image, palette >= 0 ? palette : DEFAULT_PALETTE);
+        put_palette_colours(image, palette);
         return ERR_SUCCESS;
     } catch (const std::bad_alloc&) {
         return ERR_ALLOCATION;
