@@ -125,6 +125,24 @@ TEST_F(PngTest, WriterGoesToEightBitsForValuesAbove15) {
     EXPECT_TRUE(std::equal(stored.indices.begin(), stored.indices.end(), pixels->pixels.begin()));
 }
 
+// The writer's exact bytes: a faster packing or encoder setup must not change
+// a single one (the checksums of files written by the settled writer with
+// the zlib the programs link).
+TEST_F(PngTest, WriterBytesArePinned) {
+    const auto four_bits = pattern_image(5);
+    Bytes file = written(*four_bits);
+    EXPECT_EQ(file.size(), 24360u);
+    EXPECT_EQ(crc32(0, file.data(), static_cast<uInt>(file.size())), 2703459855u);
+
+    auto eight_bits = pattern_image(0);
+    for (std::size_t pixel = 0; pixel < IMAGE_PIXELS; pixel += 101) {
+        eight_bits->pixels[pixel] = static_cast<std::uint8_t>(16 + pixel % 200);
+    }
+    file = written(*eight_bits);
+    EXPECT_EQ(file.size(), 34462u);
+    EXPECT_EQ(crc32(0, file.data(), static_cast<uInt>(file.size())), 577281452u);
+}
+
 TEST_F(PngTest, WriterReportsCreateAndWriteFailures) {
     EXPECT_EQ(png_write(*pattern_image(0), (folder / "missing" / "x.png").string()), ERR_OPEN);
     if (fs::exists("/dev/full")) {
