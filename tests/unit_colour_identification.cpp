@@ -126,10 +126,8 @@ TEST(ExactReading, MixedPalettesReadEachColourByItsOwnNumber) {
 TEST(IndexReading, PaletteBasedImageOfUnknownColoursIsReadByIndex) {
     auto source = coloured(stripes({0, 1, 2}), {});
     const auto picture = stripes({4, 9, 15});
-    for (int i = 0; i < IMAGE_PIXELS; ++i) {
-        source->indices[i] = static_cast<std::uint8_t>(picture[i]);
-        source->colours[i] = 0x123400u + picture[i];
-    }
+    for (int i = 0; i < IMAGE_PIXELS; ++i) source->indices[i] = static_cast<std::uint8_t>(picture[i]);
+    for (std::uint32_t index = 0; index < 256; ++index) source->palette[index] = 0x123400u + index;
     source->has_indices = true;
     const auto result = identify(*source);
     ASSERT_EQ(result.code, ERR_SUCCESS);
@@ -143,7 +141,10 @@ TEST(IndexReading, PaletteBasedImageOfUnknownColoursIsReadByIndex) {
 TEST(IndexReading, KnownColoursWinOverIndices) {
     const auto picture = stripes({2, 6});
     auto source = coloured(picture, builtin_palette(12));
-    source->has_indices = true;  // indices all 0: a reordered palette
+    // A reordered palette: index i holds colour 15 - i.
+    for (int i = 0; i < IMAGE_PIXELS; ++i) source->indices[i] = static_cast<std::uint8_t>(15 - picture[i]);
+    for (int index = 0; index < 16; ++index) source->palette[index] = builtin(12, 15 - index);
+    source->has_indices = true;
     const auto result = identify(*source);
     ASSERT_EQ(result.code, ERR_SUCCESS);
     EXPECT_EQ(result.reading.kind, ColourReadingKind::exact);
@@ -152,7 +153,7 @@ TEST(IndexReading, KnownColoursWinOverIndices) {
 
 TEST(IndexReading, IndexAboveFifteenIsRefusedWithItsPlaceInTheFile) {
     auto source = coloured(stripes({0}), {});
-    for (int i = 0; i < IMAGE_PIXELS; ++i) source->colours[i] = 0x123456;
+    source->palette.fill(0x123456);
     source->has_indices = true;
     source->indices[5 * IMAGE_WIDTH + 100] = 16;
     source->indices[7 * IMAGE_WIDTH + 2] = 200;

@@ -88,7 +88,7 @@ std::unique_ptr<PixelImage> pattern_image(int palette) {
 void expect_colours(const ColourImage& image, const std::function<std::uint32_t(int, int)>& expected) {
     for (int y = 0; y < 200; ++y) {
         for (int x = 0; x < 320; ++x) {
-            ASSERT_EQ(image.colours[static_cast<std::size_t>(y * 320 + x)], expected(x, y)) << "x " << x << " y " << y;
+            ASSERT_EQ(colour_of_pixel(image, static_cast<std::size_t>(y * 320 + x)), expected(x, y)) << "x " << x << " y " << y;
         }
     }
 }
@@ -176,7 +176,7 @@ TEST_F(PngTest, PaletteFilesOfEveryDepthAndInterlacing) {
             for (std::size_t pixel = 0; pixel < IMAGE_PIXELS; pixel += 97) {
                 const int x = static_cast<int>(pixel % 320), y = static_cast<int>(pixel / 320);
                 ASSERT_EQ(image->indices[pixel], colour_at(x, y) % values) << "depth " << depth;
-                ASSERT_EQ(image->colours[pixel], rgb(3, colour_at(x, y) % values)) << "depth " << depth;
+                ASSERT_EQ(colour_of_pixel(*image, pixel), rgb(3, colour_at(x, y) % values)) << "depth " << depth;
             }
         }
     }
