@@ -39,24 +39,25 @@ struct KnownColours {
     int count;
 };
 
+// All colours sorted, then each run of one colour merged into one entry.
 KnownColours collect_known_colours() {
-    KnownColours known{};
+    std::array<KnownColour, PALETTE_COUNT * C64_COLOUR_COUNT> all{};
     for (int p = 0; p < PALETTE_COUNT; ++p) {
         for (int c = 0; c < C64_COLOUR_COUNT; ++c) {
-            const std::uint32_t colour = palette_colour(p, c);
-            auto* const end = known.entries.begin() + known.count;
-            auto* const same = std::find_if(known.entries.begin(), end,
-                                            [colour](const KnownColour& entry) { return entry.colour == colour; });
-            if (same != end) {
-                same->palettes = static_cast<std::uint16_t>(same->palettes | (1u << p));
-            } else {
-                *end = {colour, static_cast<std::uint8_t>(c), static_cast<std::uint16_t>(1u << p)};
-                ++known.count;
-            }
+            all[p * C64_COLOUR_COUNT + c] = {palette_colour(p, c), static_cast<std::uint8_t>(c),
+                                             static_cast<std::uint16_t>(1u << p)};
         }
     }
-    std::sort(known.entries.begin(), known.entries.begin() + known.count,
-              [](const KnownColour& a, const KnownColour& b) { return a.colour < b.colour; });
+    std::sort(all.begin(), all.end(), [](const KnownColour& a, const KnownColour& b) { return a.colour < b.colour; });
+    KnownColours known{};
+    for (const KnownColour& entry : all) {
+        if (known.count > 0 && known.entries[known.count - 1].colour == entry.colour) {
+            KnownColour& same = known.entries[known.count - 1];
+            same.palettes = static_cast<std::uint16_t>(same.palettes | entry.palettes);
+        } else {
+            known.entries[known.count++] = entry;
+        }
+    }
     return known;
 }
 
