@@ -364,12 +364,6 @@ std::uint32_t rgb_at(const std::uint8_t* pixel) {
     return static_cast<std::uint32_t>(pixel[0]) << 16 | static_cast<std::uint32_t>(pixel[1]) << 8 | pixel[2];
 }
 
-// The file column of each picture column (a shift, not a division, for the
-// doubled narrow image).
-int column_shift(const ColourImage& image) {
-    return image.x_divisor == 2 ? 1 : 0;
-}
-
 // Unpacking rows of 1, 2 or 4 bits: the leftmost pixel is in the high bits.
 // Four-bit rows, the usual case, have loops of their own (fixed lengths the
 // compiler turns into whole-register steps).
@@ -443,13 +437,25 @@ void fill_palette(const png_color* palette, int entries, ColourImage& image) {
     }
 }
 
+// One picture row of colours from 8-bit RGB file pixels, each put Repeat times.
+template <int Repeat>
+void colour_row(const std::uint8_t* __restrict rgb, std::uint32_t* __restrict colours) {
+    for (int x = 0; x < IMAGE_WIDTH / Repeat; ++x) {
+        const std::uint32_t colour = rgb_at(rgb + 3 * x);
+        for (int copy = 0; copy < Repeat; ++copy) {
+            colours[Repeat * x + copy] = colour;
+        }
+    }
+}
+
 void fill_from_colours(const std::uint8_t* decoded, std::size_t row_bytes, ColourImage& image) {
-    const int shift = column_shift(image);
     for (int y = 0; y < IMAGE_HEIGHT; ++y) {
         const std::uint8_t* row = decoded + static_cast<std::size_t>(y + image.y_offset) * row_bytes + 3 * image.x_offset;
-        const std::size_t first = static_cast<std::size_t>(y) * IMAGE_WIDTH;
-        for (int x = 0; x < IMAGE_WIDTH; ++x) {
-            image.colours[first + static_cast<std::size_t>(x)] = rgb_at(row + 3 * (x >> shift));
+        std::uint32_t* colours = image.colours.data() + static_cast<std::size_t>(y) * IMAGE_WIDTH;
+        if (image.x_divisor == 1) {
+            colour_row<1>(row, colours);
+        } else {
+            colour_row<2>(row, colours);
         }
     }
     image.has_indices = false;
