@@ -142,18 +142,21 @@ void count_distinct_colours(const ColourImage& source, DistinctColours& distinct
     }
 }
 
-// For a reading other than the exact one: each pixel's entry in the list of
-// distinct colours.
-void put_colour_entries(const ColourImage& source, const DistinctColours& distinct, PixelImage& image) {
+using NumberTable = std::array<std::uint8_t, MAX_DISTINCT_COLOURS>;
+
+// For a reading other than the exact one: each pixel's number, through its
+// entry in the list of distinct colours.
+void put_colour_numbers(const ColourImage& source, const DistinctColours& distinct, const NumberTable& numbers,
+                        PixelImage& image) {
     std::uint32_t previous_colour = SLOT_EMPTY;
-    std::uint8_t previous_entry = 0;
+    std::uint8_t previous_number = 0;
     for (int i = 0; i < IMAGE_PIXELS; ++i) {
         const std::uint32_t colour = source.colours[i] & 0xFFFFFFu;
         if (colour != previous_colour) {
             previous_colour = colour;
-            previous_entry = distinct.slot_entry[slot_of(distinct, colour)];
+            previous_number = numbers[distinct.slot_entry[slot_of(distinct, colour)]];
         }
-        image.pixels[i] = previous_entry;
+        image.pixels[i] = previous_number;
     }
 }
 
@@ -230,7 +233,6 @@ void put_index_numbers(const ColourImage& source, const PaletteUse& use, PixelIm
     }
 }
 
-using NumberTable = std::array<std::uint8_t, MAX_DISTINCT_COLOURS>;
 
 // The palette named by an exact reading: the default palette when it holds
 // every colour, else the lowest that does, else -1 (several).
@@ -271,10 +273,6 @@ void put_palette_colours(PixelImage& image, int palette) {
     for (int c = 0; c < C64_COLOUR_COUNT; ++c) {
         std::copy(c64_palettes[palette][c].begin(), c64_palettes[palette][c].end(), image.palette.begin() + 3 * c);
     }
-}
-
-void translate_pixels(const NumberTable& numbers, PixelImage& image) {
-    for (auto& pixel : image.pixels) pixel = numbers[pixel];
 }
 
 // Reading by index: the file's own colour of each used index 0 to 15, the
@@ -350,8 +348,7 @@ ErrorCode identify_colours(const ColourImage& source, PixelImage& image, ColourR
             }
             put_index_numbers(source, *use, image);
         } else {
-            put_colour_entries(source, *distinct, image);
-            translate_pixels(*numbers, image);
+            put_colour_numbers(source, *distinct, *numbers, image);
         }
         put_palette_colours(image, palette);
         return ERR_SUCCESS;
