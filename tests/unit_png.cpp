@@ -260,6 +260,47 @@ TEST_F(PngTest, NarrowImageIsDoubledInMulticolourOnly) {
               "png image of 160 x 200: accepted sizes are 320 x 200, 384 x 272 (160 x 200 in multicolour only)\n");
 }
 
+// Palette rows are unpacked by the reader: every depth, cropped from a
+// screenshot and doubled from a narrow image, interlaced or not.
+TEST_F(PngTest, PaletteScreenshotsAndNarrowImagesOfEveryDepth) {
+    for (const int depth : {1, 2, 4, 8}) {
+        for (const bool interlaced : {false, true}) {
+            const int values = 1 << std::min(depth, 4);
+            const auto index = [values](int x, int y) { return static_cast<std::uint16_t>(colour_at(x, y) % values); };
+            TestPng screenshot{384, 272, PNG_COLOR_TYPE_PALETTE, depth, interlaced, c64_png_palette(3, 1 << depth),
+                               [&](int x, int y) {
+                                   const bool inside = x >= 32 && x < 352 && y >= 35 && y < 235;
+                                   // A border of another pattern: a wrong crop shows.
+                                   return std::array<std::uint16_t, 4>{
+                                       inside ? index(x - 32, y - 35) : static_cast<std::uint16_t>((x + 1) % values)};
+                               }};
+            store(build_png(screenshot));
+            ASSERT_EQ(read_back(), 0) << "depth " << depth;
+            for (std::size_t pixel = 0; pixel < IMAGE_PIXELS; ++pixel) {
+                const int x = static_cast<int>(pixel % 320), y = static_cast<int>(pixel / 320);
+                ASSERT_EQ(image->indices[pixel], index(x, y)) << "screenshot, depth " << depth << " x " << x << " y " << y;
+            }
+            TestPng narrow{160, 200, PNG_COLOR_TYPE_PALETTE, depth, interlaced, c64_png_palette(3, 1 << depth),
+                           [&](int x, int y) { return std::array<std::uint16_t, 4>{index(x, y)}; }};
+            store(build_png(narrow));
+            ASSERT_EQ(read_back(), 0) << "depth " << depth;
+            for (std::size_t pixel = 0; pixel < IMAGE_PIXELS; ++pixel) {
+                const int x = static_cast<int>(pixel % 320), y = static_cast<int>(pixel / 320);
+                ASSERT_EQ(image->indices[pixel], index(x / 2, y)) << "narrow, depth " << depth << " x " << x << " y " << y;
+            }
+        }
+    }
+}
+
+// At 4 bits an index can lie beyond a palette of fewer than 16 entries.
+TEST_F(PngTest, FourBitIndexBeyondAShortPaletteIsRefused) {
+    TestPng spec{320, 200, PNG_COLOR_TYPE_PALETTE, 4, false, c64_png_palette(12, 10), [](int x, int y) {
+                     return std::array<std::uint16_t, 4>{static_cast<std::uint16_t>(x == 319 && y == 199 ? 10 : 9)};
+                 }};
+    store(build_png(spec));
+    EXPECT_EQ(read_back(), ERR_INVALID_PNG);
+}
+
 TEST_F(PngTest, OtherSizesAreRefusedWithTheirSize) {
     for (const auto& [width, height] : {std::pair{321, 200}, {320, 199}, {384, 271}, {1, 1}, {200, 160}}) {
         TestPng spec{width, height, PNG_COLOR_TYPE_GRAY, 8, false, {}, [](int, int) {
