@@ -64,17 +64,24 @@ ErrorCode reencode_hires_byte(std::uint8_t source_byte, const HiresWork& work, s
     return ERR_SUCCESS;
 }
 
+bool is_first_cell_row(int byte_index) {
+    return byte_index % 8 == 0;
+}
+
 // Settles one cell at one of its pixel rows and rewrites that row's byte.
+// The cell is normalised at its first row; the later rows read back the
+// normalised colours, which normalising again would not change.
 ErrorCode reencode_multicolour_cell_row(C64Picture& source, C64Picture& output, MulticolourSlots& slots,
                                         SlotPolicy policy, MulticolourWork& work, int cell, int byte_index) {
     ErrorCode code = picture_cell_get(work.cell, cell, source);
     if (code < 0) {
         return code;
     }
-    normalise_multicolour_cell(work.cell);
-    // Later rows of the cell read these back and find the same colours.
-    if ((code = picture_cell_colours_put(cell, source, work.cell.slots)) < 0) {
-        return code;
+    if (is_first_cell_row(byte_index)) {
+        normalise_multicolour_cell(work.cell);
+        if ((code = picture_cell_colours_put(cell, source, work.cell.slots)) < 0) {
+            return code;
+        }
     }
     work.cell_colours = {source.background, work.cell.slots[1], work.cell.slots[2], work.cell.slots[3]};
     if ((code = policy(slots, work.cell_colours)) < 0) {
@@ -92,8 +99,10 @@ ErrorCode reencode_hires_cell_row(HiresPicture& source, HiresPicture& output, Hi
     if (code < 0) {
         return code;
     }
-    normalise_hires_cell(work.cell);
-    source.screen[cell] = screen_byte_of(work.cell.slots[1], work.cell.slots[0]);
+    if (is_first_cell_row(byte_index)) {
+        normalise_hires_cell(work.cell);
+        source.screen[cell] = screen_byte_of(work.cell.slots[1], work.cell.slots[0]);
+    }
     work.cell_colours = {work.cell.slots[0], work.cell.slots[1]};
     if ((code = policy(slots, work.cell_colours)) < 0) {
         return code;
