@@ -64,13 +64,12 @@ std::size_t cell_origin(int cell) {
     return static_cast<std::size_t>((cell / CELL_COLUMNS) * CELL_ROW_PIXELS + (cell % CELL_COLUMNS) * 8);
 }
 
-// Clears pixels and palette, then puts the chosen C64 palette in entries 0 to
-// 15; the other 240 entries stay black.
+// Puts the chosen C64 palette in entries 0 to 15; the other 240 entries are
+// black. The pixels are left as they are: every cell renders all of its own.
 ErrorCode start_rendered_image(PixelImage& image, int palette) {
     if (palette < 0 || palette >= PALETTE_COUNT) {
         return ERR_INDEX_OUT_OF_TABLE;
     }
-    image.pixels.fill(0);
     image.palette.fill(0);
     for (int c = 0; c < C64_COLOUR_COUNT; ++c) {
         std::copy(c64_palettes[palette][c].begin(), c64_palettes[palette][c].end(), image.palette.begin() + 3 * c);
@@ -162,7 +161,6 @@ ErrorCode picture_cell_put(const CellRecord& record, C64Picture& picture, int ce
 }
 
 ErrorCode render_multicolour_cell(CellBlock& block, const CellRecord& record) {
-    block.pixels.fill(0);
     for (int row = 0; row < 8; ++row) {
         const std::uint8_t byte = record.bitmap[static_cast<std::size_t>(row)];
         for (int pair = 0; pair < 4; ++pair) {
@@ -176,7 +174,6 @@ ErrorCode render_multicolour_cell(CellBlock& block, const CellRecord& record) {
 }
 
 ErrorCode render_hires_cell(CellBlock& block, const CellRecord& record) {
-    block.pixels.fill(0);
     for (int row = 0; row < 8; ++row) {
         const std::uint8_t byte = record.bitmap[static_cast<std::size_t>(row)];
         for (int bit = 0; bit < 8; ++bit) {
@@ -220,7 +217,6 @@ ErrorCode render_hires_picture(const HiresPicture& picture, PixelImage& image, i
 }
 
 ErrorCode encode_multicolour_cell(CellRecord& record, const CellBlock& block, std::uint8_t background) {
-    record.bitmap.fill(0);
     record.slots = {as_colour(background), 0, 0, 0};
     int slots_in_use = 1;
     // Only the left pixel of each double-width pair is looked at.
@@ -237,7 +233,6 @@ ErrorCode encode_multicolour_cell(CellRecord& record, const CellBlock& block, st
 }
 
 ErrorCode encode_hires_cell(CellRecord& record, const CellBlock& block) {
-    record.bitmap.fill(0);
     record.slots.fill(0);
     int slots_in_use = 0;
     for (int row = 0; row < 8; ++row) {

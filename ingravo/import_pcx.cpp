@@ -80,13 +80,13 @@ ErrorCode write_errors_image(PixelImage& image, const ErrorMap& map, const std::
 ErrorCode write_picture(const PixelImage& image, const ImportRequest& request, std::uint8_t background) {
     ErrorCode code = ERR_SUCCESS;
     if (request.format == FORMAT_ART_STUDIO) {
-        const auto picture = std::make_unique<HiresPicture>();
+        const auto picture = std::make_unique_for_overwrite<HiresPicture>();
         if ((code = encode_hires_picture(image, *picture)) < 0 ||
             (code = save_hires_picture(request.picture_path, *picture)) < 0) {
             return code;
         }
     } else {
-        const auto picture = std::make_unique<C64Picture>();
+        const auto picture = std::make_unique_for_overwrite<C64Picture>();
         if ((code = encode_multicolour_picture(background, image, *picture)) < 0 ||
             (code = save_multicolour_picture(request.picture_path, request.format, *picture)) < 0) {
             return code;
@@ -99,7 +99,7 @@ ErrorCode write_picture(const PixelImage& image, const ImportRequest& request, s
 }  // namespace
 
 ErrorCode import_pcx(const ImportRequest& request) {
-    const auto image = std::make_unique<PixelImage>();
+    const auto image = std::make_unique_for_overwrite<PixelImage>();
     const auto map = std::make_unique<ErrorMap>();
     ErrorCode code = pcx_read(request.pcx_path, *image);
     if (code < 0) {

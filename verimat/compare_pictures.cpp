@@ -14,7 +14,7 @@ namespace {
 // encoded for: they are meant to be written into that picture.
 ErrorCode render_multicolour_inputs(const CompareRequest& request, PixelImage& first, PixelImage& second,
                                     std::uint8_t& first_background) {
-    const auto picture = std::make_unique<C64Picture>();
+    const auto picture = std::make_unique_for_overwrite<C64Picture>();
     ErrorCode code = load_multicolour_picture(request.first_path, request.format, *picture);
     if (code < 0) {
         return code;
@@ -28,7 +28,7 @@ ErrorCode render_multicolour_inputs(const CompareRequest& request, PixelImage& f
 }
 
 ErrorCode render_hires_inputs(const CompareRequest& request, PixelImage& first, PixelImage& second) {
-    const auto picture = std::make_unique<HiresPicture>();
+    const auto picture = std::make_unique_for_overwrite<HiresPicture>();
     ErrorCode code = load_hires_picture(request.first_path, *picture);
     if (code < 0 || (code = render_hires_picture(*picture, first, request.palette)) < 0 ||
         (code = load_hires_picture(request.second_path, *picture)) < 0) {
@@ -62,7 +62,7 @@ void append_bitmap(std::vector<std::uint8_t>& patch, const std::array<std::uint8
 // Record: cell number (low byte first), screen byte, colour byte, 8 bitmap bytes.
 ErrorCode build_multicolour_patch(const PixelImage& second, std::uint8_t background, const DifferenceMap& map,
                                   std::vector<std::uint8_t>& patch) {
-    const auto picture = std::make_unique<C64Picture>();
+    const auto picture = std::make_unique_for_overwrite<C64Picture>();
     const ErrorCode code = encode_multicolour_picture(background, second, *picture);
     if (code < 0) {
         return code;
@@ -81,7 +81,7 @@ ErrorCode build_multicolour_patch(const PixelImage& second, std::uint8_t backgro
 
 // Record: cell number (low byte first), screen byte, 8 bitmap bytes.
 ErrorCode build_hires_patch(const PixelImage& second, const DifferenceMap& map, std::vector<std::uint8_t>& patch) {
-    const auto picture = std::make_unique<HiresPicture>();
+    const auto picture = std::make_unique_for_overwrite<HiresPicture>();
     const ErrorCode code = encode_hires_picture(second, *picture);
     if (code < 0) {
         return code;
@@ -117,8 +117,8 @@ ErrorCode mark_differing_cells(const DifferenceMap& map, PixelImage& image, int&
 }  // namespace
 
 ErrorCode compare_pictures(const CompareRequest& request, int& count) {
-    const auto first = std::make_unique<PixelImage>();
-    const auto second = std::make_unique<PixelImage>();
+    const auto first = std::make_unique_for_overwrite<PixelImage>();
+    const auto second = std::make_unique_for_overwrite<PixelImage>();
     const bool hires = request.format == FORMAT_ART_STUDIO;
     std::uint8_t first_background = 0;
     ErrorCode code = hires ? render_hires_inputs(request, *first, *second)
