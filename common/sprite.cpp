@@ -33,6 +33,7 @@ struct CutRequest {
 // Where the walk stands on a picture line.
 struct WalkPosition {
     int byte;   // bitmap offset
+    int bits;   // the bitmap byte there
     int cell;   // cell number
     int shift;  // of the current pixel inside the byte
 };
@@ -66,49 +67,70 @@ int first_pixel_shift(const PictureView& picture, std::uint16_t x) {
     return 8 - picture.pixel_bits * (1 + x % pixels_per_byte);
 }
 
+using ColourAssignment = std::array<std::uint8_t, C64_COLOUR_COUNT>;
+
+// The output bit pattern of each pixel value of the cell the walk is in.
+using CellPatterns = std::array<std::uint8_t, MAX_PATTERNS>;
+
+// Checks the colours of a cell the walk enters and looks up its patterns
+// once, for all of its pixels. Only cells that pass are looked up, so every
+// colour looked up is one of the pattern colours (0..15).
+ErrorCode enter_cell(const PictureView& picture, const CutRequest& request, const ColourAssignment& assignment,
+                     int cell, CellPatterns& patterns) {
+    CellColours colours{};
+    const ErrorCode code = check_cell(picture, request, cell, colours);
+    if (code < 0) {
+        return code;
+    }
+    for (int value = 0; value < MAX_PATTERNS; ++value) {
+        patterns[value] = assignment[colours[value]];
+    }
+    return ERR_SUCCESS;
+}
+
 // Moves the walk one pixel to the right; entering the next cell checks its
 // colours.
-ErrorCode step_right(const PictureView& picture, const CutRequest& request, WalkPosition& walk,
-                     CellColours& colours) {
+ErrorCode step_right(const PictureView& picture, const CutRequest& request, const ColourAssignment& assignment,
+                     WalkPosition& walk, CellPatterns& patterns) {
     if (walk.shift > 0) {
         walk.shift -= picture.pixel_bits;
         return ERR_SUCCESS;
     }
     walk.byte += 8;
+    walk.bits = picture.bitmap[walk.byte];
     walk.cell += 1;
     walk.shift = 8 - picture.pixel_bits;
-    return check_cell(picture, request, walk.cell, colours);
+    return enter_cell(picture, request, assignment, walk.cell, patterns);
 }
 
 // Cuts grid line t (line j of grid row r) along the picture line where the
-// walk starts. Only cells that passed the colour check are looked up, so
-// every colour looked up is one of the pattern colours (0..15).
-ErrorCode cut_grid_line(const PictureView& picture, const CutRequest& request,
-                        const std::array<std::uint8_t, C64_COLOUR_COUNT>& assignment, WalkPosition walk,
-                        std::uint32_t r, int j, std::uint32_t t, std::span<std::uint8_t> output) {
-    CellColours colours{};
-    ErrorCode code = check_cell(picture, request, walk.cell, colours);
+// walk starts. Grid pixel p counts from the left edge of grid column 0.
+ErrorCode cut_grid_line(const PictureView& picture, const CutRequest& request, const ColourAssignment& assignment,
+                        WalkPosition walk, std::uint32_t r, int j, std::uint32_t t, std::span<std::uint8_t> output) {
+    CellPatterns patterns{};
+    ErrorCode code = enter_cell(picture, request, assignment, walk.cell, patterns);
     if (code < 0) {
         return code;
     }
-    const int pixels_per_byte = 8 / picture.pixel_bits;
-    const auto column_width = static_cast<std::uint32_t>(SPRITE_LINE_BYTES * pixels_per_byte);
-    const int value_mask = (1 << picture.pixel_bits) - 1;
-    const bool padding_line = t >= request.h;
+    // Kept in locals: the stores into the output could otherwise alias them.
+    const int pixel_bits = picture.pixel_bits;
+    const int value_mask = (1 << pixel_bits) - 1;
+    const std::uint32_t width = request.w;
+    // Padding pixels, to the right of the rectangle and on every pixel of a
+    // padding line, take the pattern of pixel value 0.
+    const std::uint32_t picture_pixels = t >= request.h ? 0 : width;
+    std::uint32_t p = 0;
     for (std::uint32_t c = 0; c < request.shape.columns; ++c) {
+        const std::size_t block = (r * request.shape.columns + c) * SPRITE_BLOCK_SIZE;
         for (int b = 0; b < SPRITE_LINE_BYTES; ++b) {
             int out = 0;
-            for (int k = 0; k < pixels_per_byte; ++k) {
-                const std::uint32_t p = c * column_width + static_cast<std::uint32_t>(b * pixels_per_byte + k);
-                // Padding pixels take the colour of pixel value 0.
-                const bool inside = p < request.w && !padding_line;
-                const int value = inside ? (picture.bitmap[walk.byte] >> walk.shift) & value_mask : 0;
-                out |= assignment[colours[value]] << (8 - picture.pixel_bits * (k + 1));
-                if (p + 1 < request.w && (code = step_right(picture, request, walk, colours)) < 0) {
+            for (int out_shift = 8 - pixel_bits; out_shift >= 0; out_shift -= pixel_bits, ++p) {
+                const int value = p < picture_pixels ? (walk.bits >> walk.shift) & value_mask : 0;
+                out |= patterns[value] << out_shift;
+                if (p + 1 < width && (code = step_right(picture, request, assignment, walk, patterns)) < 0) {
                     return code;
                 }
             }
-            const std::size_t block = (r * request.shape.columns + c) * SPRITE_BLOCK_SIZE;
             output[block + static_cast<std::size_t>(j * SPRITE_LINE_BYTES + b)] = static_cast<std::uint8_t>(out);
         }
     }
@@ -141,7 +163,8 @@ ErrorCode cut_sprites(const PictureView& picture, const CutRequest& request, std
             if (start_cell >= CELL_COUNT) {
                 return ERR_INDEX_OUT_OF_TABLE;
             }
-            const ErrorCode code = cut_grid_line(picture, request, assignment, {line_start, start_cell, start_shift},
+            const ErrorCode code = cut_grid_line(picture, request, assignment,
+                                                 {line_start, picture.bitmap[line_start], start_cell, start_shift},
                                                  r, j, t, output);
             if (code < 0) {
                 return code;
