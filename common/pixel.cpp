@@ -278,11 +278,11 @@ ErrorCode encode_hires_picture(const PixelImage& image, HiresPicture& picture) {
 }
 
 ErrorCode most_used_colour(const PixelImage& image, std::uint8_t& colour) {
-    std::array<std::uint32_t, C64_COLOUR_COUNT> counts{};
+    // Every pixel value is counted, without a test per pixel; only the
+    // counts of the C64 colours are compared.
+    std::array<std::uint32_t, 256> counts{};
     for (const std::uint8_t pixel : image.pixels) {
-        if (pixel < C64_COLOUR_COUNT) {
-            ++counts[pixel];
-        }
+        ++counts[pixel];
     }
     // Strictly greater: on a tie the lowest index stays.
     colour = 0;
