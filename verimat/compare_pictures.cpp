@@ -59,39 +59,47 @@ void append_bitmap(std::vector<std::uint8_t>& patch, const std::array<std::uint8
     patch.insert(patch.end(), bitmap.begin() + cell * 8, bitmap.begin() + cell * 8 + 8);
 }
 
+// Only the differing cells are encoded: they are all that the patch holds.
 // Record: cell number (low byte first), screen byte, colour byte, 8 bitmap bytes.
 ErrorCode build_multicolour_patch(const PixelImage& second, std::uint8_t background, const DifferenceMap& map,
                                   std::vector<std::uint8_t>& patch) {
     const auto picture = std::make_unique_for_overwrite<C64Picture>();
-    const ErrorCode code = encode_multicolour_picture(background, second, *picture);
-    if (code < 0) {
-        return code;
-    }
+    const auto block = std::make_unique<CellBlock>();
+    const auto record = std::make_unique<CellRecord>();
     for (int cell = 0; cell < CELL_COUNT; ++cell) {
-        if (map.cells[static_cast<std::size_t>(cell)] != 0) {
-            append_word(patch, static_cast<std::uint16_t>(cell));
-            patch.push_back(picture->screen[static_cast<std::size_t>(cell)]);
-            patch.push_back(picture->colour[static_cast<std::size_t>(cell)]);
-            append_bitmap(patch, picture->bitmap, cell);
+        if (map.cells[static_cast<std::size_t>(cell)] == 0) {
+            continue;
         }
+        ErrorCode code = cell_block_get(cell, second, *block);
+        if (code < 0 || (code = encode_multicolour_cell(*record, *block, background)) < 0 ||
+            (code = picture_cell_put(*record, *picture, cell)) < 0) {
+            return code;
+        }
+        append_word(patch, static_cast<std::uint16_t>(cell));
+        patch.push_back(picture->screen[static_cast<std::size_t>(cell)]);
+        patch.push_back(picture->colour[static_cast<std::size_t>(cell)]);
+        append_bitmap(patch, picture->bitmap, cell);
     }
     append_word(patch, PATCH_END_MARKER);
     return ERR_SUCCESS;
 }
 
-// Record: cell number (low byte first), screen byte, 8 bitmap bytes.
+// Record: cell number (low byte first), screen byte (bit 1 colour in the high
+// nybble, bit 0 colour in the low one), 8 bitmap bytes.
 ErrorCode build_hires_patch(const PixelImage& second, const DifferenceMap& map, std::vector<std::uint8_t>& patch) {
-    const auto picture = std::make_unique_for_overwrite<HiresPicture>();
-    const ErrorCode code = encode_hires_picture(second, *picture);
-    if (code < 0) {
-        return code;
-    }
+    const auto block = std::make_unique<CellBlock>();
+    const auto record = std::make_unique<CellRecord>();
     for (int cell = 0; cell < CELL_COUNT; ++cell) {
-        if (map.cells[static_cast<std::size_t>(cell)] != 0) {
-            append_word(patch, static_cast<std::uint16_t>(cell));
-            patch.push_back(picture->screen[static_cast<std::size_t>(cell)]);
-            append_bitmap(patch, picture->bitmap, cell);
+        if (map.cells[static_cast<std::size_t>(cell)] == 0) {
+            continue;
         }
+        ErrorCode code = cell_block_get(cell, second, *block);
+        if (code < 0 || (code = encode_hires_cell(*record, *block)) < 0) {
+            return code;
+        }
+        append_word(patch, static_cast<std::uint16_t>(cell));
+        patch.push_back(static_cast<std::uint8_t>((record->slots[0] & 0x0F) | (record->slots[1] << 4)));
+        patch.insert(patch.end(), record->bitmap.begin(), record->bitmap.end());
     }
     append_word(patch, PATCH_END_MARKER);
     return ERR_SUCCESS;
