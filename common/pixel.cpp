@@ -79,18 +79,34 @@ ErrorCode start_rendered_image(PixelImage& image, int palette) {
 
 // Colours take slots in order of first appearance. A cell with more colours
 // than slots cannot be shown: every further colour shares the last slot, so
-// the record always stays valid.
-int slot_of_colour(CellRecord& record, int& slots_in_use, int slot_count, std::uint8_t colour) {
-    for (int slot = 0; slot < slots_in_use; ++slot) {
-        if (record.slots[slot] == colour) {
-            return slot;
+// the record always stays valid. Each colour's slot is noted when it is
+// first seen, so a pixel costs one look-up rather than a search of the slots.
+struct SlotAssignment {
+    static constexpr std::uint8_t NO_SLOT = 0xFF;
+    std::array<std::uint8_t, C64_COLOUR_COUNT> slot_of_colour;
+    int slots_in_use;
+    int slot_count;
+};
+
+SlotAssignment start_slot_assignment(int slot_count) {
+    SlotAssignment assignment{};
+    assignment.slot_of_colour.fill(SlotAssignment::NO_SLOT);
+    assignment.slots_in_use = 0;
+    assignment.slot_count = slot_count;
+    return assignment;
+}
+
+int slot_of_colour(CellRecord& record, SlotAssignment& assignment, std::uint8_t colour) {
+    std::uint8_t& slot = assignment.slot_of_colour[colour];
+    if (slot == SlotAssignment::NO_SLOT) {
+        if (assignment.slots_in_use < assignment.slot_count) {
+            record.slots[static_cast<std::size_t>(assignment.slots_in_use)] = colour;
+            slot = static_cast<std::uint8_t>(assignment.slots_in_use++);
+        } else {
+            slot = static_cast<std::uint8_t>(assignment.slot_count - 1);
         }
     }
-    if (slots_in_use < slot_count) {
-        record.slots[slots_in_use] = colour;
-        return slots_in_use++;
-    }
-    return slot_count - 1;
+    return slot;
 }
 
 // Pixel values above 15 are no C64 colour; the encoders keep their low four bits.
@@ -217,14 +233,15 @@ ErrorCode render_hires_picture(const HiresPicture& picture, PixelImage& image, i
 }
 
 ErrorCode encode_multicolour_cell(CellRecord& record, const CellBlock& block, std::uint8_t background) {
-    record.slots = {as_colour(background), 0, 0, 0};
-    int slots_in_use = 1;
+    record.slots = {0, 0, 0, 0};
+    SlotAssignment assignment = start_slot_assignment(MULTICOLOUR_SLOTS);
+    slot_of_colour(record, assignment, as_colour(background));
     // Only the left pixel of each double-width pair is looked at.
     for (int row = 0; row < 8; ++row) {
         std::uint8_t byte = 0;
         for (int pair = 0; pair < 4; ++pair) {
             const std::uint8_t colour = as_colour(block.pixels[static_cast<std::size_t>(row * 8 + 2 * pair)]);
-            const int slot = slot_of_colour(record, slots_in_use, MULTICOLOUR_SLOTS, colour);
+            const int slot = slot_of_colour(record, assignment, colour);
             byte = static_cast<std::uint8_t>(byte | (slot << (6 - 2 * pair)));
         }
         record.bitmap[static_cast<std::size_t>(row)] = byte;
@@ -234,12 +251,12 @@ ErrorCode encode_multicolour_cell(CellRecord& record, const CellBlock& block, st
 
 ErrorCode encode_hires_cell(CellRecord& record, const CellBlock& block) {
     record.slots.fill(0);
-    int slots_in_use = 0;
+    SlotAssignment assignment = start_slot_assignment(HIRES_SLOTS);
     for (int row = 0; row < 8; ++row) {
         std::uint8_t byte = 0;
         for (int bit = 0; bit < 8; ++bit) {
             const std::uint8_t colour = as_colour(block.pixels[static_cast<std::size_t>(row * 8 + bit)]);
-            const int slot = slot_of_colour(record, slots_in_use, HIRES_SLOTS, colour);
+            const int slot = slot_of_colour(record, assignment, colour);
             byte = static_cast<std::uint8_t>(byte | (slot << (7 - bit)));
         }
         record.bitmap[static_cast<std::size_t>(row)] = byte;
