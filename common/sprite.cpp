@@ -103,6 +103,16 @@ ErrorCode step_right(const PictureView& picture, const CutRequest& request, cons
     return enter_cell(picture, request, assignment, walk.cell, patterns);
 }
 
+// The output byte of a whole picture byte: the pixels keep their positions.
+int translate_byte(int bits, const CellPatterns& patterns, int pixel_bits) {
+    const int value_mask = (1 << pixel_bits) - 1;
+    int out = 0;
+    for (int shift = 8 - pixel_bits; shift >= 0; shift -= pixel_bits) {
+        out |= patterns[(bits >> shift) & value_mask] << shift;
+    }
+    return out;
+}
+
 // Cuts grid line t (line j of grid row r) along the picture line where the
 // walk starts. Grid pixel p counts from the left edge of grid column 0.
 ErrorCode cut_grid_line(const PictureView& picture, const CutRequest& request, const ColourAssignment& assignment,
@@ -115,6 +125,8 @@ ErrorCode cut_grid_line(const PictureView& picture, const CutRequest& request, c
     // Kept in locals: the stores into the output could otherwise alias them.
     const int pixel_bits = picture.pixel_bits;
     const int value_mask = (1 << pixel_bits) - 1;
+    const int first_shift = 8 - pixel_bits;
+    const auto pixels_per_byte = static_cast<std::uint32_t>(8 / pixel_bits);
     const std::uint32_t width = request.w;
     // Padding pixels, to the right of the rectangle and on every pixel of a
     // padding line, take the pattern of pixel value 0.
@@ -124,7 +136,21 @@ ErrorCode cut_grid_line(const PictureView& picture, const CutRequest& request, c
         const std::size_t block = (r * request.shape.columns + c) * SPRITE_BLOCK_SIZE;
         for (int b = 0; b < SPRITE_LINE_BYTES; ++b) {
             int out = 0;
-            for (int out_shift = 8 - pixel_bits; out_shift >= 0; out_shift -= pixel_bits, ++p) {
+            // When the walk stands at the first pixel of a picture byte that
+            // lies wholly inside the rectangle, the byte is taken in one step:
+            // its pixels all move within their cell, and only the last one
+            // may step into the next cell.
+            if (walk.shift == first_shift && p + pixels_per_byte <= picture_pixels) {
+                out = translate_byte(walk.bits, patterns, pixel_bits);
+                p += pixels_per_byte;
+                walk.shift = 0;
+                if (p < width && (code = step_right(picture, request, assignment, walk, patterns)) < 0) {
+                    return code;
+                }
+                output[block + static_cast<std::size_t>(j * SPRITE_LINE_BYTES + b)] = static_cast<std::uint8_t>(out);
+                continue;
+            }
+            for (int out_shift = first_shift; out_shift >= 0; out_shift -= pixel_bits, ++p) {
                 const int value = p < picture_pixels ? (walk.bits >> walk.shift) & value_mask : 0;
                 out |= patterns[value] << out_shift;
                 if (p + 1 < width && (code = step_right(picture, request, assignment, walk, patterns)) < 0) {
