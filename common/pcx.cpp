@@ -71,22 +71,22 @@ bool header_is_valid(const Header& header) {
 // a run spill over into the next one. Returns the end of the written bytes;
 // a row needs at most two bytes a pixel.
 std::uint8_t* encode_row(const std::uint8_t* row, std::uint8_t* out) {
-    int x = 0;
-    while (x < IMAGE_WIDTH) {
-        const std::uint8_t value = row[x];
-        const int run_end = std::min(x + MAX_RUN, IMAGE_WIDTH);
-        int next = x + 1;
-        while (next < run_end && row[next] == value) {
-            ++next;
-        }
-        const int length = next - x;
+    const std::uint8_t* const row_end = row + IMAGE_WIDTH;
+    const std::uint8_t* run = row;
+    while (run != row_end) {
+        const std::uint8_t value = *run;
+        const std::uint8_t* const longest_end = run + std::min<std::ptrdiff_t>(MAX_RUN, row_end - run);
+        const std::uint8_t* const run_end = std::find_if(run + 1, longest_end, [value](std::uint8_t pixel) {
+            return pixel != value;
+        });
+        const auto length = static_cast<int>(run_end - run);
         if (length == 1 && value < COUNT_FLAG) {
             *out++ = value;
         } else {
             *out++ = static_cast<std::uint8_t>(COUNT_FLAG + length);
             *out++ = value;
         }
-        x = next;
+        run = run_end;
     }
     return out;
 }
