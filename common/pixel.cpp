@@ -179,6 +179,7 @@ ErrorCode picture_cell_put(const CellRecord& record, C64Picture& picture, int ce
 ErrorCode render_multicolour_cell(CellBlock& block, const CellRecord& record) {
     for (int row = 0; row < 8; ++row) {
         const std::uint8_t byte = record.bitmap[static_cast<std::size_t>(row)];
+#pragma GCC unroll 4
         for (int pair = 0; pair < 4; ++pair) {
             const int slot = (byte >> (6 - 2 * pair)) & 3;
             const std::size_t left = static_cast<std::size_t>(row * 8 + 2 * pair);
@@ -192,6 +193,7 @@ ErrorCode render_multicolour_cell(CellBlock& block, const CellRecord& record) {
 ErrorCode render_hires_cell(CellBlock& block, const CellRecord& record) {
     for (int row = 0; row < 8; ++row) {
         const std::uint8_t byte = record.bitmap[static_cast<std::size_t>(row)];
+#pragma GCC unroll 8
         for (int bit = 0; bit < 8; ++bit) {
             const int slot = (byte >> (7 - bit)) & 1;
             block.pixels[static_cast<std::size_t>(row * 8 + bit)] = record.slots[static_cast<std::size_t>(slot)];
@@ -239,6 +241,7 @@ ErrorCode encode_multicolour_cell(CellRecord& record, const CellBlock& block, st
     // Only the left pixel of each double-width pair is looked at.
     for (int row = 0; row < 8; ++row) {
         std::uint8_t byte = 0;
+#pragma GCC unroll 4
         for (int pair = 0; pair < 4; ++pair) {
             const std::uint8_t colour = as_colour(block.pixels[static_cast<std::size_t>(row * 8 + 2 * pair)]);
             const int slot = slot_of_colour(record, assignment, colour);
@@ -254,6 +257,7 @@ ErrorCode encode_hires_cell(CellRecord& record, const CellBlock& block) {
     SlotAssignment assignment = start_slot_assignment(HIRES_SLOTS);
     for (int row = 0; row < 8; ++row) {
         std::uint8_t byte = 0;
+#pragma GCC unroll 8
         for (int bit = 0; bit < 8; ++bit) {
             const std::uint8_t colour = as_colour(block.pixels[static_cast<std::size_t>(row * 8 + bit)]);
             const int slot = slot_of_colour(record, assignment, colour);
@@ -298,6 +302,7 @@ ErrorCode most_used_colour(const PixelImage& image, std::uint8_t& colour) {
     // Every pixel value is counted, without a test per pixel; only the
     // counts of the C64 colours are compared.
     std::array<std::uint32_t, 256> counts{};
+#pragma GCC unroll 8
     for (const std::uint8_t pixel : image.pixels) {
         ++counts[pixel];
     }
@@ -315,6 +320,7 @@ ErrorCode most_used_colour(const PixelImage& image, std::uint8_t& colour) {
 
 ErrorCode cell_colour_check(const CellBlock& block, bool hires, std::uint8_t background, std::uint8_t& verdict) {
     std::array<bool, C64_COLOUR_COUNT> present{};
+#pragma GCC unroll 8
     for (const std::uint8_t pixel : block.pixels) {
         if (pixel < C64_COLOUR_COUNT) {
             present[pixel] = true;
