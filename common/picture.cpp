@@ -207,9 +207,24 @@ ErrorCode art_studio_to_hires(const ArtStudioImage& image, HiresPicture& picture
     return ERR_SUCCESS;
 }
 
+namespace {
+
+// A plain loop: for two or four colours it costs less than std::find's
+// set-up.
+bool colour_allowed(std::uint8_t colour, const std::uint8_t* allowed_colours, int n) {
+    for (int i = 0; i < n; ++i) {
+        if (allowed_colours[i] == colour) {
+            return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
 ErrorCode colours_in_set(const std::uint8_t* cell_colours, const std::uint8_t* allowed_colours, int n) {
     for (int i = 0; i < n; ++i) {
-        if (std::find(allowed_colours, allowed_colours + n, cell_colours[i]) == allowed_colours + n) {
+        if (!colour_allowed(cell_colours[i], allowed_colours, n)) {
             return ERR_PARAMETERS;
         }
     }

@@ -10,6 +10,7 @@
 namespace {
 
 bool pairs_differ(const CellBlock& block) {
+#pragma GCC unroll 8
     for (std::size_t left = 0; left < block.pixels.size(); left += 2) {
         if (block.pixels[left] != block.pixels[left + 1]) {
             return true;
