@@ -38,6 +38,7 @@ ErrorCode pattern_of(const PatternTable& table, std::uint8_t colour, std::uint8_
 
 ErrorCode reencode_multicolour_byte(std::uint8_t source_byte, const MulticolourWork& work, std::uint8_t& output_byte) {
     output_byte = 0;
+#pragma GCC unroll 4
     for (int shift = 6; shift >= 0; shift -= 2) {
         const int pair = (source_byte >> shift) & 3;
         std::uint8_t pattern = 0;
@@ -52,6 +53,7 @@ ErrorCode reencode_multicolour_byte(std::uint8_t source_byte, const MulticolourW
 
 ErrorCode reencode_hires_byte(std::uint8_t source_byte, const HiresWork& work, std::uint8_t& output_byte) {
     output_byte = 0;
+#pragma GCC unroll 8
     for (int bit = 7; bit >= 0; --bit) {
         const int value = (source_byte >> bit) & 1;
         std::uint8_t pattern = 0;
@@ -133,7 +135,8 @@ ErrorCode visit_cells_row_by_row(Visit visit) {
 ErrorCode normalise_multicolour_cell(CellRecord& cell) {
     std::array<int, MULTICOLOUR_SLOT_COUNT> counts{};
     for (const std::uint8_t byte : cell.bitmap) {
-        for (int shift = 6; shift >= 0; shift -= 2) {
+    #pragma GCC unroll 4
+    for (int shift = 6; shift >= 0; shift -= 2) {
             ++counts[(byte >> shift) & 3];
         }
     }
@@ -153,7 +156,8 @@ ErrorCode normalise_multicolour_cell(CellRecord& cell) {
 ErrorCode normalise_hires_cell(CellRecord& cell) {
     int set_bits = 0;
     for (const std::uint8_t byte : cell.bitmap) {
-        for (int bit = 7; bit >= 0; --bit) {
+    #pragma GCC unroll 8
+    for (int bit = 7; bit >= 0; --bit) {
             set_bits += (byte >> bit) & 1;
         }
     }
