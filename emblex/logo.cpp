@@ -21,6 +21,17 @@ struct LogoFiles {
     std::array<std::uint8_t, CELL_COUNT> colour_memory;
 };
 
+// A plain loop: for the one to three fixed slots it costs less than
+// std::find's set-up, and the policy runs for every cell row.
+bool is_fixed_colour(std::span<const std::uint8_t> fixed, std::uint8_t colour) {
+    for (const std::uint8_t fixed_colour : fixed) {
+        if (fixed_colour == colour) {
+            return true;
+        }
+    }
+    return false;
+}
+
 // Learns the last slot from the first colour that neither the fixed slots
 // nor a colour learned in this same call hold. What the slot held before
 // belongs to an earlier cell and does not count as known.
@@ -33,7 +44,7 @@ ErrorCode learn_last_slot(std::span<std::uint8_t> slots, std::span<const std::ui
     const auto fixed = slots.first(learned_slot);
     bool learned = false;
     for (const std::uint8_t colour : cell_colours) {
-        const bool known = std::find(fixed.begin(), fixed.end(), colour) != fixed.end() ||
+        const bool known = is_fixed_colour(fixed, colour) ||
                            (learned && colour == slots[learned_slot]);
         if (known) {
             continue;
