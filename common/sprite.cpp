@@ -72,25 +72,51 @@ using ColourAssignment = std::array<std::uint8_t, C64_COLOUR_COUNT>;
 // The output bit pattern of each pixel value of the cell the walk is in.
 using CellPatterns = std::array<std::uint8_t, MAX_PATTERNS>;
 
+// The cells of the cell row that the lines are in. Every line of a cell row
+// enters the same cells in the same order, left to right, so a cell is
+// checked and its patterns looked up when the first line enters it; the
+// other lines find it done.
+struct CellRowLookups {
+    ColourAssignment assignment;
+    int first_cell;  // where the lines start
+    int looked_up;   // cells first_cell to first_cell + looked_up - 1 are done
+    std::array<CellPatterns, CELL_COLUMNS> patterns;
+};
+
+// Lines starting at another cell are in another cell row.
+void start_line(CellRowLookups& lookups, int first_cell) {
+    if (first_cell != lookups.first_cell) {
+        lookups.first_cell = first_cell;
+        lookups.looked_up = 0;
+    }
+}
+
 // Checks the colours of a cell the walk enters and looks up its patterns
 // once, for all of its pixels. Only cells that pass are looked up, so every
 // colour looked up is one of the pattern colours (0..15).
-ErrorCode enter_cell(const PictureView& picture, const CutRequest& request, const ColourAssignment& assignment,
-                     int cell, CellPatterns& patterns) {
+ErrorCode enter_cell(const PictureView& picture, const CutRequest& request, CellRowLookups& lookups, int cell,
+                     CellPatterns& patterns) {
+    const int index = cell - lookups.first_cell;
+    if (index < lookups.looked_up) {
+        patterns = lookups.patterns[index];
+        return ERR_SUCCESS;
+    }
     CellColours colours{};
     const ErrorCode code = check_cell(picture, request, cell, colours);
     if (code < 0) {
         return code;
     }
     for (int value = 0; value < MAX_PATTERNS; ++value) {
-        patterns[value] = assignment[colours[value]];
+        patterns[value] = lookups.assignment[colours[value]];
     }
+    lookups.patterns[index] = patterns;
+    lookups.looked_up = index + 1;
     return ERR_SUCCESS;
 }
 
 // Moves the walk one pixel to the right; entering the next cell checks its
 // colours.
-ErrorCode step_right(const PictureView& picture, const CutRequest& request, const ColourAssignment& assignment,
+ErrorCode step_right(const PictureView& picture, const CutRequest& request, CellRowLookups& lookups,
                      WalkPosition& walk, CellPatterns& patterns) {
     if (walk.shift > 0) {
         walk.shift -= picture.pixel_bits;
@@ -100,7 +126,7 @@ ErrorCode step_right(const PictureView& picture, const CutRequest& request, cons
     walk.bits = picture.bitmap[walk.byte];
     walk.cell += 1;
     walk.shift = 8 - picture.pixel_bits;
-    return enter_cell(picture, request, assignment, walk.cell, patterns);
+    return enter_cell(picture, request, lookups, walk.cell, patterns);
 }
 
 // The output byte of a whole picture byte: the pixels keep their positions.
@@ -115,10 +141,11 @@ int translate_byte(int bits, const CellPatterns& patterns, int pixel_bits) {
 
 // Cuts grid line t (line j of grid row r) along the picture line where the
 // walk starts. Grid pixel p counts from the left edge of grid column 0.
-ErrorCode cut_grid_line(const PictureView& picture, const CutRequest& request, const ColourAssignment& assignment,
+ErrorCode cut_grid_line(const PictureView& picture, const CutRequest& request, CellRowLookups& lookups,
                         WalkPosition walk, std::uint32_t r, int j, std::uint32_t t, std::span<std::uint8_t> output) {
+    start_line(lookups, walk.cell);
     CellPatterns patterns{};
-    ErrorCode code = enter_cell(picture, request, assignment, walk.cell, patterns);
+    ErrorCode code = enter_cell(picture, request, lookups, walk.cell, patterns);
     if (code < 0) {
         return code;
     }
@@ -144,7 +171,7 @@ ErrorCode cut_grid_line(const PictureView& picture, const CutRequest& request, c
                 out = translate_byte(walk.bits, patterns, pixel_bits);
                 p += pixels_per_byte;
                 walk.shift = 0;
-                if (p < width && (code = step_right(picture, request, assignment, walk, patterns)) < 0) {
+                if (p < width && (code = step_right(picture, request, lookups, walk, patterns)) < 0) {
                     return code;
                 }
                 output[block + static_cast<std::size_t>(j * SPRITE_LINE_BYTES + b)] = static_cast<std::uint8_t>(out);
@@ -153,7 +180,7 @@ ErrorCode cut_grid_line(const PictureView& picture, const CutRequest& request, c
             for (int out_shift = first_shift; out_shift >= 0; out_shift -= pixel_bits, ++p) {
                 const int value = p < picture_pixels ? (walk.bits >> walk.shift) & value_mask : 0;
                 out |= patterns[value] << out_shift;
-                if (p + 1 < width && (code = step_right(picture, request, assignment, walk, patterns)) < 0) {
+                if (p + 1 < width && (code = step_right(picture, request, lookups, walk, patterns)) < 0) {
                     return code;
                 }
             }
@@ -176,7 +203,9 @@ ErrorCode cut_sprites(const PictureView& picture, const CutRequest& request, std
     if (output.size() < request.shape.size) {
         return ERR_FUNCTION_PARAMETERS;
     }
-    const auto assignment = build_colour_assignment(request);
+    CellRowLookups lookups{};
+    lookups.assignment = build_colour_assignment(request);
+    lookups.first_cell = -1;
     const int pixels_per_byte = 8 / picture.pixel_bits;
     int line_start = (request.y / 8) * CELL_ROW_BYTES + (request.x / pixels_per_byte) * 8 + request.y % 8;
     int start_cell = (request.y / 8) * CELL_COLUMNS + request.x / pixels_per_byte;
@@ -189,7 +218,7 @@ ErrorCode cut_sprites(const PictureView& picture, const CutRequest& request, std
             if (start_cell >= CELL_COUNT) {
                 return ERR_INDEX_OUT_OF_TABLE;
             }
-            const ErrorCode code = cut_grid_line(picture, request, assignment,
+            const ErrorCode code = cut_grid_line(picture, request, lookups,
                                                  {line_start, picture.bitmap[line_start], start_cell, start_shift},
                                                  r, j, t, output);
             if (code < 0) {
