@@ -130,13 +130,20 @@ ErrorCode step_right(const PictureView& picture, const CutRequest& request, Cell
 }
 
 // The output byte of a whole picture byte: the pixels keep their positions.
-int translate_byte(int bits, const CellPatterns& patterns, int pixel_bits) {
-    const int value_mask = (1 << pixel_bits) - 1;
+// A fixed pixel size lets the loop be unrolled.
+template <int PIXEL_BITS>
+int translate_byte(int bits, const CellPatterns& patterns) {
+    constexpr int VALUE_MASK = (1 << PIXEL_BITS) - 1;
     int out = 0;
-    for (int shift = 8 - pixel_bits; shift >= 0; shift -= pixel_bits) {
-        out |= patterns[(bits >> shift) & value_mask] << shift;
+#pragma GCC unroll 8
+    for (int shift = 8 - PIXEL_BITS; shift >= 0; shift -= PIXEL_BITS) {
+        out |= patterns[(bits >> shift) & VALUE_MASK] << shift;
     }
     return out;
+}
+
+int translate_byte(int bits, const CellPatterns& patterns, int pixel_bits) {
+    return pixel_bits == 1 ? translate_byte<1>(bits, patterns) : translate_byte<2>(bits, patterns);
 }
 
 // Cuts grid line t (line j of grid row r) along the picture line where the
