@@ -37,15 +37,23 @@ ErrorCode render_hires_inputs(const CompareRequest& request, PixelImage& first, 
     return render_hires_picture(*picture, second, request.palette);
 }
 
-ErrorCode find_differing_cells(const PixelImage& first, const PixelImage& second, DifferenceMap& map) {
-    const auto first_block = std::make_unique<CellBlock>();
-    const auto second_block = std::make_unique<CellBlock>();
-    for (int cell = 0; cell < CELL_COUNT; ++cell) {
-        ErrorCode code = cell_block_get(cell, first, *first_block);
-        if (code < 0 || (code = cell_block_get(cell, second, *second_block)) < 0) {
-            return code;
+// The cells are compared where they lie in the two images, row by row of
+// their 8 pixel rows, without copying them out first.
+bool cells_differ(const PixelImage& first, const PixelImage& second, int cell) {
+    const int origin = (cell / CELL_COLUMNS) * 8 * IMAGE_WIDTH + (cell % CELL_COLUMNS) * 8;
+    for (int row = 0; row < 8; ++row) {
+        const auto start = static_cast<std::size_t>(origin + row * IMAGE_WIDTH);
+        const auto first_row = first.pixels.begin() + start;
+        if (!std::equal(first_row, first_row + 8, second.pixels.begin() + start)) {
+            return true;
         }
-        map.cells[static_cast<std::size_t>(cell)] = first_block->pixels == second_block->pixels ? 0 : 1;
+    }
+    return false;
+}
+
+ErrorCode find_differing_cells(const PixelImage& first, const PixelImage& second, DifferenceMap& map) {
+    for (int cell = 0; cell < CELL_COUNT; ++cell) {
+        map.cells[static_cast<std::size_t>(cell)] = cells_differ(first, second, cell) ? 1 : 0;
     }
     return ERR_SUCCESS;
 }
