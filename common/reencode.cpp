@@ -70,22 +70,35 @@ bool is_first_cell_row(int byte_index) {
     return byte_index % 8 == 0;
 }
 
+// The colours that a cell's pattern values show: the background byte whole,
+// then the screen nybbles and the colour memory nybble.
+MulticolourSlots cell_colours_of(const C64Picture& picture, int cell) {
+    const std::uint8_t screen = picture.screen[cell];
+    return {picture.background, static_cast<std::uint8_t>(screen >> 4), static_cast<std::uint8_t>(screen & 0x0F),
+            static_cast<std::uint8_t>(picture.colour[cell] & 0x0F)};
+}
+
+HiresSlots cell_colours_of(const HiresPicture& picture, int cell) {
+    const std::uint8_t screen = picture.screen[cell];
+    return {static_cast<std::uint8_t>(screen & 0x0F), static_cast<std::uint8_t>(screen >> 4)};
+}
+
 // Settles one cell at one of its pixel rows and rewrites that row's byte.
-// The cell is normalised at its first row; the later rows read back the
-// normalised colours, which normalising again would not change.
+// The cell is normalised into the source at its first row; the later rows
+// read its normalised colours back, which normalising again would not change.
 ErrorCode reencode_multicolour_cell_row(C64Picture& source, C64Picture& output, MulticolourSlots& slots,
                                         SlotPolicy policy, MulticolourWork& work, int cell, int byte_index) {
-    ErrorCode code = picture_cell_get(work.cell, cell, source);
-    if (code < 0) {
-        return code;
-    }
+    ErrorCode code = ERR_SUCCESS;
     if (is_first_cell_row(byte_index)) {
+        if ((code = picture_cell_get(work.cell, cell, source)) < 0) {
+            return code;
+        }
         normalise_multicolour_cell(work.cell);
         if ((code = picture_cell_colours_put(cell, source, work.cell.slots)) < 0) {
             return code;
         }
     }
-    work.cell_colours = {source.background, work.cell.slots[1], work.cell.slots[2], work.cell.slots[3]};
+    work.cell_colours = cell_colours_of(source, cell);
     if ((code = policy(slots, work.cell_colours)) < 0) {
         return code;
     }
@@ -97,15 +110,15 @@ ErrorCode reencode_multicolour_cell_row(C64Picture& source, C64Picture& output, 
 
 ErrorCode reencode_hires_cell_row(HiresPicture& source, HiresPicture& output, HiresSlots& slots, SlotPolicy policy,
                                   HiresWork& work, int cell, int byte_index) {
-    ErrorCode code = hires_picture_cell_get(work.cell, cell, source);
-    if (code < 0) {
-        return code;
-    }
+    ErrorCode code = ERR_SUCCESS;
     if (is_first_cell_row(byte_index)) {
+        if ((code = hires_picture_cell_get(work.cell, cell, source)) < 0) {
+            return code;
+        }
         normalise_hires_cell(work.cell);
         source.screen[cell] = screen_byte_of(work.cell.slots[1], work.cell.slots[0]);
     }
-    work.cell_colours = {work.cell.slots[0], work.cell.slots[1]};
+    work.cell_colours = cell_colours_of(source, cell);
     if ((code = policy(slots, work.cell_colours)) < 0) {
         return code;
     }
