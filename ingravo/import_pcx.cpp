@@ -19,8 +19,13 @@ bool pairs_differ(const CellBlock& block) {
     return false;
 }
 
+// Colours are 0 to 15: a pixel with a higher bit set shows in the OR of all.
 bool has_non_colour(const CellBlock& block) {
-    return std::any_of(block.pixels.begin(), block.pixels.end(), [](std::uint8_t pixel) { return pixel > 15; });
+    std::uint8_t all_bits = 0;
+    for (const std::uint8_t pixel : block.pixels) {
+        all_bits |= pixel;
+    }
+    return all_bits > 15;
 }
 
 ErrorCode cell_error_value(const CellBlock& block, bool hires, std::uint8_t background, std::uint8_t& value) {
