@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <memory>
 
+// The short pixel loops with a fixed count are unrolled (#pragma GCC unroll):
+// at -O2 their counting would cost as much as their work.
 namespace {
 
 constexpr int CELL_ROW_PIXELS = 8 * IMAGE_WIDTH;  // one row of cells: 2560 pixels

@@ -2,6 +2,8 @@
 
 #include <memory>
 
+// The short pixel loops with a fixed count are unrolled (#pragma GCC unroll):
+// at -O2 their counting would cost as much as their work.
 namespace {
 
 constexpr int CELL_ROW_BYTES = CELL_COLUMNS * 8;
@@ -148,8 +150,8 @@ ErrorCode visit_cells_row_by_row(Visit visit) {
 ErrorCode normalise_multicolour_cell(CellRecord& cell) {
     std::array<int, MULTICOLOUR_SLOT_COUNT> counts{};
     for (const std::uint8_t byte : cell.bitmap) {
-    #pragma GCC unroll 4
-    for (int shift = 6; shift >= 0; shift -= 2) {
+#pragma GCC unroll 4
+        for (int shift = 6; shift >= 0; shift -= 2) {
             ++counts[(byte >> shift) & 3];
         }
     }
@@ -169,8 +171,8 @@ ErrorCode normalise_multicolour_cell(CellRecord& cell) {
 ErrorCode normalise_hires_cell(CellRecord& cell) {
     int set_bits = 0;
     for (const std::uint8_t byte : cell.bitmap) {
-    #pragma GCC unroll 8
-    for (int bit = 7; bit >= 0; --bit) {
+#pragma GCC unroll 8
+        for (int bit = 7; bit >= 0; --bit) {
             set_bits += (byte >> bit) & 1;
         }
     }
