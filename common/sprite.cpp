@@ -146,50 +146,71 @@ int translate_byte(int bits, const CellPatterns& patterns, int pixel_bits) {
     return pixel_bits == 1 ? translate_byte<1>(bits, patterns) : translate_byte<2>(bits, patterns);
 }
 
+// The walk along one grid line: where it stands, the patterns of the cell it
+// is in, the grid pixel p it is at (counted from the left edge of grid
+// column 0), and how many pixels of the line come from the picture (none on
+// a padding line). Padding pixels take the pattern of pixel value 0.
+struct LineWalk {
+    WalkPosition position;
+    CellPatterns patterns;
+    std::uint32_t p;
+    std::uint32_t picture_pixels;
+};
+
+// The walk stands at the first pixel of a picture byte that lies wholly
+// inside the rectangle: the byte becomes the output byte in one step. Its
+// pixels all move within their cell, and only the last one may step into the
+// next cell.
+bool whole_byte_ahead(const PictureView& picture, const LineWalk& line) {
+    const int first_shift = 8 - picture.pixel_bits;
+    const auto pixels_per_byte = static_cast<std::uint32_t>(8 / picture.pixel_bits);
+    return line.position.shift == first_shift && line.p + pixels_per_byte <= line.picture_pixels;
+}
+
+ErrorCode take_whole_byte(const PictureView& picture, const CutRequest& request, CellRowLookups& lookups,
+                          LineWalk& line, int& out) {
+    out = translate_byte(line.position.bits, line.patterns, picture.pixel_bits);
+    line.p += static_cast<std::uint32_t>(8 / picture.pixel_bits);
+    line.position.shift = 0;
+    return line.p < request.w ? step_right(picture, request, lookups, line.position, line.patterns) : ERR_SUCCESS;
+}
+
+ErrorCode take_pixel_by_pixel(const PictureView& picture, const CutRequest& request, CellRowLookups& lookups,
+                              LineWalk& line, int& out) {
+    const int value_mask = (1 << picture.pixel_bits) - 1;
+    out = 0;
+    for (int out_shift = 8 - picture.pixel_bits; out_shift >= 0; out_shift -= picture.pixel_bits, ++line.p) {
+        const int value =
+            line.p < line.picture_pixels ? (line.position.bits >> line.position.shift) & value_mask : 0;
+        out |= line.patterns[value] << out_shift;
+        if (line.p + 1 < request.w) {
+            const ErrorCode code = step_right(picture, request, lookups, line.position, line.patterns);
+            if (code < 0) {
+                return code;
+            }
+        }
+    }
+    return ERR_SUCCESS;
+}
+
 // Cuts grid line t (line j of grid row r) along the picture line where the
-// walk starts. Grid pixel p counts from the left edge of grid column 0.
+// walk starts.
 ErrorCode cut_grid_line(const PictureView& picture, const CutRequest& request, CellRowLookups& lookups,
-                        WalkPosition walk, std::uint32_t r, int j, std::uint32_t t, std::span<std::uint8_t> output) {
-    start_line(lookups, walk.cell);
-    CellPatterns patterns{};
-    ErrorCode code = enter_cell(picture, request, lookups, walk.cell, patterns);
+                        WalkPosition start, std::uint32_t r, int j, std::uint32_t t, std::span<std::uint8_t> output) {
+    start_line(lookups, start.cell);
+    LineWalk line{start, {}, 0, t >= request.h ? 0u : request.w};
+    ErrorCode code = enter_cell(picture, request, lookups, start.cell, line.patterns);
     if (code < 0) {
         return code;
     }
-    // Kept in locals: the stores into the output could otherwise alias them.
-    const int pixel_bits = picture.pixel_bits;
-    const int value_mask = (1 << pixel_bits) - 1;
-    const int first_shift = 8 - pixel_bits;
-    const auto pixels_per_byte = static_cast<std::uint32_t>(8 / pixel_bits);
-    const std::uint32_t width = request.w;
-    // Padding pixels, to the right of the rectangle and on every pixel of a
-    // padding line, take the pattern of pixel value 0.
-    const std::uint32_t picture_pixels = t >= request.h ? 0 : width;
-    std::uint32_t p = 0;
     for (std::uint32_t c = 0; c < request.shape.columns; ++c) {
         const std::size_t block = (r * request.shape.columns + c) * SPRITE_BLOCK_SIZE;
         for (int b = 0; b < SPRITE_LINE_BYTES; ++b) {
             int out = 0;
-            // When the walk stands at the first pixel of a picture byte that
-            // lies wholly inside the rectangle, the byte is taken in one step:
-            // its pixels all move within their cell, and only the last one
-            // may step into the next cell.
-            if (walk.shift == first_shift && p + pixels_per_byte <= picture_pixels) {
-                out = translate_byte(walk.bits, patterns, pixel_bits);
-                p += pixels_per_byte;
-                walk.shift = 0;
-                if (p < width && (code = step_right(picture, request, lookups, walk, patterns)) < 0) {
-                    return code;
-                }
-                output[block + static_cast<std::size_t>(j * SPRITE_LINE_BYTES + b)] = static_cast<std::uint8_t>(out);
-                continue;
-            }
-            for (int out_shift = first_shift; out_shift >= 0; out_shift -= pixel_bits, ++p) {
-                const int value = p < picture_pixels ? (walk.bits >> walk.shift) & value_mask : 0;
-                out |= patterns[value] << out_shift;
-                if (p + 1 < width && (code = step_right(picture, request, lookups, walk, patterns)) < 0) {
-                    return code;
-                }
+            code = whole_byte_ahead(picture, line) ? take_whole_byte(picture, request, lookups, line, out)
+                                                   : take_pixel_by_pixel(picture, request, lookups, line, out);
+            if (code < 0) {
+                return code;
             }
             output[block + static_cast<std::size_t>(j * SPRITE_LINE_BYTES + b)] = static_cast<std::uint8_t>(out);
         }
