@@ -1,8 +1,8 @@
 #include "pcx.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
-#include <vector>
 
 #include "file_names.h"
 
@@ -68,31 +68,63 @@ bool header_is_valid(const Header& header) {
 }
 
 // Runs stay inside the row: a reader that decodes row by row must never see
-// a run spill over into the next one.
-void encode_row(const std::uint8_t* row, std::vector<std::uint8_t>& out) {
-    int x = 0;
-    while (x < IMAGE_WIDTH) {
-        const std::uint8_t value = row[x];
-        int length = 1;
-        while (x + length < IMAGE_WIDTH && length < MAX_RUN && row[x + length] == value) {
-            ++length;
-        }
+// a run spill over into the next one. Returns the end of the written bytes;
+// a row needs at most two bytes a pixel.
+std::uint8_t* encode_row(const std::uint8_t* row, std::uint8_t* out) {
+    const std::uint8_t* const row_end = row + IMAGE_WIDTH;
+    const std::uint8_t* run = row;
+    while (run != row_end) {
+        const std::uint8_t value = *run;
+        const std::uint8_t* const longest_end = run + std::min<std::ptrdiff_t>(MAX_RUN, row_end - run);
+        const std::uint8_t* const run_end = std::find_if(run + 1, longest_end, [value](std::uint8_t pixel) {
+            return pixel != value;
+        });
+        const auto length = static_cast<int>(run_end - run);
         if (length == 1 && value < COUNT_FLAG) {
-            out.push_back(value);
+            *out++ = value;
         } else {
-            out.push_back(static_cast<std::uint8_t>(COUNT_FLAG + length));
-            out.push_back(value);
+            *out++ = static_cast<std::uint8_t>(COUNT_FLAG + length);
+            *out++ = value;
         }
-        x += length;
+        run = run_end;
     }
+    return out;
+}
+
+// The input a block at a time: the decoder takes its bytes from memory, not
+// from a library call per byte.
+struct BlockReader {
+    std::FILE* stream;
+    std::array<std::uint8_t, 16384> block;
+    std::size_t position;
+    std::size_t length;
+};
+
+int next_byte(BlockReader& reader) {
+    if (reader.position == reader.length) {
+        reader.length = std::fread(reader.block.data(), 1, reader.block.size(), reader.stream);
+        reader.position = 0;
+        if (reader.length == 0) {
+            return EOF;
+        }
+    }
+    return reader.block[reader.position++];
+}
+
+bool read_bytes(BlockReader& reader, std::uint8_t* out, std::size_t count) {
+    const std::size_t buffered = std::min(count, reader.length - reader.position);
+    std::copy_n(reader.block.begin() + static_cast<std::ptrdiff_t>(reader.position), buffered, out);
+    reader.position += buffered;
+    const std::size_t rest = count - buffered;
+    return rest == 0 || std::fread(out + buffered, 1, rest, reader.stream) == rest;
 }
 
 // The pixel data is one stream: a run may carry on into the next row, and
 // pixels beyond the last one are dropped.
-ErrorCode decode_pixels(std::FILE* stream, PixelImage& image) {
+ErrorCode decode_pixels(BlockReader& reader, PixelImage& image) {
     int filled = 0;
     while (filled < IMAGE_PIXELS) {
-        const int byte = std::fgetc(stream);
+        const int byte = next_byte(reader);
         if (byte == EOF) {
             return ERR_READ;
         }
@@ -100,14 +132,13 @@ ErrorCode decode_pixels(std::FILE* stream, PixelImage& image) {
             image.pixels[static_cast<std::size_t>(filled++)] = static_cast<std::uint8_t>(byte);
             continue;
         }
-        const int value = std::fgetc(stream);
+        const int value = next_byte(reader);
         if (value == EOF) {
             return ERR_READ;
         }
-        int count = byte - COUNT_FLAG;
-        while (count-- > 0 && filled < IMAGE_PIXELS) {
-            image.pixels[static_cast<std::size_t>(filled++)] = static_cast<std::uint8_t>(value);
-        }
+        const int count = std::min(byte - COUNT_FLAG, IMAGE_PIXELS - filled);
+        std::fill_n(image.pixels.begin() + filled, count, static_cast<std::uint8_t>(value));
+        filled += count;
     }
     return ERR_SUCCESS;
 }
@@ -115,26 +146,23 @@ ErrorCode decode_pixels(std::FILE* stream, PixelImage& image) {
 }  // namespace
 
 ErrorCode pcx_write(const PixelImage& image, const std::string& path) {
+    // The whole file is built in memory and written in one piece.
+    constexpr std::size_t LARGEST_FILE = HEADER_SIZE + 2 * IMAGE_PIXELS + 1 + PALETTE_BYTES;
     const auto header = std::make_unique<Header>();
     build_header(*header);
+    const auto bytes = std::make_unique_for_overwrite<std::uint8_t[]>(LARGEST_FILE);
+    std::uint8_t* end = std::copy(header->begin(), header->end(), bytes.get());
+    for (int y = 0; y < IMAGE_HEIGHT; ++y) {
+        end = encode_row(image.pixels.data() + static_cast<std::size_t>(y) * IMAGE_WIDTH, end);
+    }
+    *end++ = PALETTE_MARKER;
+    end = std::copy(image.palette.begin(), image.palette.end(), end);
+    const auto size = static_cast<std::size_t>(end - bytes.get());
     FileHandle file = FileHandle::open(path, "wb");
     if (!file.is_open()) {
         return ERR_OPEN;
     }
-    if (std::fwrite(header->data(), 1, HEADER_SIZE, file.get()) != HEADER_SIZE) {
-        return ERR_WRITE;
-    }
-    std::vector<std::uint8_t> encoded;
-    encoded.reserve(2 * IMAGE_WIDTH);
-    for (int y = 0; y < IMAGE_HEIGHT; ++y) {
-        encoded.clear();
-        encode_row(image.pixels.data() + static_cast<std::size_t>(y) * IMAGE_WIDTH, encoded);
-        if (std::fwrite(encoded.data(), 1, encoded.size(), file.get()) != encoded.size()) {
-            return ERR_WRITE;
-        }
-    }
-    if (std::fputc(PALETTE_MARKER, file.get()) == EOF ||
-        std::fwrite(image.palette.data(), 1, PALETTE_BYTES, file.get()) != PALETTE_BYTES) {
+    if (std::fwrite(bytes.get(), 1, size, file.get()) != size) {
         return ERR_WRITE;
     }
     return file.finish_writing();
@@ -152,18 +180,22 @@ ErrorCode pcx_read(const std::string& path, PixelImage& image) {
     if (!header_is_valid(*header)) {
         return ERR_INVALID_PCX;
     }
-    ErrorCode code = decode_pixels(file.get(), image);
+    const auto reader = std::make_unique_for_overwrite<BlockReader>();
+    reader->stream = file.get();
+    reader->position = 0;
+    reader->length = 0;
+    ErrorCode code = decode_pixels(*reader, image);
     if (code < 0) {
         return code;
     }
-    const int marker = std::fgetc(file.get());
+    const int marker = next_byte(*reader);
     if (marker == EOF) {
         return ERR_READ;
     }
     if (marker != PALETTE_MARKER) {
         return ERR_INVALID_PCX;
     }
-    if (std::fread(image.palette.data(), 1, PALETTE_BYTES, file.get()) != PALETTE_BYTES) {
+    if (!read_bytes(*reader, image.palette.data(), PALETTE_BYTES)) {
         return ERR_READ;
     }
     return file.close();

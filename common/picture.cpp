@@ -207,45 +207,62 @@ ErrorCode art_studio_to_hires(const ArtStudioImage& image, HiresPicture& picture
     return ERR_SUCCESS;
 }
 
+namespace {
+
+// A plain loop: for two or four colours it costs less than std::find's
+// set-up.
+bool colour_allowed(std::uint8_t colour, const std::uint8_t* allowed_colours, int n) {
+    for (int i = 0; i < n; ++i) {
+        if (allowed_colours[i] == colour) {
+            return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
 ErrorCode colours_in_set(const std::uint8_t* cell_colours, const std::uint8_t* allowed_colours, int n) {
     for (int i = 0; i < n; ++i) {
-        if (std::find(allowed_colours, allowed_colours + n, cell_colours[i]) == allowed_colours + n) {
+        if (!colour_allowed(cell_colours[i], allowed_colours, n)) {
             return ERR_PARAMETERS;
         }
     }
     return ERR_SUCCESS;
 }
 
+// The file images are not cleared: a reader fills them whole or fails, and
+// the conversions fill every byte that a writer writes.
 ErrorCode load_multicolour_picture(const std::string& path, int format, C64Picture& picture) {
     if (format == FORMAT_AMICA) {
-        const auto image = std::make_unique<AmicaImage>();
+        const auto image = std::make_unique_for_overwrite<AmicaImage>();
         const ErrorCode code = read_amica_file(path, *image);
         return code < 0 ? code : koala_to_picture(*image, picture);
     }
-    const auto image = std::make_unique<KoalaImage>();
+    const auto image = std::make_unique_for_overwrite<KoalaImage>();
     const ErrorCode code = read_koala_file(path, *image);
     return code < 0 ? code : koala_to_picture(*image, picture);
 }
 
 ErrorCode load_hires_picture(const std::string& path, HiresPicture& picture) {
-    const auto image = std::make_unique<ArtStudioImage>();
+    const auto image = std::make_unique_for_overwrite<ArtStudioImage>();
     const ErrorCode code = read_art_studio_file(path, *image);
     return code < 0 ? code : art_studio_to_hires(*image, picture);
 }
 
 ErrorCode save_multicolour_picture(const std::string& path, int format, const C64Picture& picture) {
     if (format == FORMAT_AMICA) {
-        const auto image = std::make_unique<AmicaImage>();
+        const auto image = std::make_unique_for_overwrite<AmicaImage>();
         picture_to_amica(picture, *image);
         return write_amica_file(path, *image);
     }
-    const auto image = std::make_unique<KoalaImage>();
+    const auto image = std::make_unique_for_overwrite<KoalaImage>();
     picture_to_koala(picture, *image);
     return write_koala_file(path, *image);
 }
 
 ErrorCode save_hires_picture(const std::string& path, const HiresPicture& picture) {
-    const auto image = std::make_unique<ArtStudioImage>();
+    const auto image = std::make_unique_for_overwrite<ArtStudioImage>();
     hires_to_art_studio(picture, *image);
     return write_art_studio_file(path, *image);
 }

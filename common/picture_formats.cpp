@@ -175,6 +175,19 @@ int format_of_file_name(const std::string& path, int switch_format) {
     return switch_format;
 }
 
+namespace {
+
+// A row of the other mode than the picture it is read into is a caller's fault.
+ErrorCode read_picture_data_of_mode(const std::string& path, const PictureFormat& format, PictureMode mode,
+                                    PictureData& data) {
+    if (format.mode != mode) {
+        return ERR_FUNCTION_PARAMETERS;
+    }
+    return read_picture_data(path, format, data);
+}
+
+}  // namespace
+
 ErrorCode get_picture_input(const SwitchTable& table, int position, std::string& path, int& format) {
     const ErrorCode code = get_file_name(table, position, picture_extensions[format], path);
     if (code < 0) {
@@ -185,11 +198,8 @@ ErrorCode get_picture_input(const SwitchTable& table, int position, std::string&
 }
 
 ErrorCode read_table_picture(const std::string& path, const PictureFormat& format, C64Picture& picture) {
-    if (format.mode != PictureMode::multicolour) {
-        return ERR_FUNCTION_PARAMETERS;
-    }
     const auto data = std::make_unique<PictureData>();
-    const ErrorCode code = read_picture_data(path, format, *data);
+    const ErrorCode code = read_picture_data_of_mode(path, format, PictureMode::multicolour, *data);
     if (code < 0) {
         return code;
     }
@@ -204,11 +214,8 @@ ErrorCode read_table_picture(const std::string& path, const PictureFormat& forma
 }
 
 ErrorCode read_table_picture(const std::string& path, const PictureFormat& format, HiresPicture& picture) {
-    if (format.mode != PictureMode::hires) {
-        return ERR_FUNCTION_PARAMETERS;
-    }
     const auto data = std::make_unique<PictureData>();
-    const ErrorCode code = read_picture_data(path, format, *data);
+    const ErrorCode code = read_picture_data_of_mode(path, format, PictureMode::hires, *data);
     if (code < 0) {
         return code;
     }

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <memory>
 
+// The short pixel loops with a fixed count are unrolled (#pragma GCC unroll):
+// at -O2 their counting would cost as much as their work.
 namespace {
 
 constexpr int CELL_ROW_PIXELS = 8 * IMAGE_WIDTH;  // one row of cells: 2560 pixels
@@ -64,13 +66,12 @@ std::size_t cell_origin(int cell) {
     return static_cast<std::size_t>((cell / CELL_COLUMNS) * CELL_ROW_PIXELS + (cell % CELL_COLUMNS) * 8);
 }
 
-// Clears pixels and palette, then puts the chosen C64 palette in entries 0 to
-// 15; the other 240 entries stay black.
+// Puts the chosen C64 palette in entries 0 to 15; the other 240 entries are
+// black. The pixels are left as they are: every cell renders all of its own.
 ErrorCode start_rendered_image(PixelImage& image, int palette) {
     if (palette < 0 || palette >= PALETTE_COUNT) {
         return ERR_INDEX_OUT_OF_TABLE;
     }
-    image.pixels.fill(0);
     image.palette.fill(0);
     for (int c = 0; c < C64_COLOUR_COUNT; ++c) {
         std::copy(c64_palettes[palette][c].begin(), c64_palettes[palette][c].end(), image.palette.begin() + 3 * c);
@@ -80,18 +81,34 @@ ErrorCode start_rendered_image(PixelImage& image, int palette) {
 
 // Colours take slots in order of first appearance. A cell with more colours
 // than slots cannot be shown: every further colour shares the last slot, so
-// the record always stays valid.
-int slot_of_colour(CellRecord& record, int& slots_in_use, int slot_count, std::uint8_t colour) {
-    for (int slot = 0; slot < slots_in_use; ++slot) {
-        if (record.slots[slot] == colour) {
-            return slot;
+// the record always stays valid. Each colour's slot is noted when it is
+// first seen, so a pixel costs one look-up rather than a search of the slots.
+struct SlotAssignment {
+    static constexpr std::uint8_t NO_SLOT = 0xFF;
+    std::array<std::uint8_t, C64_COLOUR_COUNT> slot_of_colour;
+    int slots_in_use;
+    int slot_count;
+};
+
+SlotAssignment start_slot_assignment(int slot_count) {
+    SlotAssignment assignment{};
+    assignment.slot_of_colour.fill(SlotAssignment::NO_SLOT);
+    assignment.slots_in_use = 0;
+    assignment.slot_count = slot_count;
+    return assignment;
+}
+
+int slot_of_colour(CellRecord& record, SlotAssignment& assignment, std::uint8_t colour) {
+    std::uint8_t& slot = assignment.slot_of_colour[colour];
+    if (slot == SlotAssignment::NO_SLOT) {
+        if (assignment.slots_in_use < assignment.slot_count) {
+            record.slots[static_cast<std::size_t>(assignment.slots_in_use)] = colour;
+            slot = static_cast<std::uint8_t>(assignment.slots_in_use++);
+        } else {
+            slot = static_cast<std::uint8_t>(assignment.slot_count - 1);
         }
     }
-    if (slots_in_use < slot_count) {
-        record.slots[slots_in_use] = colour;
-        return slots_in_use++;
-    }
-    return slot_count - 1;
+    return slot;
 }
 
 // Pixel values above 15 are no C64 colour; the encoders keep their low four bits.
@@ -162,9 +179,9 @@ ErrorCode picture_cell_put(const CellRecord& record, C64Picture& picture, int ce
 }
 
 ErrorCode render_multicolour_cell(CellBlock& block, const CellRecord& record) {
-    block.pixels.fill(0);
     for (int row = 0; row < 8; ++row) {
         const std::uint8_t byte = record.bitmap[static_cast<std::size_t>(row)];
+#pragma GCC unroll 4
         for (int pair = 0; pair < 4; ++pair) {
             const int slot = (byte >> (6 - 2 * pair)) & 3;
             const std::size_t left = static_cast<std::size_t>(row * 8 + 2 * pair);
@@ -176,9 +193,9 @@ ErrorCode render_multicolour_cell(CellBlock& block, const CellRecord& record) {
 }
 
 ErrorCode render_hires_cell(CellBlock& block, const CellRecord& record) {
-    block.pixels.fill(0);
     for (int row = 0; row < 8; ++row) {
         const std::uint8_t byte = record.bitmap[static_cast<std::size_t>(row)];
+#pragma GCC unroll 8
         for (int bit = 0; bit < 8; ++bit) {
             const int slot = (byte >> (7 - bit)) & 1;
             block.pixels[static_cast<std::size_t>(row * 8 + bit)] = record.slots[static_cast<std::size_t>(slot)];
@@ -220,15 +237,16 @@ ErrorCode render_hires_picture(const HiresPicture& picture, PixelImage& image, i
 }
 
 ErrorCode encode_multicolour_cell(CellRecord& record, const CellBlock& block, std::uint8_t background) {
-    record.bitmap.fill(0);
-    record.slots = {as_colour(background), 0, 0, 0};
-    int slots_in_use = 1;
+    record.slots = {0, 0, 0, 0};
+    SlotAssignment assignment = start_slot_assignment(MULTICOLOUR_SLOTS);
+    slot_of_colour(record, assignment, as_colour(background));
     // Only the left pixel of each double-width pair is looked at.
     for (int row = 0; row < 8; ++row) {
         std::uint8_t byte = 0;
+#pragma GCC unroll 4
         for (int pair = 0; pair < 4; ++pair) {
             const std::uint8_t colour = as_colour(block.pixels[static_cast<std::size_t>(row * 8 + 2 * pair)]);
-            const int slot = slot_of_colour(record, slots_in_use, MULTICOLOUR_SLOTS, colour);
+            const int slot = slot_of_colour(record, assignment, colour);
             byte = static_cast<std::uint8_t>(byte | (slot << (6 - 2 * pair)));
         }
         record.bitmap[static_cast<std::size_t>(row)] = byte;
@@ -237,14 +255,14 @@ ErrorCode encode_multicolour_cell(CellRecord& record, const CellBlock& block, st
 }
 
 ErrorCode encode_hires_cell(CellRecord& record, const CellBlock& block) {
-    record.bitmap.fill(0);
     record.slots.fill(0);
-    int slots_in_use = 0;
+    SlotAssignment assignment = start_slot_assignment(HIRES_SLOTS);
     for (int row = 0; row < 8; ++row) {
         std::uint8_t byte = 0;
+#pragma GCC unroll 8
         for (int bit = 0; bit < 8; ++bit) {
             const std::uint8_t colour = as_colour(block.pixels[static_cast<std::size_t>(row * 8 + bit)]);
-            const int slot = slot_of_colour(record, slots_in_use, HIRES_SLOTS, colour);
+            const int slot = slot_of_colour(record, assignment, colour);
             byte = static_cast<std::uint8_t>(byte | (slot << (7 - bit)));
         }
         record.bitmap[static_cast<std::size_t>(row)] = byte;
@@ -283,11 +301,12 @@ ErrorCode encode_hires_picture(const PixelImage& image, HiresPicture& picture) {
 }
 
 ErrorCode most_used_colour(const PixelImage& image, std::uint8_t& colour) {
-    std::array<std::uint32_t, C64_COLOUR_COUNT> counts{};
+    // Every pixel value is counted, without a test per pixel; only the
+    // counts of the C64 colours are compared.
+    std::array<std::uint32_t, 256> counts{};
+#pragma GCC unroll 8
     for (const std::uint8_t pixel : image.pixels) {
-        if (pixel < C64_COLOUR_COUNT) {
-            ++counts[pixel];
-        }
+        ++counts[pixel];
     }
     // Strictly greater: on a tie the lowest index stays.
     colour = 0;
@@ -303,6 +322,7 @@ ErrorCode most_used_colour(const PixelImage& image, std::uint8_t& colour) {
 
 ErrorCode cell_colour_check(const CellBlock& block, bool hires, std::uint8_t background, std::uint8_t& verdict) {
     std::array<bool, C64_COLOUR_COUNT> present{};
+#pragma GCC unroll 8
     for (const std::uint8_t pixel : block.pixels) {
         if (pixel < C64_COLOUR_COUNT) {
             present[pixel] = true;

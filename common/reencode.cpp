@@ -2,6 +2,8 @@
 
 #include <memory>
 
+// The short pixel loops with a fixed count are unrolled (#pragma GCC unroll):
+// at -O2 their counting would cost as much as their work.
 namespace {
 
 constexpr int CELL_ROW_BYTES = CELL_COLUMNS * 8;
@@ -38,6 +40,7 @@ ErrorCode pattern_of(const PatternTable& table, std::uint8_t colour, std::uint8_
 
 ErrorCode reencode_multicolour_byte(std::uint8_t source_byte, const MulticolourWork& work, std::uint8_t& output_byte) {
     output_byte = 0;
+#pragma GCC unroll 4
     for (int shift = 6; shift >= 0; shift -= 2) {
         const int pair = (source_byte >> shift) & 3;
         std::uint8_t pattern = 0;
@@ -52,6 +55,7 @@ ErrorCode reencode_multicolour_byte(std::uint8_t source_byte, const MulticolourW
 
 ErrorCode reencode_hires_byte(std::uint8_t source_byte, const HiresWork& work, std::uint8_t& output_byte) {
     output_byte = 0;
+#pragma GCC unroll 8
     for (int bit = 7; bit >= 0; --bit) {
         const int value = (source_byte >> bit) & 1;
         std::uint8_t pattern = 0;
@@ -64,19 +68,39 @@ ErrorCode reencode_hires_byte(std::uint8_t source_byte, const HiresWork& work, s
     return ERR_SUCCESS;
 }
 
+bool is_first_cell_row(int byte_index) {
+    return byte_index % 8 == 0;
+}
+
+// The colours that a cell's pattern values show: the background byte whole,
+// then the screen nybbles and the colour memory nybble.
+MulticolourSlots cell_colours_of(const C64Picture& picture, int cell) {
+    const std::uint8_t screen = picture.screen[cell];
+    return {picture.background, static_cast<std::uint8_t>(screen >> 4), static_cast<std::uint8_t>(screen & 0x0F),
+            static_cast<std::uint8_t>(picture.colour[cell] & 0x0F)};
+}
+
+HiresSlots cell_colours_of(const HiresPicture& picture, int cell) {
+    const std::uint8_t screen = picture.screen[cell];
+    return {static_cast<std::uint8_t>(screen & 0x0F), static_cast<std::uint8_t>(screen >> 4)};
+}
+
 // Settles one cell at one of its pixel rows and rewrites that row's byte.
+// The cell is normalised into the source at its first row; the later rows
+// read its normalised colours back, which normalising again would not change.
 ErrorCode reencode_multicolour_cell_row(C64Picture& source, C64Picture& output, MulticolourSlots& slots,
                                         SlotPolicy policy, MulticolourWork& work, int cell, int byte_index) {
-    ErrorCode code = picture_cell_get(work.cell, cell, source);
-    if (code < 0) {
-        return code;
+    ErrorCode code = ERR_SUCCESS;
+    if (is_first_cell_row(byte_index)) {
+        if ((code = picture_cell_get(work.cell, cell, source)) < 0) {
+            return code;
+        }
+        normalise_multicolour_cell(work.cell);
+        if ((code = picture_cell_colours_put(cell, source, work.cell.slots)) < 0) {
+            return code;
+        }
     }
-    normalise_multicolour_cell(work.cell);
-    // Later rows of the cell read these back and find the same colours.
-    if ((code = picture_cell_colours_put(cell, source, work.cell.slots)) < 0) {
-        return code;
-    }
-    work.cell_colours = {source.background, work.cell.slots[1], work.cell.slots[2], work.cell.slots[3]};
+    work.cell_colours = cell_colours_of(source, cell);
     if ((code = policy(slots, work.cell_colours)) < 0) {
         return code;
     }
@@ -88,13 +112,15 @@ ErrorCode reencode_multicolour_cell_row(C64Picture& source, C64Picture& output, 
 
 ErrorCode reencode_hires_cell_row(HiresPicture& source, HiresPicture& output, HiresSlots& slots, SlotPolicy policy,
                                   HiresWork& work, int cell, int byte_index) {
-    ErrorCode code = hires_picture_cell_get(work.cell, cell, source);
-    if (code < 0) {
-        return code;
+    ErrorCode code = ERR_SUCCESS;
+    if (is_first_cell_row(byte_index)) {
+        if ((code = hires_picture_cell_get(work.cell, cell, source)) < 0) {
+            return code;
+        }
+        normalise_hires_cell(work.cell);
+        source.screen[cell] = screen_byte_of(work.cell.slots[1], work.cell.slots[0]);
     }
-    normalise_hires_cell(work.cell);
-    source.screen[cell] = screen_byte_of(work.cell.slots[1], work.cell.slots[0]);
-    work.cell_colours = {work.cell.slots[0], work.cell.slots[1]};
+    work.cell_colours = cell_colours_of(source, cell);
     if ((code = policy(slots, work.cell_colours)) < 0) {
         return code;
     }
@@ -124,6 +150,7 @@ ErrorCode visit_cells_row_by_row(Visit visit) {
 ErrorCode normalise_multicolour_cell(CellRecord& cell) {
     std::array<int, MULTICOLOUR_SLOT_COUNT> counts{};
     for (const std::uint8_t byte : cell.bitmap) {
+#pragma GCC unroll 4
         for (int shift = 6; shift >= 0; shift -= 2) {
             ++counts[(byte >> shift) & 3];
         }
@@ -144,6 +171,7 @@ ErrorCode normalise_multicolour_cell(CellRecord& cell) {
 ErrorCode normalise_hires_cell(CellRecord& cell) {
     int set_bits = 0;
     for (const std::uint8_t byte : cell.bitmap) {
+#pragma GCC unroll 8
         for (int bit = 7; bit >= 0; --bit) {
             set_bits += (byte >> bit) & 1;
         }

@@ -33,6 +33,7 @@ struct CutRequest {
 // Where the walk stands on a picture line.
 struct WalkPosition {
     int byte;   // bitmap offset
+    int bits;   // the bitmap byte there
     int cell;   // cell number
     int shift;  // of the current pixel inside the byte
 };
@@ -66,49 +67,151 @@ int first_pixel_shift(const PictureView& picture, std::uint16_t x) {
     return 8 - picture.pixel_bits * (1 + x % pixels_per_byte);
 }
 
+using ColourAssignment = std::array<std::uint8_t, C64_COLOUR_COUNT>;
+
+// The output bit pattern of each pixel value of the cell the walk is in.
+using CellPatterns = std::array<std::uint8_t, MAX_PATTERNS>;
+
+// The cells of the cell row that the lines are in. Every line of a cell row
+// enters the same cells in the same order, left to right, so a cell is
+// checked and its patterns looked up when the first line enters it; the
+// other lines find it done.
+struct CellRowLookups {
+    ColourAssignment assignment;
+    int first_cell;  // where the lines start
+    int looked_up;   // cells first_cell to first_cell + looked_up - 1 are done
+    std::array<CellPatterns, CELL_COLUMNS> patterns;
+};
+
+// Lines starting at another cell are in another cell row.
+void start_line(CellRowLookups& lookups, int first_cell) {
+    if (first_cell != lookups.first_cell) {
+        lookups.first_cell = first_cell;
+        lookups.looked_up = 0;
+    }
+}
+
+// Checks the colours of a cell the walk enters and looks up its patterns
+// once, for all of its pixels. Only cells that pass are looked up, so every
+// colour looked up is one of the pattern colours (0..15).
+ErrorCode enter_cell(const PictureView& picture, const CutRequest& request, CellRowLookups& lookups, int cell,
+                     CellPatterns& patterns) {
+    const int index = cell - lookups.first_cell;
+    if (index < lookups.looked_up) {
+        patterns = lookups.patterns[index];
+        return ERR_SUCCESS;
+    }
+    CellColours colours{};
+    const ErrorCode code = check_cell(picture, request, cell, colours);
+    if (code < 0) {
+        return code;
+    }
+    for (int value = 0; value < MAX_PATTERNS; ++value) {
+        patterns[value] = lookups.assignment[colours[value]];
+    }
+    lookups.patterns[index] = patterns;
+    lookups.looked_up = index + 1;
+    return ERR_SUCCESS;
+}
+
 // Moves the walk one pixel to the right; entering the next cell checks its
 // colours.
-ErrorCode step_right(const PictureView& picture, const CutRequest& request, WalkPosition& walk,
-                     CellColours& colours) {
+ErrorCode step_right(const PictureView& picture, const CutRequest& request, CellRowLookups& lookups,
+                     WalkPosition& walk, CellPatterns& patterns) {
     if (walk.shift > 0) {
         walk.shift -= picture.pixel_bits;
         return ERR_SUCCESS;
     }
     walk.byte += 8;
+    walk.bits = picture.bitmap[walk.byte];
     walk.cell += 1;
     walk.shift = 8 - picture.pixel_bits;
-    return check_cell(picture, request, walk.cell, colours);
+    return enter_cell(picture, request, lookups, walk.cell, patterns);
+}
+
+// The output byte of a whole picture byte: the pixels keep their positions.
+// A fixed pixel size lets the loop be unrolled.
+template <int PIXEL_BITS>
+int translate_byte(int bits, const CellPatterns& patterns) {
+    constexpr int VALUE_MASK = (1 << PIXEL_BITS) - 1;
+    int out = 0;
+#pragma GCC unroll 8
+    for (int shift = 8 - PIXEL_BITS; shift >= 0; shift -= PIXEL_BITS) {
+        out |= patterns[(bits >> shift) & VALUE_MASK] << shift;
+    }
+    return out;
+}
+
+int translate_byte(int bits, const CellPatterns& patterns, int pixel_bits) {
+    return pixel_bits == 1 ? translate_byte<1>(bits, patterns) : translate_byte<2>(bits, patterns);
+}
+
+// The walk along one grid line: where it stands, the patterns of the cell it
+// is in, the grid pixel p it is at (counted from the left edge of grid
+// column 0), and how many pixels of the line come from the picture (none on
+// a padding line). Padding pixels take the pattern of pixel value 0.
+struct LineWalk {
+    WalkPosition position;
+    CellPatterns patterns;
+    std::uint32_t p;
+    std::uint32_t picture_pixels;
+};
+
+// The walk stands at the first pixel of a picture byte that lies wholly
+// inside the rectangle: the byte becomes the output byte in one step. Its
+// pixels all move within their cell, and only the last one may step into the
+// next cell.
+bool whole_byte_ahead(const PictureView& picture, const LineWalk& line) {
+    const int first_shift = 8 - picture.pixel_bits;
+    const auto pixels_per_byte = static_cast<std::uint32_t>(8 / picture.pixel_bits);
+    return line.position.shift == first_shift && line.p + pixels_per_byte <= line.picture_pixels;
+}
+
+ErrorCode take_whole_byte(const PictureView& picture, const CutRequest& request, CellRowLookups& lookups,
+                          LineWalk& line, int& out) {
+    out = translate_byte(line.position.bits, line.patterns, picture.pixel_bits);
+    line.p += static_cast<std::uint32_t>(8 / picture.pixel_bits);
+    line.position.shift = 0;
+    return line.p < request.w ? step_right(picture, request, lookups, line.position, line.patterns) : ERR_SUCCESS;
+}
+
+ErrorCode take_pixel_by_pixel(const PictureView& picture, const CutRequest& request, CellRowLookups& lookups,
+                              LineWalk& line, int& out) {
+    const int value_mask = (1 << picture.pixel_bits) - 1;
+    out = 0;
+    for (int out_shift = 8 - picture.pixel_bits; out_shift >= 0; out_shift -= picture.pixel_bits, ++line.p) {
+        const int value =
+            line.p < line.picture_pixels ? (line.position.bits >> line.position.shift) & value_mask : 0;
+        out |= line.patterns[value] << out_shift;
+        if (line.p + 1 < request.w) {
+            const ErrorCode code = step_right(picture, request, lookups, line.position, line.patterns);
+            if (code < 0) {
+                return code;
+            }
+        }
+    }
+    return ERR_SUCCESS;
 }
 
 // Cuts grid line t (line j of grid row r) along the picture line where the
-// walk starts. Only cells that passed the colour check are looked up, so
-// every colour looked up is one of the pattern colours (0..15).
-ErrorCode cut_grid_line(const PictureView& picture, const CutRequest& request,
-                        const std::array<std::uint8_t, C64_COLOUR_COUNT>& assignment, WalkPosition walk,
-                        std::uint32_t r, int j, std::uint32_t t, std::span<std::uint8_t> output) {
-    CellColours colours{};
-    ErrorCode code = check_cell(picture, request, walk.cell, colours);
+// walk starts.
+ErrorCode cut_grid_line(const PictureView& picture, const CutRequest& request, CellRowLookups& lookups,
+                        WalkPosition start, std::uint32_t r, int j, std::uint32_t t, std::span<std::uint8_t> output) {
+    start_line(lookups, start.cell);
+    LineWalk line{start, {}, 0, t >= request.h ? 0u : request.w};
+    ErrorCode code = enter_cell(picture, request, lookups, start.cell, line.patterns);
     if (code < 0) {
         return code;
     }
-    const int pixels_per_byte = 8 / picture.pixel_bits;
-    const auto column_width = static_cast<std::uint32_t>(SPRITE_LINE_BYTES * pixels_per_byte);
-    const int value_mask = (1 << picture.pixel_bits) - 1;
-    const bool padding_line = t >= request.h;
     for (std::uint32_t c = 0; c < request.shape.columns; ++c) {
+        const std::size_t block = (r * request.shape.columns + c) * SPRITE_BLOCK_SIZE;
         for (int b = 0; b < SPRITE_LINE_BYTES; ++b) {
             int out = 0;
-            for (int k = 0; k < pixels_per_byte; ++k) {
-                const std::uint32_t p = c * column_width + static_cast<std::uint32_t>(b * pixels_per_byte + k);
-                // Padding pixels take the colour of pixel value 0.
-                const bool inside = p < request.w && !padding_line;
-                const int value = inside ? (picture.bitmap[walk.byte] >> walk.shift) & value_mask : 0;
-                out |= assignment[colours[value]] << (8 - picture.pixel_bits * (k + 1));
-                if (p + 1 < request.w && (code = step_right(picture, request, walk, colours)) < 0) {
-                    return code;
-                }
+            code = whole_byte_ahead(picture, line) ? take_whole_byte(picture, request, lookups, line, out)
+                                                   : take_pixel_by_pixel(picture, request, lookups, line, out);
+            if (code < 0) {
+                return code;
             }
-            const std::size_t block = (r * request.shape.columns + c) * SPRITE_BLOCK_SIZE;
             output[block + static_cast<std::size_t>(j * SPRITE_LINE_BYTES + b)] = static_cast<std::uint8_t>(out);
         }
     }
@@ -128,7 +231,9 @@ ErrorCode cut_sprites(const PictureView& picture, const CutRequest& request, std
     if (output.size() < request.shape.size) {
         return ERR_FUNCTION_PARAMETERS;
     }
-    const auto assignment = build_colour_assignment(request);
+    CellRowLookups lookups{};
+    lookups.assignment = build_colour_assignment(request);
+    lookups.first_cell = -1;
     const int pixels_per_byte = 8 / picture.pixel_bits;
     int line_start = (request.y / 8) * CELL_ROW_BYTES + (request.x / pixels_per_byte) * 8 + request.y % 8;
     int start_cell = (request.y / 8) * CELL_COLUMNS + request.x / pixels_per_byte;
@@ -141,7 +246,8 @@ ErrorCode cut_sprites(const PictureView& picture, const CutRequest& request, std
             if (start_cell >= CELL_COUNT) {
                 return ERR_INDEX_OUT_OF_TABLE;
             }
-            const ErrorCode code = cut_grid_line(picture, request, assignment, {line_start, start_cell, start_shift},
+            const ErrorCode code = cut_grid_line(picture, request, lookups,
+                                                 {line_start, picture.bitmap[line_start], start_cell, start_shift},
                                                  r, j, t, output);
             if (code < 0) {
                 return code;

@@ -22,6 +22,17 @@ struct LogoFiles {
     std::array<std::uint8_t, CELL_COUNT> colour_memory;
 };
 
+// A plain loop: for the one to three fixed slots it costs less than
+// std::find's set-up, and the policy runs for every cell row.
+bool is_fixed_colour(std::span<const std::uint8_t> fixed, std::uint8_t colour) {
+    for (const std::uint8_t fixed_colour : fixed) {
+        if (fixed_colour == colour) {
+            return true;
+        }
+    }
+    return false;
+}
+
 // Learns the last slot from the first colour that neither the fixed slots
 // nor a colour learned in this same call hold. What the slot held before
 // belongs to an earlier cell and does not count as known.
@@ -34,7 +45,7 @@ ErrorCode learn_last_slot(std::span<std::uint8_t> slots, std::span<const std::ui
     const auto fixed = slots.first(learned_slot);
     bool learned = false;
     for (const std::uint8_t colour : cell_colours) {
-        const bool known = std::find(fixed.begin(), fixed.end(), colour) != fixed.end() ||
+        const bool known = is_fixed_colour(fixed, colour) ||
                            (learned && colour == slots[learned_slot]);
         if (known) {
             continue;
@@ -73,21 +84,50 @@ ErrorCode reencode_hires_logo(const std::string& picture_path, int format, const
     return reencode_hires_picture(*source, logo, slots, HIRES_FIXED_SLOTS, learn_hires_slots);
 }
 
+// The characters found so far, found again by their 8 pattern bytes taken as
+// one number: a table of twice as many places as characters, each place the
+// character whose key leads there (or the next free place after it).
+struct CharacterIndex {
+    static constexpr int PLACES = 2 * LOGO_FONT_CHARACTERS;
+    static constexpr std::int16_t EMPTY = -1;
+    std::array<std::uint64_t, LOGO_FONT_CHARACTERS> keys;
+    std::array<std::int16_t, PLACES> characters;
+};
+
+std::uint64_t pattern_key(const std::uint8_t* pattern) {
+    std::uint64_t key = 0;
+    std::memcpy(&key, pattern, sizeof key);
+    return key;
+}
+
+// The place where the key's character is, or the free place where it goes.
+std::size_t place_of(const CharacterIndex& index, std::uint64_t key) {
+    // Multiplying spreads all 64 bits of the key over the top bits used.
+    std::size_t place = static_cast<std::size_t>((key * 0x9E3779B97F4A7C15u) >> 55);
+    while (index.characters[place] != CharacterIndex::EMPTY &&
+           index.keys[static_cast<std::size_t>(index.characters[place])] != key) {
+        place = (place + 1) % CharacterIndex::PLACES;
+    }
+    return place;
+}
+
 // Each distinct cell pattern once, in order of first appearance; the 256th
 // distinct pattern ends the search, because a logo has 255 characters at most.
 ErrorCode collect_font(const std::array<std::uint8_t, BITMAP_SIZE>& bitmap, LogoFiles& files) {
+    const auto index = std::make_unique_for_overwrite<CharacterIndex>();
+    index->characters.fill(CharacterIndex::EMPTY);
     int count = 0;
     for (int cell = 0; cell < CELL_COUNT && count < LOGO_FONT_CHARACTERS; ++cell) {
         const std::uint8_t* pattern = bitmap.data() + cell * 8;
-        int character = 0;
-        while (character < count && std::memcmp(files.font.data() + character * 8, pattern, 8) != 0) {
-            ++character;
-        }
-        if (character == count) {
+        const std::uint64_t key = pattern_key(pattern);
+        const std::size_t place = place_of(*index, key);
+        if (index->characters[place] == CharacterIndex::EMPTY) {
             std::memcpy(files.font.data() + count * 8, pattern, 8);
+            index->keys[static_cast<std::size_t>(count)] = key;
+            index->characters[place] = static_cast<std::int16_t>(count);
             ++count;
         }
-        files.screen_codes[cell] = static_cast<std::uint8_t>(character);
+        files.screen_codes[cell] = static_cast<std::uint8_t>(index->characters[place]);
     }
     return count > LOGO_MAX_CHARACTERS ? ERR_VALUE_TOO_LARGE : ERR_SUCCESS;
 }

@@ -12,7 +12,7 @@
 namespace {
 
 ErrorCode render_multicolour_file(const std::string& path, int format, int palette, PixelImage& image) {
-    const auto picture = std::make_unique<C64Picture>();
+    const auto picture = std::make_unique_for_overwrite<C64Picture>();
     ErrorCode code = load_multicolour_input(path, format, *picture);
     if (code < 0 || (code = render_multicolour_picture(*picture, image, palette)) < 0) {
         return code;
@@ -22,7 +22,7 @@ ErrorCode render_multicolour_file(const std::string& path, int format, int palet
 }
 
 ErrorCode render_hires_file(const std::string& path, int format, int palette, PixelImage& image) {
-    const auto picture = std::make_unique<HiresPicture>();
+    const auto picture = std::make_unique_for_overwrite<HiresPicture>();
     const ErrorCode code = load_hires_input(path, format, *picture);
     if (code < 0) {
         return code;
@@ -33,7 +33,7 @@ ErrorCode render_hires_file(const std::string& path, int format, int palette, Pi
 }  // namespace
 
 ErrorCode export_picture(const std::string& picture_path, const std::string& pcx_path, int format, int palette) {
-    const auto image = std::make_unique<PixelImage>();
+    const auto image = std::make_unique_for_overwrite<PixelImage>();
     ErrorCode code = picture_format_is_hires(format) ? render_hires_file(picture_path, format, palette, *image)
                                                      : render_multicolour_file(picture_path, format, palette, *image);
     if (code < 0) {

@@ -13,6 +13,7 @@
 namespace {
 
 bool pairs_differ(const CellBlock& block) {
+#pragma GCC unroll 8
     for (std::size_t left = 0; left < block.pixels.size(); left += 2) {
         if (block.pixels[left] != block.pixels[left + 1]) {
             return true;
@@ -21,8 +22,13 @@ bool pairs_differ(const CellBlock& block) {
     return false;
 }
 
+// Colours are 0 to 15: a pixel with a higher bit set shows in the OR of all.
 bool has_non_colour(const CellBlock& block) {
-    return std::any_of(block.pixels.begin(), block.pixels.end(), [](std::uint8_t pixel) { return pixel > 15; });
+    std::uint8_t all_bits = 0;
+    for (const std::uint8_t pixel : block.pixels) {
+        all_bits |= pixel;
+    }
+    return all_bits > 15;
 }
 
 ErrorCode cell_error_value(const CellBlock& block, bool hires, std::uint8_t background, std::uint8_t& value) {
@@ -83,13 +89,13 @@ ErrorCode write_errors_image(PixelImage& image, const ErrorMap& map, const std::
 ErrorCode write_picture(const PixelImage& image, const ImportRequest& request, std::uint8_t background) {
     ErrorCode code = ERR_SUCCESS;
     if (request.format == FORMAT_ART_STUDIO) {
-        const auto picture = std::make_unique<HiresPicture>();
+        const auto picture = std::make_unique_for_overwrite<HiresPicture>();
         if ((code = encode_hires_picture(image, *picture)) < 0 ||
             (code = save_hires_picture(request.picture_path, *picture)) < 0) {
             return code;
         }
     } else {
-        const auto picture = std::make_unique<C64Picture>();
+        const auto picture = std::make_unique_for_overwrite<C64Picture>();
         if ((code = encode_multicolour_picture(background, image, *picture)) < 0 ||
             (code = save_multicolour_picture(request.picture_path, request.format, *picture)) < 0) {
             return code;
@@ -133,7 +139,7 @@ ErrorCode read_desktop_image(const ImportRequest& request, PixelImage& image) {
 }  // namespace
 
 ErrorCode import_pcx(const ImportRequest& request) {
-    const auto image = std::make_unique<PixelImage>();
+    const auto image = std::make_unique_for_overwrite<PixelImage>();
     const auto map = std::make_unique<ErrorMap>();
     ErrorCode code = read_desktop_image(request, *image);
     if (code < 0) {

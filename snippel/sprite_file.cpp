@@ -1,5 +1,6 @@
 #include "sprite_file.h"
 
+#include <algorithm>
 #include <memory>
 
 #include "file_names.h"
@@ -37,8 +38,9 @@ ErrorCode write_sprite_file(const std::string& picture_path, const std::string& 
     const bool hires = picture_format_is_hires(settings.format);
     const SpriteGridShape shape =
         hires ? hires_grid_shape(settings.w, settings.h) : multicolour_grid_shape(settings.w, settings.h);
-    const auto grid = std::make_unique<SpriteGrid>();
-    grid->bytes.fill(0);
+    // Only the bytes of this grid are cleared: the cut and the write use no more.
+    const auto grid = std::make_unique_for_overwrite<SpriteGrid>();
+    std::fill_n(grid->bytes.begin(), shape.size, 0);
     const ErrorCode code = hires ? cut_from_hires_file(picture_path, settings, *grid)
                                  : cut_from_multicolour_file(picture_path, settings, *grid);
     if (code < 0) {

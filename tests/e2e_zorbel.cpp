@@ -108,6 +108,27 @@ TEST_F(Zorbel, SuperCpuImageOfTheTwoEntryScript) {
     EXPECT_EQ(read_bytes(file("again.img")), expected);
 }
 
+// Each grid is cleared for its own cut only: after a large grid of busy
+// sprites, a small one must hold nothing of it (padding and byte 63 of every
+// block included), exactly as snippel cuts it alone.
+TEST_F(Zorbel, SmallGridAfterALargeOneHoldsOnlyItsOwnSprites) {
+    script("pack.zbs",
+           "S:pic.art\n"
+           "H:x0,y0,w312,h189,06,114\n"
+           "H:x8,y3,w30,h20,06,114\n");
+    ASSERT_EQ(run("zorbel", {"pack"}).status, 0);
+    ASSERT_EQ(run("snippel", {"pic", "large", "-s", "-w312", "-h189", "-06", "-114"}).status, 0);
+    ASSERT_EQ(run("snippel", {"pic", "small", "-s", "-x8", "-y3", "-w30", "-h20", "-06", "-114"}).status, 0);
+    Bytes expected = read_bytes(file("large.spr"));
+    const Bytes small = read_bytes(file("small.spr"));
+    ASSERT_EQ(expected.size(), 13u * 9u * 64u);
+    ASSERT_EQ(small.size(), 2u * 64u);
+    expected.insert(expected.end(), small.begin(), small.end());
+    EXPECT_EQ(read_bytes(file("pack.spr")), expected);
+    EXPECT_EQ(small[63], 0);
+    EXPECT_EQ(small[127], 0);
+}
+
 TEST_F(Zorbel, SpritePointersWrapAroundTheBank) {
     script("wrap.zbs",
            "M:x0,y0,w24,h42,00,11,22,33\n"

@@ -170,6 +170,32 @@ TEST_F(PcxTest, ReaderRejectsOtherKindsOfPcx) {
     EXPECT_EQ(read_back(*image), ERR_INVALID_PCX);
 }
 
+// A long file whose palette starts a hundred bytes before the 16384th byte:
+// the reader takes its input in blocks, and the palette must come whole from
+// the end of one and the start of the next. Cut short after that boundary,
+// the file must still fail.
+TEST_F(PcxTest, PaletteAcrossAReadBlockLoadsWholeOrFails) {
+    constexpr int literal_pixels = 14586;  // 14586 literals and 785 runs: 16156 bytes
+    Bytes file = valid_header();
+    for (int i = 0; i < literal_pixels; ++i) file.push_back(static_cast<std::uint8_t>(i % 0xC0));
+    for (int run = 0; run < 784; ++run) file.insert(file.end(), {0xFF, 9});
+    file.insert(file.end(), {0xC0 + 22, 9});
+    ASSERT_EQ(file.size(), 16384u - 100u);
+    const Bytes tail = palette_tail();
+    file.insert(file.end(), tail.begin(), tail.end());
+    store(file);
+    auto image = std::make_unique<PixelImage>();
+    ASSERT_EQ(read_back(*image), 0);
+    EXPECT_EQ(image->pixels[literal_pixels - 1], (literal_pixels - 1) % 0xC0);
+    EXPECT_EQ(image->pixels[literal_pixels], 9);
+    EXPECT_EQ(image->pixels[63999], 9);
+    for (std::size_t i = 0; i < PALETTE_BYTES; ++i) {
+        ASSERT_EQ(image->palette[i], static_cast<std::uint8_t>(i * 7)) << "palette byte " << i;
+    }
+    store(Bytes(file.begin(), file.end() - 200));
+    EXPECT_EQ(read_back(*image), ERR_READ);
+}
+
 TEST_F(PcxTest, TruncatedOrMissingFilesFail) {
     auto image = std::make_unique<PixelImage>();
     const Bytes good = written(*zero_image());

@@ -1,5 +1,6 @@
 #include "packing_script.h"
 
+#include <algorithm>
 #include <memory>
 
 #include "file_names.h"
@@ -70,8 +71,9 @@ ErrorCode add_entry(PackingRun& run, const ScriptCommand& command) {
     if (code < 0) {
         return code;
     }
-    const auto grid = std::make_unique<SpriteGrid>();
-    grid->bytes.fill(0);
+    // Only the bytes of this grid are cleared: the cut and the write use no more.
+    const auto grid = std::make_unique_for_overwrite<SpriteGrid>();
+    std::fill_n(grid->bytes.begin(), shape.size, 0);
     if ((code = cut_grid(run, command, *grid)) < 0) {
         return code;
     }

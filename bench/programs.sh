@@ -1,0 +1,90 @@
+#!/bin/bash
+# Each program of the suite on a typical input, beside the floor program
+# (reads the same input, writes outputs of the same sizes), side by side in
+# one hyperfine run. Prints each median, the floor's and the ratio, and with
+# valgrind present the instructions of each run.
+#
+#   bench/programs.sh [BUILD_DIR]     (default: build)
+#
+# Environment: PICTURE=some.koa uses that Koala picture for exgravo, ingravo
+# and verimat; RUNS sets hyperfine's runs per command (default 300).
+set -euo pipefail
+
+BUILD=$(cd "${1:-build}" && pwd)
+BENCH_DIR=$(cd "$(dirname "$0")" && pwd)
+BIN=$BUILD/bin
+MAKE_FONT=$BUILD/demo-tools/make_demo_font
+FLOOR=$BUILD/bench-tools/floor
+RUNS=${RUNS:-300}
+[ -n "${PICTURE:-}" ] && PICTURE=$(realpath "$PICTURE")
+for needed in "$BIN/exgravo" "$MAKE_FONT" "$FLOOR"; do
+    [ -x "$needed" ] || { echo "missing $needed: build with -DSUITE_BENCHMARKS=ON first" >&2; exit 1; }
+done
+command -v hyperfine >/dev/null || { echo "hyperfine is needed" >&2; exit 1; }
+
+WORK=$(mktemp -d)
+trap 'rm -rf "$WORK"' EXIT
+cd "$WORK"
+export BIN MAKE_FONT
+source "$BENCH_DIR/inputs.sh"
+make_typical_inputs
+make_packing_script 10 100 cuts100.zbs
+
+# One run a line: name | input file | output files | command line.
+RUN_LIST=(
+    "exgravo|picture.koa|out_ex.pcx|$BIN/exgravo picture.koa out_ex.pcx"
+    "ingravo|picture.pcx|out_in.koa|$BIN/ingravo picture.pcx out_in.koa out_in_errors.pcx -b\$$BACKGROUND"
+    "verimat|picture.koa|out_patch.bin out_diff.pcx|$BIN/verimat picture.koa edited.koa out_patch.bin out_diff.pcx"
+    "emblex|demo_mc.koa|out_logo.fnt out_logo.scr out_logo.col|$BIN/emblex demo_mc.koa out_logo.fnt out_logo.scr out_logo.col -00 -11 -22"
+    "tintrix|demo_mc.koa|out_swapped.koa|$BIN/tintrix demo_mc.koa out_swapped.koa -00 -12 -21 -35"
+    "snippel|demo_bw.art|out_grid.spr|$BIN/snippel demo_bw.art out_grid.spr -s -w240 -h189 -00 -11"
+    "zorbel|cuts100.zbs|out_cuts.def out_cuts.spr|$BIN/zorbel cuts100.zbs out_cuts.def out_cuts.spr"
+    "typolan|demo.fnt|out_font.art|$BIN/typolan demo.fnt out_font.art -014 -16"
+)
+# PNG runs (the PNG reader and writer) are appended here, in the same form.
+PNG_RUN_LIST=()
+RUN_LIST+=("${PNG_RUN_LIST[@]}")
+
+# A first run of each makes its outputs, whose sizes the floor then writes.
+names=() commands=() floors=()
+for run in "${RUN_LIST[@]}"; do
+    IFS='|' read -r name input outputs command <<< "$run"
+    $command > /dev/null || { echo "$name failed: $command" >&2; exit 1; }
+    floor="$FLOOR $input"
+    for output in $outputs; do
+        floor+=" floor_$output $(stat -c %s "$output")"
+    done
+    names+=("$name")
+    commands+=("$command")
+    floors+=("$floor")
+done
+
+hyperfine_arguments=(-N --warmup 20 --runs "$RUNS" --export-json times.json)
+for i in "${!names[@]}"; do
+    hyperfine_arguments+=(-n "${names[$i]}" "${commands[$i]}" -n "floor-${names[$i]}" "${floors[$i]}")
+done
+hyperfine "${hyperfine_arguments[@]}" > hyperfine.log 2>&1
+
+median_us() {
+    jq -r --arg name "$1" '.results[] | select(.command == $name) | .median * 1e6 | floor' times.json
+}
+
+instructions() {
+    valgrind --tool=callgrind --callgrind-out-file=/dev/null $1 2>&1 >/dev/null |
+        sed -n 's/.*Collected : \([0-9]*\).*/\1/p'
+}
+
+with_valgrind=no
+command -v valgrind >/dev/null && with_valgrind=yes
+printf '%-8s %12s %12s %7s' program "median us" "floor us" ratio
+[ $with_valgrind = yes ] && printf ' %14s %14s' instructions "floor instr."
+printf '\n'
+for i in "${!names[@]}"; do
+    program=$(median_us "${names[$i]}")
+    floor=$(median_us "floor-${names[$i]}")
+    printf '%-8s %12d %12d %7.2f' "${names[$i]}" "$program" "$floor" "$(echo "$program / $floor" | bc -l)"
+    if [ $with_valgrind = yes ]; then
+        printf ' %14d %14d' "$(instructions "${commands[$i]}")" "$(instructions "${floors[$i]}")"
+    fi
+    printf '\n'
+done
