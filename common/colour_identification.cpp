@@ -279,9 +279,10 @@ void put_palette_colours(PixelImage& image, int palette) {
 // default palette's for the others.
 ErrorCode read_by_indices(const ColourImage& source, const PaletteUse& use, PixelImage& image,
                           ColourReading& reading) {
-    const auto* const above = std::find_if(source.indices.begin(), source.indices.end(),
-                                           [](std::uint8_t index) { return index >= C64_COLOUR_COUNT; });
-    if (above != source.indices.end()) {
+    // The pixels are looked at only when an index above 15 is used.
+    if (std::find(use.used.begin() + C64_COLOUR_COUNT, use.used.end(), true) != use.used.end()) {
+        const auto* const above = std::find_if(source.indices.begin(), source.indices.end(),
+                                               [](std::uint8_t index) { return index >= C64_COLOUR_COUNT; });
         reading.unknown_is_index = true;
         reading.unknown_index = *above;
         name_pixel(source, static_cast<int>(above - source.indices.begin()), reading);
