@@ -1,8 +1,8 @@
 // The PNG inputs of the whole-program runs, made from a 320 by 200 PNG that
 // exgravo wrote: the same picture 160 by 200 (each pair one pixel), as a
 // 384 by 272 emulator screenshot (the picture at x 32, y 35 in a border of
-// its background), and as 8-bit RGB in a foreign emulator palette, read
-// approximately.
+// its background), and as 8-bit RGB in another emulator's palette, read
+// approximately (when its colours allow a clear-cut reading).
 //
 //   make_png_inputs picture.png narrow.png screenshot.png approximate.png
 #include <array>
@@ -32,6 +32,17 @@ std::vector<png_color> png_palette(const ColourImage& image) {
 
 std::uint16_t index_at(const ColourImage& image, int x, int y) {
     return image.indices[static_cast<std::size_t>(y * IMAGE_WIDTH + x)];
+}
+
+// A picture of few colours can fit several readings in the foreign palette,
+// and is then refused: such a picture gets no approximate input.
+bool reads_approximately(const ColourImage& picture) {
+    const auto foreign = std::make_unique<ColourImage>(picture);
+    std::copy(FOREIGN_PALETTE.begin(), FOREIGN_PALETTE.end(), foreign->palette.begin());
+    const auto numbers = std::make_unique<PixelImage>();
+    ColourReading reading{};
+    return identify_colours(*foreign, *numbers, reading) == ERR_SUCCESS &&
+           reading.kind == ColourReadingKind::approximate;
 }
 
 bool store(const TestPng& spec, const char* path) {
@@ -70,5 +81,13 @@ int main(int argc, char** argv) {
                                                                       static_cast<std::uint16_t>(colour >> 8 & 0xFF),
                                                                       static_cast<std::uint16_t>(colour & 0xFF)};
                               }};
-    return store(narrow, argv[2]) && store(screenshot, argv[3]) && store(approximate, argv[4]) ? 0 : 1;
+    if (!store(narrow, argv[2]) || !store(screenshot, argv[3])) {
+        return 1;
+    }
+    if (!reads_approximately(picture)) {
+        std::printf("make_png_inputs: the picture's colours fit several readings in the foreign palette: no %s\n",
+                    argv[4]);
+        return 0;
+    }
+    return store(approximate, argv[4]) ? 0 : 1;
 }
