@@ -198,8 +198,9 @@ void list_palette_colours(const ColourImage& source, DistinctColours& distinct, 
     int used_count = 0;
     for (int index = 0; index < 256; ++index) {
         if (use.used[index]) {
-            const void* first = std::memchr(source.indices.data(), index, source.indices.size());
-            first_pixels[used_count++] = {static_cast<int>(static_cast<const std::uint8_t*>(first) - source.indices.data()),
+            const auto* first = static_cast<const std::uint8_t*>(
+                std::memchr(source.indices.data(), index, source.indices.size()));
+            first_pixels[used_count++] = {static_cast<int>(first - source.indices.data()),
                                           static_cast<std::uint8_t>(index)};
         }
     }
@@ -232,7 +233,6 @@ void put_index_numbers(const ColourImage& source, const PaletteUse& use, PixelIm
         image.pixels[i] = use.number[source.indices[i]];
     }
 }
-
 
 // The palette named by an exact reading: the default palette when it holds
 // every colour, else the lowest that does, else -1 (several).

@@ -421,8 +421,8 @@ ErrorCode place_indices(const std::uint8_t* decoded, std::size_t row_bytes, int 
             unpack_row(row, bit_depth, image.x_offset, IMAGE_WIDTH / repeat, repeat, indices);
         }
     }
-    if (entries < 1 << bit_depth &&
-        std::any_of(image.indices.begin(), image.indices.end(), [entries](std::uint8_t index) { return index >= entries; })) {
+    const auto beyond_palette = [entries](std::uint8_t index) { return index >= entries; };
+    if (entries < 1 << bit_depth && std::any_of(image.indices.begin(), image.indices.end(), beyond_palette)) {
         return ERR_INVALID_PNG;
     }
     return ERR_SUCCESS;
@@ -450,7 +450,8 @@ void colour_row(const std::uint8_t* __restrict rgb, std::uint32_t* __restrict co
 
 void fill_from_colours(const std::uint8_t* decoded, std::size_t row_bytes, ColourImage& image) {
     for (int y = 0; y < IMAGE_HEIGHT; ++y) {
-        const std::uint8_t* row = decoded + static_cast<std::size_t>(y + image.y_offset) * row_bytes + 3 * image.x_offset;
+        const std::uint8_t* row =
+            decoded + static_cast<std::size_t>(y + image.y_offset) * row_bytes + 3 * image.x_offset;
         std::uint32_t* colours = image.colours.data() + static_cast<std::size_t>(y) * IMAGE_WIDTH;
         if (image.x_divisor == 1) {
             colour_row<1>(row, colours);

@@ -88,7 +88,8 @@ std::unique_ptr<PixelImage> pattern_image(int palette) {
 void expect_colours(const ColourImage& image, const std::function<std::uint32_t(int, int)>& expected) {
     for (int y = 0; y < 200; ++y) {
         for (int x = 0; x < 320; ++x) {
-            ASSERT_EQ(colour_of_pixel(image, static_cast<std::size_t>(y * 320 + x)), expected(x, y)) << "x " << x << " y " << y;
+            ASSERT_EQ(colour_of_pixel(image, static_cast<std::size_t>(y * 320 + x)), expected(x, y))
+                << "x " << x << " y " << y;
         }
     }
 }
@@ -278,7 +279,8 @@ TEST_F(PngTest, PaletteScreenshotsAndNarrowImagesOfEveryDepth) {
             ASSERT_EQ(read_back(), 0) << "depth " << depth;
             for (std::size_t pixel = 0; pixel < IMAGE_PIXELS; ++pixel) {
                 const int x = static_cast<int>(pixel % 320), y = static_cast<int>(pixel / 320);
-                ASSERT_EQ(image->indices[pixel], index(x, y)) << "screenshot, depth " << depth << " x " << x << " y " << y;
+                ASSERT_EQ(image->indices[pixel], index(x, y))
+                    << "screenshot, depth " << depth << " x " << x << " y " << y;
             }
             TestPng narrow{160, 200, PNG_COLOR_TYPE_PALETTE, depth, interlaced, c64_png_palette(3, 1 << depth),
                            [&](int x, int y) { return std::array<std::uint16_t, 4>{index(x, y)}; }};
@@ -286,7 +288,8 @@ TEST_F(PngTest, PaletteScreenshotsAndNarrowImagesOfEveryDepth) {
             ASSERT_EQ(read_back(), 0) << "depth " << depth;
             for (std::size_t pixel = 0; pixel < IMAGE_PIXELS; ++pixel) {
                 const int x = static_cast<int>(pixel % 320), y = static_cast<int>(pixel / 320);
-                ASSERT_EQ(image->indices[pixel], index(x / 2, y)) << "narrow, depth " << depth << " x " << x << " y " << y;
+                ASSERT_EQ(image->indices[pixel], index(x / 2, y))
+                    << "narrow, depth " << depth << " x " << x << " y " << y;
             }
         }
     }
