@@ -15,9 +15,10 @@ BENCH_DIR=$(cd "$(dirname "$0")" && pwd)
 BIN=$BUILD/bin
 MAKE_FONT=$BUILD/demo-tools/make_demo_font
 FLOOR=$BUILD/bench-tools/floor
+MAKE_PNG_INPUTS=$BUILD/bench-tools/make_png_inputs
 RUNS=${RUNS:-300}
 [ -n "${PICTURE:-}" ] && PICTURE=$(realpath "$PICTURE")
-for needed in "$BIN/exgravo" "$MAKE_FONT" "$FLOOR"; do
+for needed in "$BIN/exgravo" "$MAKE_FONT" "$FLOOR" "$MAKE_PNG_INPUTS"; do
     [ -x "$needed" ] || { echo "missing $needed: build with -DSUITE_BENCHMARKS=ON first" >&2; exit 1; }
 done
 command -v hyperfine >/dev/null || { echo "hyperfine is needed" >&2; exit 1; }
@@ -25,9 +26,10 @@ command -v hyperfine >/dev/null || { echo "hyperfine is needed" >&2; exit 1; }
 WORK=$(mktemp -d)
 trap 'rm -rf "$WORK"' EXIT
 cd "$WORK"
-export BIN MAKE_FONT
+export BIN MAKE_FONT MAKE_PNG_INPUTS
 source "$BENCH_DIR/inputs.sh"
 make_typical_inputs
+make_png_inputs
 make_packing_script 10 100 cuts100.zbs
 
 # One run a line: name | input file | output files | command line.
@@ -41,8 +43,19 @@ RUN_LIST=(
     "zorbel|cuts100.zbs|out_cuts.def out_cuts.spr|$BIN/zorbel cuts100.zbs out_cuts.def out_cuts.spr"
     "typolan|demo.fnt|out_font.art|$BIN/typolan demo.fnt out_font.art -014 -16"
 )
-# PNG runs (the PNG reader and writer) are appended here, in the same form.
-PNG_RUN_LIST=()
+# PNG runs: the writer, and the reader on the suite's own PNG, a 160 by 200
+# image, an emulator screenshot and an RGB image in a foreign palette.
+PNG_RUN_LIST=(
+    "exgravo-png|picture.koa|out_ex.png|$BIN/exgravo picture.koa out_ex.png"
+    "ingravo-png|picture.png|out_in_png.koa|$BIN/ingravo picture.png out_in_png.koa out_in_errors.png -b\$$BACKGROUND"
+    "ingravo-png160|narrow.png|out_in_160.koa|$BIN/ingravo narrow.png out_in_160.koa out_in_errors.png -b\$$BACKGROUND"
+    "ingravo-png384|screenshot.png|out_in_384.koa|$BIN/ingravo screenshot.png out_in_384.koa out_in_errors.png -b\$$BACKGROUND"
+)
+# The demo picture's four colours fit several readings: the approximate run
+# needs a picture of more colours (PICTURE=...).
+if [ -f approximate.png ]; then
+    PNG_RUN_LIST+=("ingravo-pngrgb|approximate.png|out_in_rgb.koa|$BIN/ingravo approximate.png out_in_rgb.koa out_in_errors.png -b\$$BACKGROUND")
+fi
 RUN_LIST+=("${PNG_RUN_LIST[@]}")
 
 # A first run of each makes its outputs, whose sizes the floor then writes.
@@ -76,13 +89,13 @@ instructions() {
 
 with_valgrind=no
 command -v valgrind >/dev/null && with_valgrind=yes
-printf '%-8s %12s %12s %7s' program "median us" "floor us" ratio
+printf '%-15s %12s %12s %7s' program "median us" "floor us" ratio
 [ $with_valgrind = yes ] && printf ' %14s %14s' instructions "floor instr."
 printf '\n'
 for i in "${!names[@]}"; do
     program=$(median_us "${names[$i]}")
     floor=$(median_us "floor-${names[$i]}")
-    printf '%-8s %12d %12d %7.2f' "${names[$i]}" "$program" "$floor" "$(echo "$program / $floor" | bc -l)"
+    printf '%-15s %12d %12d %7.2f' "${names[$i]}" "$program" "$floor" "$(echo "$program / $floor" | bc -l)"
     if [ $with_valgrind = yes ]; then
         printf ' %14d %14d' "$(instructions "${commands[$i]}")" "$(instructions "${floors[$i]}")"
     fi

@@ -4,9 +4,11 @@
 #include <bit>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <limits>
 #include <memory>
 #include <new>
+#include <utility>
 
 #include "pixel.h"
 
@@ -37,24 +39,25 @@ struct KnownColours {
     int count;
 };
 
+// All colours sorted, then each run of one colour merged into one entry.
 KnownColours collect_known_colours() {
-    KnownColours known{};
+    std::array<KnownColour, PALETTE_COUNT * C64_COLOUR_COUNT> all{};
     for (int p = 0; p < PALETTE_COUNT; ++p) {
         for (int c = 0; c < C64_COLOUR_COUNT; ++c) {
-            const std::uint32_t colour = palette_colour(p, c);
-            auto* const end = known.entries.begin() + known.count;
-            auto* const same = std::find_if(known.entries.begin(), end,
-                                            [colour](const KnownColour& entry) { return entry.colour == colour; });
-            if (same != end) {
-                same->palettes = static_cast<std::uint16_t>(same->palettes | (1u << p));
-            } else {
-                *end = {colour, static_cast<std::uint8_t>(c), static_cast<std::uint16_t>(1u << p)};
-                ++known.count;
-            }
+            all[p * C64_COLOUR_COUNT + c] = {palette_colour(p, c), static_cast<std::uint8_t>(c),
+                                             static_cast<std::uint16_t>(1u << p)};
         }
     }
-    std::sort(known.entries.begin(), known.entries.begin() + known.count,
-              [](const KnownColour& a, const KnownColour& b) { return a.colour < b.colour; });
+    std::sort(all.begin(), all.end(), [](const KnownColour& a, const KnownColour& b) { return a.colour < b.colour; });
+    KnownColours known{};
+    for (const KnownColour& entry : all) {
+        if (known.count > 0 && known.entries[known.count - 1].colour == entry.colour) {
+            KnownColour& same = known.entries[known.count - 1];
+            same.palettes = static_cast<std::uint16_t>(same.palettes | entry.palettes);
+        } else {
+            known.entries[known.count++] = entry;
+        }
+    }
     return known;
 }
 
@@ -139,22 +142,97 @@ void count_distinct_colours(const ColourImage& source, DistinctColours& distinct
     }
 }
 
-// For a reading other than the exact one: each pixel's entry in the list of
-// distinct colours.
-void put_colour_entries(const ColourImage& source, const DistinctColours& distinct, PixelImage& image) {
+using NumberTable = std::array<std::uint8_t, MAX_DISTINCT_COLOURS>;
+
+// For a reading other than the exact one: each pixel's number, through its
+// entry in the list of distinct colours.
+void put_colour_numbers(const ColourImage& source, const DistinctColours& distinct, const NumberTable& numbers,
+                        PixelImage& image) {
     std::uint32_t previous_colour = SLOT_EMPTY;
-    std::uint8_t previous_entry = 0;
+    std::uint8_t previous_number = 0;
     for (int i = 0; i < IMAGE_PIXELS; ++i) {
         const std::uint32_t colour = source.colours[i] & 0xFFFFFFu;
         if (colour != previous_colour) {
             previous_colour = colour;
-            previous_entry = distinct.slot_entry[slot_of(distinct, colour)];
+            previous_number = numbers[distinct.slot_entry[slot_of(distinct, colour)]];
         }
-        image.pixels[i] = previous_entry;
+        image.pixels[i] = previous_number;
     }
 }
 
-using NumberTable = std::array<std::uint8_t, MAX_DISTINCT_COLOURS>;
+// How a palette-based image uses its palette: the indices its pixels use,
+// and for each its entry in the list of distinct colours and its number.
+// Unused indices keep their own number.
+struct PaletteUse {
+    std::array<bool, 256> used;
+    std::array<std::uint8_t, 256> entry;
+    std::array<std::uint8_t, 256> number;
+};
+
+// The palette indices the picture's pixels use. Marking a flag a pixel, with
+// no test, is the cheapest pass over all of them.
+std::array<bool, 256> used_indices(const ColourImage& source) {
+    std::array<bool, 256> used{};
+#pragma GCC unroll 8
+    for (const std::uint8_t index : source.indices) {
+        used[index] = true;
+    }
+    return used;
+}
+
+// Lists the distinct colours of a palette-based image from the palette entries
+// it uses, in the order of their first pixels, as count_distinct_colours would
+// from its pixels, and notes each used index's entry and number.
+void list_palette_colours(const ColourImage& source, DistinctColours& distinct, PaletteUse& use) {
+    use.used = used_indices(source);
+    for (int index = 0; index < 256; ++index) {
+        use.entry[index] = 0;
+        use.number[index] = static_cast<std::uint8_t>(index);
+    }
+    distinct.slot_colour.fill(SLOT_EMPTY);
+    distinct.count = 0;
+    distinct.overflow = false;
+    distinct.all_known = true;
+    distinct.common_palettes = (1u << PALETTE_COUNT) - 1;
+    std::array<std::pair<int, std::uint8_t>, 256> first_pixels;  // (first pixel, index)
+    int used_count = 0;
+    for (int index = 0; index < 256; ++index) {
+        if (use.used[index]) {
+            const auto* first = static_cast<const std::uint8_t*>(
+                std::memchr(source.indices.data(), index, source.indices.size()));
+            first_pixels[used_count++] = {static_cast<int>(first - source.indices.data()),
+                                          static_cast<std::uint8_t>(index)};
+        }
+    }
+    std::sort(first_pixels.begin(), first_pixels.begin() + used_count);
+    for (int at = 0; at < used_count; ++at) {
+        const auto [pixel, index] = first_pixels[at];
+        const std::uint32_t colour = source.palette[index] & 0xFFFFFFu;
+        const std::uint32_t slot = slot_of(distinct, colour);
+        if (distinct.slot_colour[slot] == SLOT_EMPTY) {
+            add_distinct_colour(distinct, slot, colour, pixel);
+        }
+        use.entry[index] = distinct.slot_entry[slot];
+        use.number[index] = distinct.slot_number[slot];
+    }
+}
+
+// Each pixel's number from its index. Unused indices keep their own number,
+// so that the suite's own files, which number their indices as the C64 does,
+// are copied whole.
+void put_index_numbers(const ColourImage& source, const PaletteUse& use, PixelImage& image) {
+    bool same = true;
+    for (int index = 0; index < 256; ++index) {
+        same = same && use.number[index] == index;
+    }
+    if (same) {
+        std::memcpy(image.pixels.data(), source.indices.data(), IMAGE_PIXELS);
+        return;
+    }
+    for (int i = 0; i < IMAGE_PIXELS; ++i) {
+        image.pixels[i] = use.number[source.indices[i]];
+    }
+}
 
 // The palette named by an exact reading: the default palette when it holds
 // every colour, else the lowest that does, else -1 (several).
@@ -186,7 +264,7 @@ void name_first_unknown_colour(const ColourImage& source, const DistinctColours&
         }
     }
     reading.unknown_is_index = false;
-    reading.unknown_colour = distinct.count > 0 ? distinct.colours[entry] : source.colours[0] & 0xFFFFFFu;
+    reading.unknown_colour = distinct.count > 0 ? distinct.colours[entry] : colour_of_pixel(source, 0) & 0xFFFFFFu;
     name_pixel(source, distinct.count > 0 ? distinct.first_pixel[entry] : 0, reading);
 }
 
@@ -197,29 +275,24 @@ void put_palette_colours(PixelImage& image, int palette) {
     }
 }
 
-void translate_pixels(const NumberTable& numbers, PixelImage& image) {
-    for (auto& pixel : image.pixels) pixel = numbers[pixel];
-}
-
 // Reading by index: the file's own colour of each used index 0 to 15, the
 // default palette's for the others.
-ErrorCode read_by_indices(const ColourImage& source, PixelImage& image, ColourReading& reading) {
-    for (int i = 0; i < IMAGE_PIXELS; ++i) {
-        if (source.indices[i] >= C64_COLOUR_COUNT) {
-            reading.unknown_is_index = true;
-            reading.unknown_index = source.indices[i];
-            name_pixel(source, i, reading);
-            return ERR_UNKNOWN_COLOURS;
-        }
+ErrorCode read_by_indices(const ColourImage& source, const PaletteUse& use, PixelImage& image,
+                          ColourReading& reading) {
+    // The pixels are looked at only when an index above 15 is used.
+    if (std::find(use.used.begin() + C64_COLOUR_COUNT, use.used.end(), true) != use.used.end()) {
+        const auto* const above = std::find_if(source.indices.begin(), source.indices.end(),
+                                               [](std::uint8_t index) { return index >= C64_COLOUR_COUNT; });
+        reading.unknown_is_index = true;
+        reading.unknown_index = *above;
+        name_pixel(source, static_cast<int>(above - source.indices.begin()), reading);
+        return ERR_UNKNOWN_COLOURS;
     }
     put_palette_colours(image, DEFAULT_PALETTE);
-    std::array<bool, C64_COLOUR_COUNT> seen{};
-    for (int i = 0; i < IMAGE_PIXELS; ++i) {
-        const std::uint8_t index = source.indices[i];
-        image.pixels[i] = index;
-        if (!seen[index]) {
-            seen[index] = true;
-            const std::uint32_t colour = source.colours[i];
+    std::memcpy(image.pixels.data(), source.indices.data(), IMAGE_PIXELS);
+    for (int index = 0; index < C64_COLOUR_COUNT; ++index) {
+        if (use.used[index]) {
+            const std::uint32_t colour = source.palette[index];
             image.palette[3 * index] = static_cast<std::uint8_t>(colour >> 16);
             image.palette[3 * index + 1] = static_cast<std::uint8_t>(colour >> 8);
             image.palette[3 * index + 2] = static_cast<std::uint8_t>(colour);
@@ -232,17 +305,27 @@ ErrorCode read_by_indices(const ColourImage& source, PixelImage& image, ColourRe
 
 }  // namespace
 
+// Per pixel for an image of colours (its numbers already in place for an
+// exact reading), per palette index for a palette-based one.
 ErrorCode identify_colours(const ColourImage& source, PixelImage& image, ColourReading& reading) {
     reading = ColourReading{};
     reading.palette = -1;
     try {
         auto distinct = std::make_unique<DistinctColours>();
         auto numbers = std::make_unique<NumberTable>();
+        auto use = std::make_unique<PaletteUse>();
         numbers->fill(NO_NUMBER);
-        count_distinct_colours(source, *distinct, image);
+        if (source.has_indices) {
+            list_palette_colours(source, *distinct, *use);
+        } else {
+            count_distinct_colours(source, *distinct, image);
+        }
         if (distinct->all_known) {
             reading.kind = ColourReadingKind::exact;
             reading.palette = exact_palette(*distinct);
+            if (source.has_indices) {
+                put_index_numbers(source, *use, image);
+            }
             put_palette_colours(image, reading.palette >= 0 ? reading.palette : DEFAULT_PALETTE);
             return ERR_SUCCESS;
         }
@@ -254,14 +337,20 @@ ErrorCode identify_colours(const ColourImage& source, PixelImage& image, ColourR
                 if (palette_colour(palette, (*numbers)[d]) != distinct->colours[d]) ++reading.approximated_colours;
             }
         } else if (source.has_indices) {
-            return read_by_indices(source, image, reading);
+            return read_by_indices(source, *use, image, reading);
         } else {
             name_first_unknown_colour(source, *distinct, reading);
             return ERR_UNKNOWN_COLOURS;
         }
         reading.palette = palette;
-        put_colour_entries(source, *distinct, image);
-        translate_pixels(*numbers, image);
+        if (source.has_indices) {
+            for (int index = 0; index < 256; ++index) {
+                if (use->used[index]) use->number[index] = (*numbers)[use->entry[index]];
+            }
+            put_index_numbers(source, *use, image);
+        } else {
+            put_colour_numbers(source, *distinct, *numbers, image);
+        }
         put_palette_colours(image, palette);
         return ERR_SUCCESS;
     } catch (const std::bad_alloc&) {

@@ -115,18 +115,27 @@ int highest_value(const PixelImage& image) {
     return *std::max_element(image.pixels.begin(), image.pixels.end());
 }
 
-// At 4 bits the left pixel of each pair is the high nybble.
-void pack_rows(const PixelImage& image, int bit_depth, std::vector<std::uint8_t>& packed) {
+// At 4 bits the left pixel of each pair is the high nybble. A row of fixed
+// length, which the compiler packs a whole register at a time.
+void pack_four_bit_row(const std::uint8_t* __restrict pixels, std::uint8_t* __restrict packed) {
+    for (int at = 0; at < IMAGE_WIDTH / 2; ++at) {
+        packed[at] = static_cast<std::uint8_t>(pixels[2 * at] << 4 | pixels[2 * at + 1]);
+    }
+}
+
+// The rows as the file stores them, one after the other; every byte is
+// written, so the buffer is not cleared first.
+std::unique_ptr<std::uint8_t[]> pack_rows(const PixelImage& image, int bit_depth, std::size_t& row_bytes) {
+    row_bytes = bit_depth == 8 ? IMAGE_WIDTH : IMAGE_WIDTH / 2;
+    auto packed = std::make_unique_for_overwrite<std::uint8_t[]>(row_bytes * IMAGE_HEIGHT);
     if (bit_depth == 8) {
-        packed.assign(image.pixels.begin(), image.pixels.end());
-        return;
+        std::memcpy(packed.get(), image.pixels.data(), IMAGE_PIXELS);
+        return packed;
     }
-    packed.resize(IMAGE_PIXELS / 2);
-    const std::uint8_t* pixel = image.pixels.data();
-    for (std::uint8_t& pair : packed) {
-        pair = static_cast<std::uint8_t>(pixel[0] << 4 | pixel[1]);
-        pixel += 2;
+    for (std::size_t y = 0; y < IMAGE_HEIGHT; ++y) {
+        pack_four_bit_row(image.pixels.data() + y * IMAGE_WIDTH, packed.get() + y * row_bytes);
     }
+    return packed;
 }
 
 class WriteStruct {
@@ -154,12 +163,11 @@ ErrorCode encode_image(const PixelImage& image, WriteBuffer& buffer) {
     for (std::size_t entry = 0; entry < palette.size(); ++entry) {
         palette[entry] = {image.palette[3 * entry], image.palette[3 * entry + 1], image.palette[3 * entry + 2]};
     }
-    std::vector<std::uint8_t> packed;
-    pack_rows(image, bit_depth, packed);
-    const std::size_t row_bytes = packed.size() / IMAGE_HEIGHT;
+    std::size_t row_bytes = 0;
+    const std::unique_ptr<std::uint8_t[]> packed = pack_rows(image, bit_depth, row_bytes);
     std::vector<png_bytep> rows(IMAGE_HEIGHT);
     for (std::size_t y = 0; y < rows.size(); ++y) {
-        rows[y] = packed.data() + y * row_bytes;
+        rows[y] = packed.get() + y * row_bytes;
     }
     WriteStruct write;
     if (!write.ready()) {
@@ -237,14 +245,14 @@ bool read_header(png_structp png, png_infop info, PngLayout& layout) {
     return true;
 }
 
-// Palette files keep one index byte a pixel; the others become 8-bit RGB, grey
+// Palette files keep their packed rows; the others become 8-bit RGB, grey
 // spread to its full range, alpha dropped.
 bool set_transforms(png_structp png, png_infop info, const PngLayout& layout, std::size_t& row_bytes, int& passes) {
     if (setjmp(png_jmpbuf(png))) {
         return false;
     }
     if (layout.colour_type == PNG_COLOR_TYPE_PALETTE) {
-        png_set_packing(png);
+        // Rows stay packed: only the picture's part of each is unpacked, here.
         // Indices beyond the palette are refused afterwards, in one pass.
         png_set_check_for_invalid_index(png, 0);
     } else {
@@ -356,50 +364,101 @@ std::uint32_t rgb_at(const std::uint8_t* pixel) {
     return static_cast<std::uint32_t>(pixel[0]) << 16 | static_cast<std::uint32_t>(pixel[1]) << 8 | pixel[2];
 }
 
-// The file column of each picture column (a shift, not a division, for the
-// doubled narrow image).
-int column_shift(const ColourImage& image) {
-    return image.x_divisor == 2 ? 1 : 0;
+// Unpacking rows of 1, 2 or 4 bits: the leftmost pixel is in the high bits.
+// Four-bit rows, the usual case, have loops of their own (fixed lengths the
+// compiler turns into whole-register steps).
+constexpr int FOUR_BIT_PICTURE_BYTES = IMAGE_WIDTH / 2;
+constexpr int FOUR_BIT_NARROW_BYTES = NARROW_WIDTH / 2;
+
+void unpack_four_bit_row(const std::uint8_t* __restrict packed, std::uint8_t* __restrict indices) {
+    for (int at = 0; at < FOUR_BIT_PICTURE_BYTES; ++at) {
+        indices[2 * at] = static_cast<std::uint8_t>(packed[at] >> 4);
+        indices[2 * at + 1] = static_cast<std::uint8_t>(packed[at] & 0x0F);
+    }
 }
 
-// An index beyond the palette is a corrupt file.
-ErrorCode fill_from_indices(const std::vector<std::uint8_t>& decoded, std::size_t row_bytes, const png_color* palette,
-                            int entries, ColourImage& image) {
-    std::array<std::uint32_t, 256> colours{};
-    for (int entry = 0; entry < entries; ++entry) {
-        const png_color& colour = palette[entry];
-        colours[static_cast<std::size_t>(entry)] = static_cast<std::uint32_t>(colour.red) << 16 |
-                                                   static_cast<std::uint32_t>(colour.green) << 8 | colour.blue;
+// Each pixel of the narrow image becomes two.
+void unpack_four_bit_narrow_row(const std::uint8_t* __restrict packed, std::uint8_t* __restrict indices) {
+    for (int at = 0; at < FOUR_BIT_NARROW_BYTES; ++at) {
+        const auto left = static_cast<std::uint8_t>(packed[at] >> 4);
+        const auto right = static_cast<std::uint8_t>(packed[at] & 0x0F);
+        indices[4 * at] = left;
+        indices[4 * at + 1] = left;
+        indices[4 * at + 2] = right;
+        indices[4 * at + 3] = right;
     }
-    const int shift = column_shift(image);
-    for (int y = 0; y < IMAGE_HEIGHT; ++y) {
-        const std::uint8_t* row =
-            decoded.data() + static_cast<std::size_t>(y + image.y_offset) * row_bytes + image.x_offset;
-        const std::size_t first = static_cast<std::size_t>(y) * IMAGE_WIDTH;
-        for (int x = 0; x < IMAGE_WIDTH; ++x) {
-            const std::uint8_t index = row[x >> shift];
-            if (index >= entries) {
-                return ERR_INVALID_PNG;
-            }
-            image.indices[first + static_cast<std::size_t>(x)] = index;
-            image.colours[first + static_cast<std::size_t>(x)] = colours[index];
+}
+
+// Any depth: count file pixels from file column first, each put `repeat` times.
+void unpack_row(const std::uint8_t* packed, int bit_depth, int first, int count, int repeat, std::uint8_t* indices) {
+    const int mask = (1 << bit_depth) - 1;
+    for (int x = 0; x < count; ++x) {
+        const int bit = (first + x) * bit_depth;
+        const auto index = static_cast<std::uint8_t>(packed[bit / 8] >> (8 - bit_depth - bit % 8) & mask);
+        for (int copy = 0; copy < repeat; ++copy) {
+            *indices++ = index;
         }
     }
-    image.has_indices = true;
+}
+
+// The picture's part of each packed row, as one index a pixel. An index
+// beyond the palette is a corrupt file; it can only occur when the palette
+// holds fewer entries than the depth can name.
+ErrorCode place_indices(const std::uint8_t* decoded, std::size_t row_bytes, int bit_depth, int entries,
+                        ColourImage& image) {
+    const int repeat = image.x_divisor;
+    const bool four_bits = bit_depth == 4 && image.x_offset % 2 == 0;
+    for (int y = 0; y < IMAGE_HEIGHT; ++y) {
+        const std::uint8_t* row = decoded + static_cast<std::size_t>(y + image.y_offset) * row_bytes;
+        std::uint8_t* indices = image.indices.data() + static_cast<std::size_t>(y) * IMAGE_WIDTH;
+        if (four_bits && repeat == 1) {
+            unpack_four_bit_row(row + image.x_offset / 2, indices);
+        } else if (four_bits) {
+            unpack_four_bit_narrow_row(row + image.x_offset / 2, indices);
+        } else if (bit_depth == 8 && repeat == 1) {
+            std::memcpy(indices, row + image.x_offset, IMAGE_WIDTH);
+        } else {
+            unpack_row(row, bit_depth, image.x_offset, IMAGE_WIDTH / repeat, repeat, indices);
+        }
+    }
+    const auto beyond_palette = [entries](std::uint8_t index) { return index >= entries; };
+    if (entries < 1 << bit_depth && std::any_of(image.indices.begin(), image.indices.end(), beyond_palette)) {
+        return ERR_INVALID_PNG;
+    }
     return ERR_SUCCESS;
 }
 
-void fill_from_colours(const std::vector<std::uint8_t>& decoded, std::size_t row_bytes, ColourImage& image) {
-    const int shift = column_shift(image);
-    for (int y = 0; y < IMAGE_HEIGHT; ++y) {
-        const std::uint8_t* row =
-            decoded.data() + static_cast<std::size_t>(y + image.y_offset) * row_bytes + 3 * image.x_offset;
-        const std::size_t first = static_cast<std::size_t>(y) * IMAGE_WIDTH;
-        for (int x = 0; x < IMAGE_WIDTH; ++x) {
-            image.colours[first + static_cast<std::size_t>(x)] = rgb_at(row + 3 * (x >> shift));
+void fill_palette(const png_color* palette, int entries, ColourImage& image) {
+    image.palette.fill(0);
+    for (int entry = 0; entry < entries; ++entry) {
+        const png_color& colour = palette[entry];
+        image.palette[static_cast<std::size_t>(entry)] = static_cast<std::uint32_t>(colour.red) << 16 |
+                                                         static_cast<std::uint32_t>(colour.green) << 8 | colour.blue;
+    }
+}
+
+// One picture row of colours from 8-bit RGB file pixels, each put Repeat times.
+template <int Repeat>
+void colour_row(const std::uint8_t* __restrict rgb, std::uint32_t* __restrict colours) {
+    for (int x = 0; x < IMAGE_WIDTH / Repeat; ++x) {
+        const std::uint32_t colour = rgb_at(rgb + 3 * x);
+        for (int copy = 0; copy < Repeat; ++copy) {
+            colours[Repeat * x + copy] = colour;
         }
     }
-    image.indices.fill(0);
+}
+
+void fill_from_colours(const std::uint8_t* decoded, std::size_t row_bytes, ColourImage& image) {
+    for (int y = 0; y < IMAGE_HEIGHT; ++y) {
+        const std::uint8_t* row =
+            decoded + static_cast<std::size_t>(y + image.y_offset) * row_bytes + 3 * image.x_offset;
+        std::uint32_t* colours = image.colours.data() + static_cast<std::size_t>(y) * IMAGE_WIDTH;
+        if (image.x_divisor == 1) {
+            colour_row<1>(row, colours);
+        } else {
+            colour_row<2>(row, colours);
+        }
+    }
     image.has_indices = false;
 }
 
@@ -424,21 +483,23 @@ ErrorCode decode_png(const std::vector<std::uint8_t>& file, bool multicolour, Co
     const bool indexed = layout.colour_type == PNG_COLOR_TYPE_PALETTE;
     std::size_t row_bytes = 0;
     int passes = 1;
-    if (!set_transforms(read.png(), read.info(), layout, row_bytes, passes) ||
-        row_bytes != layout.width * (indexed ? 1u : 3u)) {
+    const std::size_t expected_row_bytes =
+        indexed ? (layout.width * static_cast<std::size_t>(layout.bit_depth) + 7) / 8 : layout.width * 3u;
+    if (!set_transforms(read.png(), read.info(), layout, row_bytes, passes) || row_bytes != expected_row_bytes) {
         return ERR_INVALID_PNG;
     }
-    std::vector<std::uint8_t> decoded(row_bytes * layout.height);
+    // Every row is read into before it is used: not cleared first.
+    const auto decoded = std::make_unique_for_overwrite<std::uint8_t[]>(row_bytes * layout.height);
     std::vector<png_bytep> rows(layout.height);
     for (std::size_t y = 0; y < rows.size(); ++y) {
-        rows[y] = decoded.data() + y * row_bytes;
+        rows[y] = decoded.get() + y * row_bytes;
     }
     if (!read_rows(read.png(), rows.data(), passes, size.height, source) || !read_end(read.png(), read.info())) {
         return ERR_INVALID_PNG;
     }
     set_mapping(size, image);
     if (!indexed) {
-        fill_from_colours(decoded, row_bytes, image);
+        fill_from_colours(decoded.get(), row_bytes, image);
         return ERR_SUCCESS;
     }
     png_colorp palette = nullptr;
@@ -446,7 +507,9 @@ ErrorCode decode_png(const std::vector<std::uint8_t>& file, bool multicolour, Co
     if (!read_palette(read.png(), read.info(), palette, entries)) {
         return ERR_INVALID_PNG;
     }
-    return fill_from_indices(decoded, row_bytes, palette, entries, image);
+    fill_palette(palette, entries, image);
+    image.has_indices = true;
+    return place_indices(decoded.get(), row_bytes, layout.bit_depth, entries, image);
 }
 
 }  // namespace

@@ -126,10 +126,8 @@ TEST(ExactReading, MixedPalettesReadEachColourByItsOwnNumber) {
 TEST(IndexReading, PaletteBasedImageOfUnknownColoursIsReadByIndex) {
     auto source = coloured(stripes({0, 1, 2}), {});
     const auto picture = stripes({4, 9, 15});
-    for (int i = 0; i < IMAGE_PIXELS; ++i) {
-        source->indices[i] = static_cast<std::uint8_t>(picture[i]);
-        source->colours[i] = 0x123400u + picture[i];
-    }
+    for (int i = 0; i < IMAGE_PIXELS; ++i) source->indices[i] = static_cast<std::uint8_t>(picture[i]);
+    for (std::uint32_t index = 0; index < 256; ++index) source->palette[index] = 0x123400u + index;
     source->has_indices = true;
     const auto result = identify(*source);
     ASSERT_EQ(result.code, ERR_SUCCESS);
@@ -143,7 +141,10 @@ TEST(IndexReading, PaletteBasedImageOfUnknownColoursIsReadByIndex) {
 TEST(IndexReading, KnownColoursWinOverIndices) {
     const auto picture = stripes({2, 6});
     auto source = coloured(picture, builtin_palette(12));
-    source->has_indices = true;  // indices all 0: a reordered palette
+    // A reordered palette: index i holds colour 15 - i.
+    for (int i = 0; i < IMAGE_PIXELS; ++i) source->indices[i] = static_cast<std::uint8_t>(15 - picture[i]);
+    for (int index = 0; index < 16; ++index) source->palette[index] = builtin(12, 15 - index);
+    source->has_indices = true;
     const auto result = identify(*source);
     ASSERT_EQ(result.code, ERR_SUCCESS);
     EXPECT_EQ(result.reading.kind, ColourReadingKind::exact);
@@ -152,7 +153,7 @@ TEST(IndexReading, KnownColoursWinOverIndices) {
 
 TEST(IndexReading, IndexAboveFifteenIsRefusedWithItsPlaceInTheFile) {
     auto source = coloured(stripes({0}), {});
-    for (int i = 0; i < IMAGE_PIXELS; ++i) source->colours[i] = 0x123456;
+    source->palette.fill(0x123456);
     source->has_indices = true;
     source->indices[5 * IMAGE_WIDTH + 100] = 16;
     source->indices[7 * IMAGE_WIDTH + 2] = 200;
@@ -302,3 +303,76 @@ TEST(ApproximateReading, SlightlyChangedBuiltInPalettesReadRightOrNotAtAll) {
 }
 
 }  // namespace
+
+namespace {
+
+// The same picture held as a palette-based image: palette entry i is
+// colours[order[i]], and each pixel's index names its colour.
+std::unique_ptr<ColourImage> palette_based(const ColourImage& rgb_source, const std::vector<std::uint32_t>& palette) {
+    auto source = std::make_unique<ColourImage>(rgb_source);
+    source->palette.fill(0);
+    std::copy(palette.begin(), palette.end(), source->palette.begin());
+    for (int i = 0; i < IMAGE_PIXELS; ++i) {
+        const auto entry = std::find(palette.begin(), palette.end(), rgb_source.colours[i]);
+        source->indices[i] = static_cast<std::uint8_t>(entry - palette.begin());
+    }
+    source->has_indices = true;
+    return source;
+}
+
+void expect_same_results(const Result& by_colour, const Result& by_index, const std::string& what) {
+    ASSERT_EQ(by_colour.code, ERR_SUCCESS) << what;
+    ASSERT_EQ(by_index.code, ERR_SUCCESS) << what;
+    EXPECT_EQ(describe_colour_reading(by_index.reading), describe_colour_reading(by_colour.reading)) << what;
+    EXPECT_TRUE(by_index.image->pixels == by_colour.image->pixels) << what;
+    EXPECT_TRUE(by_index.image->palette == by_colour.image->palette) << what;
+}
+
+}  // namespace
+
+// A palette-based image is read from the entries its pixels use: whatever the
+// order of its palette, unused or repeated entries, it reads exactly or
+// approximately as the same picture held as colours.
+TEST(PaletteBasedReading, ReadsAsTheSamePictureHeldAsColours) {
+    const auto picture = stripes({6, 14, 3, 1, 0, 9, 2, 8, 15, 4, 11, 7, 13, 5, 10, 12});
+    struct Case {
+        std::string what;
+        std::array<std::uint32_t, 16> colours;
+    };
+    auto mixed = builtin_palette(4);
+    mixed[3] = builtin(0, 3);
+    const std::vector<Case> cases = {{"exact, default palette", builtin_palette(12)},
+                                     {"exact, palette 4", builtin_palette(4)},
+                                     {"exact, mixed palettes", mixed},
+                                     {"approximate", foreign_palette}};
+    for (const Case& c : cases) {
+        const auto by_colour = identify(*coloured(picture, c.colours));
+        // Reversed, with an unused entry first and a colour held twice.
+        std::vector<std::uint32_t> palette = {0xABCDEF};
+        for (int number = 15; number >= 0; --number) palette.push_back(c.colours[number]);
+        palette.push_back(c.colours[6]);
+        auto source = palette_based(*coloured(picture, c.colours), palette);
+        for (int i = 0; i < IMAGE_PIXELS; i += 3) {
+            if (source->indices[i] == 16 - 6) source->indices[i] = static_cast<std::uint8_t>(palette.size() - 1);
+        }
+        expect_same_results(by_colour, identify(*source), c.what);
+        // In C64 order, the indices are the numbers.
+        const std::vector<std::uint32_t> in_order(c.colours.begin(), c.colours.end());
+        expect_same_results(by_colour, identify(*palette_based(*coloured(picture, c.colours), in_order)), c.what);
+    }
+}
+
+// Reading by index ignores the palette entries no pixel uses.
+TEST(IndexReading, UnusedEntriesAboveFifteenDoNotStopIt) {
+    auto source = coloured(stripes({0}), {});
+    const auto picture = stripes({2, 5});
+    for (int i = 0; i < IMAGE_PIXELS; ++i) source->indices[i] = static_cast<std::uint8_t>(picture[i]);
+    for (std::uint32_t index = 0; index < 256; ++index) source->palette[index] = 0x100000u * (index % 7) + index;
+    source->has_indices = true;
+    const auto result = identify(*source);
+    ASSERT_EQ(result.code, ERR_SUCCESS);
+    EXPECT_EQ(result.reading.kind, ColourReadingKind::indices);
+    EXPECT_TRUE(pixels_are(*result.image, picture));
+    EXPECT_EQ(result.image->palette[3 * 5], 0x50);
+    EXPECT_EQ(result.image->palette[3 * 5 + 2], 0x05);
+}

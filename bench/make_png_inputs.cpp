@@ -1,0 +1,93 @@
+// The PNG inputs of the whole-program runs, made from a 320 by 200 PNG that
+// exgravo wrote: the same picture 160 by 200 (each pair one pixel), as a
+// 384 by 272 emulator screenshot (the picture at x 32, y 35 in a border of
+// its background), and as 8-bit RGB in another emulator's palette, read
+// approximately (when its colours allow a clear-cut reading).
+//
+//   make_png_inputs picture.png narrow.png screenshot.png approximate.png
+#include <array>
+#include <cstdio>
+#include <fstream>
+#include <memory>
+
+#include "colour_identification.h"
+#include "png_builder.h"
+#include "png_file.h"
+
+namespace {
+
+constexpr std::array<std::uint32_t, 16> FOREIGN_PALETTE = {
+    0x000000, 0xFFFFFF, 0x813338, 0x75CEC8, 0x8E3C97, 0x56AC4D, 0x2E2C9B, 0xEDF171,
+    0x8E5029, 0x553800, 0xC46C71, 0x4A4A4A, 0x7B7B7B, 0xA9FF9F, 0x706DEB, 0xB2B2B2};
+
+std::vector<png_color> png_palette(const ColourImage& image) {
+    std::vector<png_color> palette;
+    for (int entry = 0; entry < 16; ++entry) {
+        const std::uint32_t colour = image.palette[static_cast<std::size_t>(entry)];
+        palette.push_back({static_cast<png_byte>(colour >> 16), static_cast<png_byte>(colour >> 8),
+                           static_cast<png_byte>(colour)});
+    }
+    return palette;
+}
+
+std::uint16_t index_at(const ColourImage& image, int x, int y) {
+    return image.indices[static_cast<std::size_t>(y * IMAGE_WIDTH + x)];
+}
+
+// A picture of few colours can fit several readings in the foreign palette,
+// and is then refused: such a picture gets no approximate input.
+bool reads_approximately(const ColourImage& picture) {
+    const auto foreign = std::make_unique<ColourImage>(picture);
+    std::copy(FOREIGN_PALETTE.begin(), FOREIGN_PALETTE.end(), foreign->palette.begin());
+    const auto numbers = std::make_unique<PixelImage>();
+    ColourReading reading{};
+    return identify_colours(*foreign, *numbers, reading) == ERR_SUCCESS &&
+           reading.kind == ColourReadingKind::approximate;
+}
+
+bool store(const TestPng& spec, const char* path) {
+    const std::vector<std::uint8_t> bytes = build_png(spec);
+    std::ofstream out(path, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    return static_cast<bool>(out);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 5) {
+        std::fprintf(stderr, "usage: make_png_inputs picture.png narrow.png screenshot.png approximate.png\n");
+        return 2;
+    }
+    const auto image = std::make_unique<ColourImage>();
+    PngSize size{};
+    if (png_read(argv[1], true, *image, size) != ERR_SUCCESS || !image->has_indices) {
+        std::fprintf(stderr, "make_png_inputs: %s is not a palette-based 320 by 200 PNG\n", argv[1]);
+        return 1;
+    }
+    const ColourImage& picture = *image;
+    const TestPng narrow{160, 200, PNG_COLOR_TYPE_PALETTE, 4, false, png_palette(picture), [&](int x, int y) {
+                             return std::array<std::uint16_t, 4>{index_at(picture, 2 * x, y)};
+                         }};
+    const std::uint16_t border = index_at(picture, 0, 0);
+    const TestPng screenshot{384, 272, PNG_COLOR_TYPE_PALETTE, 4, false, png_palette(picture), [&](int x, int y) {
+                                 const bool inside = x >= 32 && x < 352 && y >= 35 && y < 235;
+                                 return std::array<std::uint16_t, 4>{inside ? index_at(picture, x - 32, y - 35)
+                                                                            : border};
+                             }};
+    const TestPng approximate{320, 200, PNG_COLOR_TYPE_RGB, 8, false, {}, [&](int x, int y) {
+                                  const std::uint32_t colour = FOREIGN_PALETTE[index_at(picture, x, y) & 15];
+                                  return std::array<std::uint16_t, 4>{static_cast<std::uint16_t>(colour >> 16),
+                                                                      static_cast<std::uint16_t>(colour >> 8 & 0xFF),
+                                                                      static_cast<std::uint16_t>(colour & 0xFF)};
+                              }};
+    if (!store(narrow, argv[2]) || !store(screenshot, argv[3])) {
+        return 1;
+    }
+    if (!reads_approximately(picture)) {
+        std::printf("make_png_inputs: the picture's colours fit several readings in the foreign palette: no %s\n",
+                    argv[4]);
+        return 0;
+    }
+    return store(approximate, argv[4]) ? 0 : 1;
+}

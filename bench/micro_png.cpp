@@ -1,0 +1,110 @@
+// The PNG writer and reader and the identification of a PNG picture's
+// colours; one picture per iteration.
+#include <benchmark/benchmark.h>
+
+#include <array>
+#include <memory>
+
+#include "bench_pictures.h"
+#include "colour_identification.h"
+#include "png_file.h"
+
+namespace {
+
+// Colours 0 to 15 of a widely used emulator palette that is none of the
+// built-in ones: its pictures are read approximately.
+constexpr std::array<std::uint32_t, 16> FOREIGN_PALETTE = {
+    0x000000, 0xFFFFFF, 0x813338, 0x75CEC8, 0x8E3C97, 0x56AC4D, 0x2E2C9B, 0xEDF171,
+    0x8E5029, 0x553800, 0xC46C71, 0x4A4A4A, 0x7B7B7B, 0xA9FF9F, 0x706DEB, 0xB2B2B2};
+
+// The drawn picture as the suite's own PNG reads back: indices equal to the
+// C64 numbers, the default palette.
+std::unique_ptr<ColourImage> read_drawn_picture() {
+    const bench::ScratchFile file("identify.png");
+    png_write(*bench::rendered_image(*bench::drawn_multicolour_picture()), file.path);
+    auto source = std::make_unique<ColourImage>();
+    PngSize size{};
+    png_read(file.path, true, *source, size);
+    return source;
+}
+
+// The same picture in the foreign palette, palette-based or as colours. A
+// few colours fit several readings, so the first pixels show all sixteen.
+std::unique_ptr<ColourImage> foreign_picture(bool palette_based) {
+    auto source = read_drawn_picture();
+    for (std::uint8_t number = 0; number < 16; ++number) {
+        source->indices[number] = number;
+    }
+    source->palette.fill(0);
+    std::copy(FOREIGN_PALETTE.begin(), FOREIGN_PALETTE.end(), source->palette.begin());
+    if (!palette_based) {
+        for (std::size_t pixel = 0; pixel < IMAGE_PIXELS; ++pixel) {
+            source->colours[pixel] = source->palette[source->indices[pixel]];
+        }
+        source->has_indices = false;
+    }
+    return source;
+}
+
+// A palette-based picture whose colours identify nothing: read by its indices.
+std::unique_ptr<ColourImage> unknown_colour_picture() {
+    auto source = read_drawn_picture();
+    for (std::uint32_t entry = 0; entry < 16; ++entry) {
+        source->palette[entry] = 0x102030 + entry;
+    }
+    return source;
+}
+
+void identify(benchmark::State& state, const ColourImage& source, ColourReadingKind expected) {
+    const auto image = std::make_unique<PixelImage>();
+    ColourReading reading{};
+    if (identify_colours(source, *image, reading) != ERR_SUCCESS || reading.kind != expected) {
+        state.SkipWithError("the picture is not read the way this benchmark measures");
+        return;
+    }
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(identify_colours(source, *image, reading));
+    }
+}
+
+void png_write_picture(benchmark::State& state) {
+    const auto image = bench::rendered_image(*bench::drawn_multicolour_picture());
+    const bench::ScratchFile file("write.png");
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(png_write(*image, file.path));
+    }
+}
+BENCHMARK(png_write_picture);
+
+void png_read_picture(benchmark::State& state) {
+    const bench::ScratchFile file("read.png");
+    png_write(*bench::rendered_image(*bench::drawn_multicolour_picture()), file.path);
+    const auto source = std::make_unique<ColourImage>();
+    PngSize size{};
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(png_read(file.path, true, *source, size));
+    }
+}
+BENCHMARK(png_read_picture);
+
+void identify_exact(benchmark::State& state) {
+    identify(state, *read_drawn_picture(), ColourReadingKind::exact);
+}
+BENCHMARK(identify_exact);
+
+void identify_approximate_palette_based(benchmark::State& state) {
+    identify(state, *foreign_picture(true), ColourReadingKind::approximate);
+}
+BENCHMARK(identify_approximate_palette_based);
+
+void identify_approximate_colours(benchmark::State& state) {
+    identify(state, *foreign_picture(false), ColourReadingKind::approximate);
+}
+BENCHMARK(identify_approximate_colours);
+
+void identify_by_index(benchmark::State& state) {
+    identify(state, *unknown_colour_picture(), ColourReadingKind::indices);
+}
+BENCHMARK(identify_by_index);
+
+}  // namespace
