@@ -18,8 +18,10 @@ constexpr std::uint64_t ALL_BITS = ~std::uint64_t{0};
 
 using CellBits = std::uint64_t;
 
+// Unrolled, the 8 byte steps become one load and one store.
 CellBits cell_bits_of(const std::uint8_t* bitmap) {
     CellBits bits = 0;
+#pragma GCC unroll 8
     for (int row = 0; row < CELL_PIXEL_ROWS; ++row) {
         bits |= CellBits{bitmap[row]} << (8 * row);
     }
@@ -27,6 +29,7 @@ CellBits cell_bits_of(const std::uint8_t* bitmap) {
 }
 
 void store_cell_bits(CellBits bits, std::uint8_t* bitmap) {
+#pragma GCC unroll 8
     for (int row = 0; row < CELL_PIXEL_ROWS; ++row) {
         bitmap[row] = static_cast<std::uint8_t>(bits >> (8 * row));
     }
