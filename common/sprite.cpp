@@ -130,20 +130,32 @@ ErrorCode step_right(const PictureView& picture, const CutRequest& request, Cell
 }
 
 // The output byte of a whole picture byte: the pixels keep their positions.
-// A fixed pixel size lets the loop be unrolled.
-template <int PIXEL_BITS>
-int translate_byte(int bits, const CellPatterns& patterns) {
-    constexpr int VALUE_MASK = (1 << PIXEL_BITS) - 1;
+// All pixels of the byte are translated at once. Hires: set bits take the
+// pattern of value 1, clear bits that of value 0.
+int translate_hires_byte(int bits, const CellPatterns& patterns) {
+    const int set_bits_become = patterns[1] != 0 ? 0xFF : 0x00;
+    const int clear_bits_become = patterns[0] != 0 ? 0xFF : 0x00;
+    return (bits & set_bits_become) | (~bits & clear_bits_become);
+}
+
+// Multicolour: the pairs of each value, as the low bit of each such pair,
+// times that value's pattern (0 to 3) fill those pairs with the pattern.
+int translate_multicolour_byte(int bits, const CellPatterns& patterns) {
+    constexpr int PAIR_LOW_BITS = 0x55;
+    const int high = (bits >> 1) & PAIR_LOW_BITS;
+    const int low = bits & PAIR_LOW_BITS;
+    const std::array<int, MAX_PATTERNS> pairs_of_value = {~high & ~low & PAIR_LOW_BITS, ~high & low, high & ~low,
+                                                         high & low};
     int out = 0;
-#pragma GCC unroll 8
-    for (int shift = 8 - PIXEL_BITS; shift >= 0; shift -= PIXEL_BITS) {
-        out |= patterns[(bits >> shift) & VALUE_MASK] << shift;
+#pragma GCC unroll 4
+    for (int value = 0; value < MAX_PATTERNS; ++value) {
+        out |= pairs_of_value[value] * patterns[value];
     }
     return out;
 }
 
 int translate_byte(int bits, const CellPatterns& patterns, int pixel_bits) {
-    return pixel_bits == 1 ? translate_byte<1>(bits, patterns) : translate_byte<2>(bits, patterns);
+    return pixel_bits == 1 ? translate_hires_byte(bits, patterns) : translate_multicolour_byte(bits, patterns);
 }
 
 // The walk along one grid line: where it stands, the patterns of the cell it
