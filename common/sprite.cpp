@@ -91,16 +91,12 @@ void start_line(CellRowLookups& lookups, int first_cell) {
     }
 }
 
-// Checks the colours of a cell the walk enters and looks up its patterns
-// once, for all of its pixels. Only cells that pass are looked up, so every
-// colour looked up is one of the pattern colours (0..15).
-ErrorCode enter_cell(const PictureView& picture, const CutRequest& request, CellRowLookups& lookups, int cell,
-                     CellPatterns& patterns) {
-    const int index = cell - lookups.first_cell;
-    if (index < lookups.looked_up) {
-        patterns = lookups.patterns[index];
-        return ERR_SUCCESS;
-    }
+// Checks the colours of a cell that the walk enters for the first time in
+// this cell row and looks up its patterns once, for all of its pixels. Only
+// cells that pass are looked up, so every colour looked up is one of the
+// pattern colours (0..15).
+ErrorCode look_up_cell(const PictureView& picture, const CutRequest& request, CellRowLookups& lookups, int cell,
+                       CellPatterns& patterns) {
     CellColours colours{};
     const ErrorCode code = check_cell(picture, request, cell, colours);
     if (code < 0) {
@@ -109,9 +105,22 @@ ErrorCode enter_cell(const PictureView& picture, const CutRequest& request, Cell
     for (int value = 0; value < MAX_PATTERNS; ++value) {
         patterns[value] = lookups.assignment[colours[value]];
     }
+    const int index = cell - lookups.first_cell;
     lookups.patterns[index] = patterns;
     lookups.looked_up = index + 1;
     return ERR_SUCCESS;
+}
+
+// The patterns of a cell the walk enters: most lines find them looked up.
+// Kept apart from the look-up so that this short step can be inlined.
+ErrorCode enter_cell(const PictureView& picture, const CutRequest& request, CellRowLookups& lookups, int cell,
+                     CellPatterns& patterns) {
+    const int index = cell - lookups.first_cell;
+    if (index < lookups.looked_up) {
+        patterns = lookups.patterns[index];
+        return ERR_SUCCESS;
+    }
+    return look_up_cell(picture, request, lookups, cell, patterns);
 }
 
 // Moves the walk one pixel to the right; entering the next cell checks its
