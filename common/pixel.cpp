@@ -178,6 +178,16 @@ ErrorCode picture_cell_put(const CellRecord& record, C64Picture& picture, int ce
     return ERR_SUCCESS;
 }
 
+ErrorCode hires_picture_cell_put(const CellRecord& record, HiresPicture& picture, int cell) {
+    if (!is_cell_number(cell)) {
+        return ERR_INDEX_OUT_OF_TABLE;
+    }
+    std::copy_n(record.bitmap.begin(), 8, picture.bitmap.begin() + cell * 8);
+    picture.screen[static_cast<std::size_t>(cell)] =
+        static_cast<std::uint8_t>((record.slots[0] & COLOUR_MASK) | (record.slots[1] << 4));
+    return ERR_SUCCESS;
+}
+
 ErrorCode render_multicolour_cell(CellBlock& block, const CellRecord& record) {
     for (int row = 0; row < 8; ++row) {
         const std::uint8_t byte = record.bitmap[static_cast<std::size_t>(row)];
@@ -290,12 +300,10 @@ ErrorCode encode_hires_picture(const PixelImage& image, HiresPicture& picture) {
     const auto block = std::make_unique<CellBlock>();
     ErrorCode code = ERR_SUCCESS;
     for (int cell = 0; cell < CELL_COUNT; ++cell) {
-        if ((code = cell_block_get(cell, image, *block)) < 0 || (code = encode_hires_cell(*record, *block)) < 0) {
+        if ((code = cell_block_get(cell, image, *block)) < 0 || (code = encode_hires_cell(*record, *block)) < 0 ||
+            (code = hires_picture_cell_put(*record, picture, cell)) < 0) {
             return code;
         }
-        std::copy_n(record->bitmap.begin(), 8, picture.bitmap.begin() + cell * 8);
-        picture.screen[static_cast<std::size_t>(cell)] =
-            static_cast<std::uint8_t>((record->slots[0] & COLOUR_MASK) | (record->slots[1] << 4));
     }
     return ERR_SUCCESS;
 }
@@ -328,7 +336,11 @@ ErrorCode cell_colour_check(const CellBlock& block, bool hires, std::uint8_t bac
             present[pixel] = true;
         }
     }
-    const auto distinct = std::count(present.begin(), present.end(), true);
+    int distinct = 0;
+#pragma GCC unroll 16
+    for (const bool colour_present : present) {
+        distinct += colour_present ? 1 : 0;
+    }
     const bool background_present = background < C64_COLOUR_COUNT && present[background];
     bool too_many = false;
     if (hires) {

@@ -34,6 +34,8 @@ ErrorCode picture_cell_get(CellRecord& record, int cell, const C64Picture& pictu
 // Cell n of a hires picture: slot 0 the screen low nybble, slot 1 the high one.
 ErrorCode hires_picture_cell_get(CellRecord& record, int cell, const HiresPicture& picture);
 ErrorCode picture_cell_put(const CellRecord& record, C64Picture& picture, int cell);
+// The set-bit colour (slot 1) goes to the screen high nybble, slot 0 to the low one.
+ErrorCode hires_picture_cell_put(const CellRecord& record, HiresPicture& picture, int cell);
 ErrorCode render_multicolour_cell(CellBlock& block, const CellRecord& record);
 ErrorCode render_hires_cell(CellBlock& block, const CellRecord& record);
 ErrorCode render_multicolour_picture(const C64Picture& picture, PixelImage& image, int palette);

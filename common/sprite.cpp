@@ -91,16 +91,12 @@ void start_line(CellRowLookups& lookups, int first_cell) {
     }
 }
 
-// Checks the colours of a cell the walk enters and looks up its patterns
-// once, for all of its pixels. Only cells that pass are looked up, so every
-// colour looked up is one of the pattern colours (0..15).
-ErrorCode enter_cell(const PictureView& picture, const CutRequest& request, CellRowLookups& lookups, int cell,
-                     CellPatterns& patterns) {
-    const int index = cell - lookups.first_cell;
-    if (index < lookups.looked_up) {
-        patterns = lookups.patterns[index];
-        return ERR_SUCCESS;
-    }
+// Checks the colours of a cell that the walk enters for the first time in
+// this cell row and looks up its patterns once, for all of its pixels. Only
+// cells that pass are looked up, so every colour looked up is one of the
+// pattern colours (0..15).
+ErrorCode look_up_cell(const PictureView& picture, const CutRequest& request, CellRowLookups& lookups, int cell,
+                       CellPatterns& patterns) {
     CellColours colours{};
     const ErrorCode code = check_cell(picture, request, cell, colours);
     if (code < 0) {
@@ -109,9 +105,22 @@ ErrorCode enter_cell(const PictureView& picture, const CutRequest& request, Cell
     for (int value = 0; value < MAX_PATTERNS; ++value) {
         patterns[value] = lookups.assignment[colours[value]];
     }
+    const int index = cell - lookups.first_cell;
     lookups.patterns[index] = patterns;
     lookups.looked_up = index + 1;
     return ERR_SUCCESS;
+}
+
+// The patterns of a cell the walk enters: most lines find them looked up.
+// Kept apart from the look-up so that this short step can be inlined.
+ErrorCode enter_cell(const PictureView& picture, const CutRequest& request, CellRowLookups& lookups, int cell,
+                     CellPatterns& patterns) {
+    const int index = cell - lookups.first_cell;
+    if (index < lookups.looked_up) {
+        patterns = lookups.patterns[index];
+        return ERR_SUCCESS;
+    }
+    return look_up_cell(picture, request, lookups, cell, patterns);
 }
 
 // Moves the walk one pixel to the right; entering the next cell checks its
@@ -130,20 +139,32 @@ ErrorCode step_right(const PictureView& picture, const CutRequest& request, Cell
 }
 
 // The output byte of a whole picture byte: the pixels keep their positions.
-// A fixed pixel size lets the loop be unrolled.
-template <int PIXEL_BITS>
-int translate_byte(int bits, const CellPatterns& patterns) {
-    constexpr int VALUE_MASK = (1 << PIXEL_BITS) - 1;
+// All pixels of the byte are translated at once. Hires: set bits take the
+// pattern of value 1, clear bits that of value 0.
+int translate_hires_byte(int bits, const CellPatterns& patterns) {
+    const int set_bits_become = patterns[1] != 0 ? 0xFF : 0x00;
+    const int clear_bits_become = patterns[0] != 0 ? 0xFF : 0x00;
+    return (bits & set_bits_become) | (~bits & clear_bits_become);
+}
+
+// Multicolour: the pairs of each value, as the low bit of each such pair,
+// times that value's pattern (0 to 3) fill those pairs with the pattern.
+int translate_multicolour_byte(int bits, const CellPatterns& patterns) {
+    constexpr int PAIR_LOW_BITS = 0x55;
+    const int high = (bits >> 1) & PAIR_LOW_BITS;
+    const int low = bits & PAIR_LOW_BITS;
+    const std::array<int, MAX_PATTERNS> pairs_of_value = {~high & ~low & PAIR_LOW_BITS, ~high & low, high & ~low,
+                                                         high & low};
     int out = 0;
-#pragma GCC unroll 8
-    for (int shift = 8 - PIXEL_BITS; shift >= 0; shift -= PIXEL_BITS) {
-        out |= patterns[(bits >> shift) & VALUE_MASK] << shift;
+#pragma GCC unroll 4
+    for (int value = 0; value < MAX_PATTERNS; ++value) {
+        out |= pairs_of_value[value] * patterns[value];
     }
     return out;
 }
 
 int translate_byte(int bits, const CellPatterns& patterns, int pixel_bits) {
-    return pixel_bits == 1 ? translate_byte<1>(bits, patterns) : translate_byte<2>(bits, patterns);
+    return pixel_bits == 1 ? translate_hires_byte(bits, patterns) : translate_multicolour_byte(bits, patterns);
 }
 
 // The walk along one grid line: where it stands, the patterns of the cell it

@@ -47,9 +47,35 @@ ErrorCode cell_error_value(const CellBlock& block, bool hires, std::uint8_t back
     return ERR_SUCCESS;
 }
 
-// Fills the map and tells whether any cell failed.
-ErrorCode check_cells(const PixelImage& image, bool hires, std::uint8_t background, ErrorMap& map, bool& any_failed) {
+// The picture that the cells are encoded into: one of the two, by format.
+struct EncodedPicture {
+    std::unique_ptr<C64Picture> multicolour;
+    std::unique_ptr<HiresPicture> hires;
+};
+
+ErrorCode encode_cell(const CellBlock& block, std::uint8_t background, int cell, CellRecord& record,
+                      EncodedPicture& picture) {
+    ErrorCode code = ERR_SUCCESS;
+    if (picture.hires) {
+        if ((code = encode_hires_cell(record, block)) < 0) {
+            return code;
+        }
+        return hires_picture_cell_put(record, *picture.hires, cell);
+    }
+    if ((code = encode_multicolour_cell(record, block, background)) < 0) {
+        return code;
+    }
+    return picture_cell_put(record, *picture.multicolour, cell);
+}
+
+// Checks every cell and fills the map; while no cell has failed, each cell is
+// also encoded from the same block, so that a picture without errors is
+// taken from the image only once.
+ErrorCode check_and_encode_cells(const PixelImage& image, std::uint8_t background, ErrorMap& map,
+                                 EncodedPicture& picture, bool& any_failed) {
+    const bool hires = picture.hires != nullptr;
     const auto block = std::make_unique<CellBlock>();
+    const auto record = std::make_unique<CellRecord>();
     any_failed = false;
     for (int cell = 0; cell < CELL_COUNT; ++cell) {
         std::uint8_t value = 0;
@@ -59,6 +85,12 @@ ErrorCode check_cells(const PixelImage& image, bool hires, std::uint8_t backgrou
         }
         map.cells[static_cast<std::size_t>(cell)] = value;
         any_failed = any_failed || value != 0;
+        if (!any_failed && (code = encode_cell(*block, background, cell, *record, picture)) < 0) {
+            return code;
+        }
+    }
+    if (!hires) {
+        picture.multicolour->background = background;
     }
     return ERR_SUCCESS;
 }
@@ -86,20 +118,12 @@ ErrorCode write_errors_image(PixelImage& image, const ErrorMap& map, const std::
     return ERR_SUCCESS;
 }
 
-ErrorCode write_picture(const PixelImage& image, const ImportRequest& request, std::uint8_t background) {
-    ErrorCode code = ERR_SUCCESS;
-    if (request.format == FORMAT_ART_STUDIO) {
-        const auto picture = std::make_unique_for_overwrite<HiresPicture>();
-        if ((code = encode_hires_picture(image, *picture)) < 0 ||
-            (code = save_hires_picture(request.picture_path, *picture)) < 0) {
-            return code;
-        }
-    } else {
-        const auto picture = std::make_unique_for_overwrite<C64Picture>();
-        if ((code = encode_multicolour_picture(background, image, *picture)) < 0 ||
-            (code = save_multicolour_picture(request.picture_path, request.format, *picture)) < 0) {
-            return code;
-        }
+ErrorCode write_picture(const ImportRequest& request, const EncodedPicture& picture) {
+    const ErrorCode code = picture.hires ? save_hires_picture(request.picture_path, *picture.hires)
+                                         : save_multicolour_picture(request.picture_path, request.format,
+                                                                    *picture.multicolour);
+    if (code < 0) {
+        return code;
     }
     std::printf("OK, C64 file generated.\n");
     return ERR_SUCCESS;
@@ -152,10 +176,16 @@ ErrorCode import_pcx(const ImportRequest& request) {
     std::printf("most used colour = $%02x\n", most_used);
     const bool hires = request.format == FORMAT_ART_STUDIO;
     const std::uint8_t background = request.background_given ? request.background : most_used;
+    // Every cell of the picture is encoded when none fails: not cleared first.
+    EncodedPicture picture;
+    if (hires) {
+        picture.hires = std::make_unique_for_overwrite<HiresPicture>();
+    } else {
+        picture.multicolour = std::make_unique_for_overwrite<C64Picture>();
+    }
     bool any_failed = false;
-    if ((code = check_cells(*image, hires, background, *map, any_failed)) < 0) {
+    if ((code = check_and_encode_cells(*image, background, *map, picture, any_failed)) < 0) {
         return code;
     }
-    return any_failed ? write_errors_image(*image, *map, request.errors_path)
-                      : write_picture(*image, request, background);
+    return any_failed ? write_errors_image(*image, *map, request.errors_path) : write_picture(request, picture);
 }

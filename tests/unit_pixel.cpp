@@ -168,6 +168,18 @@ TEST(CellColourCheck, CountsDistinctColours) {
     EXPECT_EQ(verdict, 0);
 }
 
+TEST(Encoding, HiresCellPutStoresBitsAndTheSetBitColourHigh) {
+    auto picture = std::make_unique<HiresPicture>();
+    CellRecord record{};
+    record.bitmap = {0x80, 1, 2, 3, 4, 5, 6, 0xFF};
+    record.slots = {0x1E, 0x07, 9, 9};  // a stray high nybble in slot 0 is dropped
+    ASSERT_EQ(hires_picture_cell_put(record, *picture, 999), ERR_SUCCESS);
+    EXPECT_EQ(picture->bitmap[999 * 8], 0x80);
+    EXPECT_EQ(picture->bitmap[7999], 0xFF);
+    EXPECT_EQ(picture->screen[999], 0x7E);
+    EXPECT_EQ(picture->screen[998], 0x00);
+}
+
 TEST(CellNumbers, CellThousandIsRefused) {
     auto image = blank_image();
     auto picture = random_multicolour_picture(2, 0);
@@ -177,6 +189,8 @@ TEST(CellNumbers, CellThousandIsRefused) {
     EXPECT_EQ(cell_block_put(1000, block, *image), ERR_INDEX_OUT_OF_TABLE);
     EXPECT_EQ(picture_cell_get(record, 1000, *picture), ERR_INDEX_OUT_OF_TABLE);
     EXPECT_EQ(picture_cell_put(record, *picture, 1000), ERR_INDEX_OUT_OF_TABLE);
+    auto hires = std::make_unique<HiresPicture>();
+    EXPECT_EQ(hires_picture_cell_put(record, *hires, 1000), ERR_INDEX_OUT_OF_TABLE);
     EXPECT_EQ(cell_block_get(999, *image, block), 0);
     fill_cell(*image, 999, 4);
     EXPECT_EQ(image->pixels[63999], 4);

@@ -219,6 +219,25 @@ TEST(MulticolourPass, PolicyFailureStopsAtOnce) {
     EXPECT_EQ(source->colour[40], 0x03);
 }
 
+TEST(MulticolourPass, ColourWithoutPatternFailsAtTheFirstRowThatShowsIt) {
+    // Background byte 0x15 has no pattern. Cell 1 shows it (pair 00) only in
+    // its pixel row 3; every other byte is all pairs 01.
+    auto source = uniform_multicolour_picture(0x15, 0x12, 0x03);
+    source->bitmap.fill(0x55);
+    source->bitmap[8 + 3] = 0x54;
+    auto output = uniform_multicolour_picture(0, 0, 0);
+    MulticolourSlots slots = {5, 1, 2, 3};
+    EXPECT_EQ(reencode_multicolour_picture(*source, *output, slots, 4, allow_all), ERR_VALUE_TOO_LARGE);
+    EXPECT_EQ(output->bitmap[2], 0x55);        // cell 0, pixel row 2
+    EXPECT_EQ(output->bitmap[3], 0x55);        // cell 0, pixel row 3: before cell 1 in the walk
+    EXPECT_EQ(output->bitmap[8 + 2], 0x55);    // cell 1, pixel row 2
+    EXPECT_EQ(output->bitmap[8 + 3], 0x00);    // cell 1, pixel row 3: the failing byte
+    EXPECT_EQ(output->bitmap[16 + 3], 0x00);   // cell 2, pixel row 3: not reached
+    EXPECT_EQ(output->bitmap[16 + 2], 0x55);
+    EXPECT_EQ(output->screen[1], 0x12);        // the colours are stored before the byte
+    EXPECT_EQ(output->screen[40], 0x00);
+}
+
 TEST(HiresPass, SetBitsAndInversion) {
     // Only set bits, high nybble 5 = fixed slot 0: every bit becomes clear.
     auto source = uniform_hires_picture(0xFF, 0x5A);
