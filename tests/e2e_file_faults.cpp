@@ -244,6 +244,22 @@ TEST_F(FileFaults, AMalformedInputIsRefused) {
     }
 }
 
+// Inputs that read well but do not convert.
+TEST_F(FileFaults, ARefusedConversionKeepsOldOutputs) {
+    Program emblex = EMBLEX;
+    emblex.arguments.back() = "-27";  // no shared colour of the cells
+    Program tintrix = TINTRIX;
+    tintrix.arguments[2] = "-05";     // colour 0 is not among those given
+    Program snippel = SNIPPEL;
+    snippel.arguments.push_back("-x150");
+    write_text("script.zbs", "K:pic.koa\nM:x150,y0,w24,h21,00,11,22,33\n");
+    expect_refusal_keeps_outputs(emblex, emblex.outputs, ERR_PARAMETERS, "emblex");
+    expect_refusal_keeps_outputs(tintrix, tintrix.outputs, ERR_PARAMETERS, "tintrix");
+    expect_refusal_keeps_outputs(snippel, snippel.outputs, ERR_VALUE_TOO_LARGE, "snippel");
+    expect_refusal_keeps_outputs(ZORBEL, ZORBEL.outputs, ERR_VALUE_TOO_LARGE, "zorbel");
+    expect_refusal_keeps_outputs(ZORBEL_SUPERCPU, ZORBEL_SUPERCPU.outputs, ERR_VALUE_TOO_LARGE, "zorbel -s");
+}
+
 TEST_F(FileFaults, AnOutputInAMissingFolderCannotBeCreated) {
     for (const OutputCase& output : output_cases) {
         Program program = output.program;
