@@ -27,7 +27,7 @@ quiet "$BIN/tintrix" demo_mc demo_mc_swapped -00 -12 -21 -35
 quiet "$BIN/tintrix" demo_mc demo_mc_reversed -a -05 -12 -21 -30
 quiet "$BIN/emblex" demo_mc logo logo logo -00 -11 -22
 
-rm -rf "$corpus"
+# Other files of the corpus folders (inputs of faults found by fuzzing) stay.
 mkdir -p "$corpus/pcx" "$corpus/amica" "$corpus/koala" "$corpus/art_studio" "$corpus/font" \
     "$corpus/command_line" "$corpus/packing_script"
 cp demo_mc.pcx "$corpus/pcx/multicolour.pcx"
