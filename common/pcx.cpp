@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "file_names.h"
+#include "output_file.h"
 
 namespace {
 
@@ -114,11 +115,11 @@ ErrorCode decode_pixels(std::FILE* stream, PixelImage& image) {
 
 }  // namespace
 
-ErrorCode pcx_write(const PixelImage& image, const std::string& path) {
+ErrorCode pcx_write(const PixelImage& image, const std::string& path, OutputBatch* batch) {
     const auto header = std::make_unique<Header>();
     build_header(*header);
-    FileHandle file = FileHandle::open(path, "wb");
-    if (!file.is_open()) {
+    OutputFile file;
+    if (!file.open(path, batch)) {
         return ERR_OPEN;
     }
     if (std::fwrite(header->data(), 1, HEADER_SIZE, file.get()) != HEADER_SIZE) {

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "file_names.h"
+#include "output_file.h"
 
 // libpng reports errors by longjmp: the functions that call setjmp hold no
 // object with a destructor, and everything they use is owned by their callers.
@@ -451,14 +452,14 @@ ErrorCode decode_png(const std::vector<std::uint8_t>& file, bool multicolour, Co
 
 }  // namespace
 
-ErrorCode png_write(const PixelImage& image, const std::string& path) {
+ErrorCode png_write(const PixelImage& image, const std::string& path, OutputBatch* batch) {
     WriteBuffer buffer;
     const ErrorCode code = encode_image(image, buffer);
     if (code < 0) {
         return code;
     }
-    FileHandle file = FileHandle::open(path, "wb");
-    if (!file.is_open()) {
+    OutputFile file;
+    if (!file.open(path, batch)) {
         return ERR_OPEN;
     }
     if (std::fwrite(buffer.bytes.data(), 1, buffer.bytes.size(), file.get()) != buffer.bytes.size()) {
