@@ -1,8 +1,10 @@
 #!/bin/sh
 # Makes the seed corpora of fuzz/corpus/ with the suite's own programs: the
 # demo font is laid out, exported, imported, remapped and cut, and a few of
-# the files on the way become seeds. Needs the default build (cmake
-# --preset default && cmake --build build --target all make_demo_font).
+# the files on the way become seeds; the seeds of PNG kinds the suite does not
+# write and of the packed picture formats come from make_fuzz_seeds. Needs the
+# default build (cmake --preset default && cmake --build build --target all
+# make_demo_font).
 #
 #   fuzz/make_corpus.sh [build folder]
 set -eu
@@ -21,6 +23,7 @@ quiet "$BIN/typolan" demo demo_mc -k -00 -11 -22 -35
 quiet "$BIN/typolan" demo demo_mc -a -00 -11 -22 -35
 quiet "$BIN/exgravo" demo_mc
 quiet "$BIN/exgravo" -s demo demo_hires -p5
+quiet "$BIN/exgravo" demo_mc demo_mc.png -p3
 quiet "$BIN/ingravo" -s demo_hires demo_back
 quiet "$BIN/ingravo" demo_mc demo_mc_bad -b6
 quiet "$BIN/tintrix" demo_mc demo_mc_swapped -00 -12 -21 -35
@@ -29,7 +32,7 @@ quiet "$BIN/emblex" demo_mc logo logo logo -00 -11 -22
 
 # Other files of the corpus folders (inputs of faults found by fuzzing) stay.
 mkdir -p "$corpus/pcx" "$corpus/amica" "$corpus/koala" "$corpus/art_studio" "$corpus/font" \
-    "$corpus/command_line" "$corpus/packing_script"
+    "$corpus/command_line" "$corpus/packing_script" "$corpus/png" "$corpus/picture_formats"
 cp demo_mc.pcx "$corpus/pcx/multicolour.pcx"
 cp demo_hires.pcx "$corpus/pcx/hires.pcx"
 cp errors.pcx "$corpus/pcx/errors.pcx"
@@ -39,6 +42,8 @@ cp demo_mc.koa "$corpus/koala/font.koa"
 cp demo_mc_swapped.koa "$corpus/koala/remapped.koa"
 cp demo.art "$corpus/art_studio/font.art"
 cp demo_back.art "$corpus/art_studio/imported.art"
+cp demo_mc.png "$corpus/png/exgravo_multicolour.png"
+"$build/tests/make_fuzz_seeds" "$corpus"
 
 # Font seeds: a byte of format and colours, then the font file.
 { printf '\000'; cat demo.fnt; } >"$corpus/font/hires"
