@@ -5,10 +5,12 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <set>
 #include <string>
 #include <unistd.h>
 
+#include "desktop_image.h"
 #include "output_file.h"
 
 namespace {
@@ -125,6 +127,34 @@ TEST_F(OutputFiles, AMissingFolderCannotBeCreated) {
     OutputFile output;
     EXPECT_FALSE(output.open(path("missing/out.bin")));
     EXPECT_EQ(names(), std::set<std::string>{});
+}
+
+// Desktop images of both kinds wait for their batch, and an abandoned batch
+// leaves the older files as they were.
+TEST_F(OutputFiles, DesktopImagesOfBothKindsWaitForTheirBatch) {
+    auto image = std::make_unique<PixelImage>();
+    image->pixels.fill(5);
+    image->palette.fill(0);
+    write("old.png", "older png");
+    write("old.pcx", "older pcx");
+    {
+        OutputBatch batch;
+        EXPECT_EQ(desktop_image_write(*image, path("old.png"), &batch), ERR_SUCCESS);
+        EXPECT_EQ(desktop_image_write(*image, path("old.pcx"), &batch), ERR_SUCCESS);
+        EXPECT_EQ(read("old.png"), "older png");
+        EXPECT_EQ(read("old.pcx"), "older pcx");
+    }
+    EXPECT_EQ(names(), (std::set<std::string>{"old.pcx", "old.png"}));
+    EXPECT_EQ(read("old.png"), "older png");
+
+    OutputBatch batch;
+    ASSERT_EQ(desktop_image_write(*image, path("new.PNG"), &batch), ERR_SUCCESS);
+    ASSERT_EQ(desktop_image_write(*image, path("old.pcx"), &batch), ERR_SUCCESS);
+    EXPECT_EQ(names().count("new.PNG"), 0u);
+    ASSERT_EQ(batch.commit(), ERR_SUCCESS);
+    EXPECT_EQ(read("new.PNG").substr(1, 3), "PNG");
+    EXPECT_EQ(read("old.pcx")[0], '\x0A');
+    EXPECT_EQ(names(), (std::set<std::string>{"new.PNG", "old.pcx", "old.png"}));
 }
 
 }  // namespace
