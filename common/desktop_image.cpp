@@ -19,6 +19,6 @@ bool names_png_file(const std::string& path) {
     return true;
 }
 
-ErrorCode desktop_image_write(const PixelImage& image, const std::string& path) {
-    return names_png_file(path) ? png_write(image, path) : pcx_write(image, path);
+ErrorCode desktop_image_write(const PixelImage& image, const std::string& path, OutputBatch* batch) {
+    return names_png_file(path) ? png_write(image, path, batch) : pcx_write(image, path, batch);
 }

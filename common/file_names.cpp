@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "output_file.h"
+
 const std::array<const char*, 3> picture_extensions = {"koa", "ami", "art"};
 
 namespace {
@@ -97,9 +99,10 @@ ErrorCode read_block_and_close(FileHandle& stream, std::uint8_t* buffer, std::si
     return stream.close();
 }
 
-ErrorCode write_whole_file(const std::string& path, const std::uint8_t* data, std::size_t size) {
-    FileHandle file = FileHandle::open(path, "wb");
-    if (!file.is_open()) {
+ErrorCode write_whole_file(const std::string& path, const std::uint8_t* data, std::size_t size,
+                           OutputBatch* batch) {
+    OutputFile file;
+    if (!file.open(path, batch)) {
         return ERR_CREATE;
     }
     std::fwrite(data, 1, size, file.get());

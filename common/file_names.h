@@ -9,6 +9,8 @@
 #include "errors.h"
 #include "switches.h"
 
+class OutputBatch;
+
 // Picture file extension by picture format (0 Koala, 1 Amica, 2 Art Studio).
 extern const std::array<const char*, 3> picture_extensions;
 
@@ -51,8 +53,10 @@ ErrorCode write_word(std::uint16_t value, std::FILE* stream);
 ErrorCode read_block_and_close(FileHandle& stream, std::uint8_t* buffer, std::size_t size);
 
 // Creates path and writes size bytes in one piece: ERR_CREATE, ERR_WRITE or
-// ERR_CLOSE on failure.
-ErrorCode write_whole_file(const std::string& path, const std::uint8_t* data, std::size_t size);
+// ERR_CLOSE on failure. The file appears whole or not at all (output_file.h);
+// with a batch, only when the batch is committed.
+ErrorCode write_whole_file(const std::string& path, const std::uint8_t* data, std::size_t size,
+                           OutputBatch* batch = nullptr);
 
 // The picture format named by -k, -a and -s: -s wins over -a, -a over -k;
 // default_format when none is given.

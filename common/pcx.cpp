@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "file_names.h"
+#include "output_file.h"
 
 namespace {
 
@@ -145,7 +146,7 @@ ErrorCode decode_pixels(BlockReader& reader, PixelImage& image) {
 
 }  // namespace
 
-ErrorCode pcx_write(const PixelImage& image, const std::string& path) {
+ErrorCode pcx_write(const PixelImage& image, const std::string& path, OutputBatch* batch) {
     // The whole file is built in memory and written in one piece.
     constexpr std::size_t LARGEST_FILE = HEADER_SIZE + 2 * IMAGE_PIXELS + 1 + PALETTE_BYTES;
     const auto header = std::make_unique<Header>();
@@ -158,8 +159,8 @@ ErrorCode pcx_write(const PixelImage& image, const std::string& path) {
     *end++ = PALETTE_MARKER;
     end = std::copy(image.palette.begin(), image.palette.end(), end);
     const auto size = static_cast<std::size_t>(end - bytes.get());
-    FileHandle file = FileHandle::open(path, "wb");
-    if (!file.is_open()) {
+    OutputFile file;
+    if (!file.open(path, batch)) {
         return ERR_OPEN;
     }
     if (std::fwrite(bytes.get(), 1, size, file.get()) != size) {

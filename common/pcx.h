@@ -8,6 +8,8 @@
 
 #include "errors.h"
 
+class OutputBatch;
+
 constexpr int IMAGE_WIDTH = 320;
 constexpr int IMAGE_HEIGHT = 200;
 constexpr int IMAGE_PIXELS = IMAGE_WIDTH * IMAGE_HEIGHT;
@@ -20,5 +22,7 @@ struct PixelImage {
     std::array<std::uint8_t, PALETTE_BYTES> palette;  // 256 entries of red, green, blue
 };
 
-ErrorCode pcx_write(const PixelImage& image, const std::string& path);
+// The file appears whole or not at all (output_file.h); with a batch, only
+// when the batch is committed.
+ErrorCode pcx_write(const PixelImage& image, const std::string& path, OutputBatch* batch = nullptr);
 ErrorCode pcx_read(const std::string& path, PixelImage& image);

@@ -4,6 +4,8 @@
 #include <cstring>
 #include <memory>
 
+#include "output_file.h"
+
 namespace {
 
 constexpr std::uint8_t AMICA_ESCAPE = 0xC2;
@@ -152,8 +154,8 @@ std::vector<std::uint8_t> pack_amica_data(const AmicaImage& image) {
 
 ErrorCode write_amica_file(const std::string& path, const AmicaImage& image) {
     const std::vector<std::uint8_t> packed = pack_amica_data(image);
-    FileHandle file = FileHandle::open(path, "wb");
-    if (!file.is_open()) {
+    OutputFile file;
+    if (!file.open(path)) {
         return ERR_CREATE;
     }
     if (std::fputc(0x00, file.get()) == EOF || std::fputc(0x40, file.get()) == EOF) {

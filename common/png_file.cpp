@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "file_names.h"
+#include "output_file.h"
 
 // libpng reports errors by longjmp: the functions that call setjmp hold no
 // object with a destructor, and everything they use is owned by their callers.
@@ -234,11 +235,21 @@ void limit_reading(png_structp png) {
     png_set_chunk_cache_max(png, 64);
 }
 
+// A fuzzing build reads past the checksums, so that mutated data reaches the
+// decoder rather than stopping at the first CRC; nothing else changes.
+void read_past_checksums_when_fuzzing([[maybe_unused]] png_structp png) {
+#ifdef FUZZING_BUILD_MODE_UNSAFE_FOR_PRODUCTION
+    png_set_crc_action(png, PNG_CRC_QUIET_USE, PNG_CRC_QUIET_USE);
+    png_set_option(png, PNG_IGNORE_ADLER32, PNG_OPTION_ON);
+#endif
+}
+
 bool read_header(png_structp png, png_infop info, PngLayout& layout) {
     if (setjmp(png_jmpbuf(png))) {
         return false;
     }
     limit_reading(png);
+    read_past_checksums_when_fuzzing(png);
     png_read_info(png, info);
     png_get_IHDR(png, info, &layout.width, &layout.height, &layout.bit_depth, &layout.colour_type, nullptr, nullptr,
                  nullptr);
@@ -514,14 +525,14 @@ ErrorCode decode_png(const std::vector<std::uint8_t>& file, bool multicolour, Co
 
 }  // namespace
 
-ErrorCode png_write(const PixelImage& image, const std::string& path) {
+ErrorCode png_write(const PixelImage& image, const std::string& path, OutputBatch* batch) {
     WriteBuffer buffer;
     const ErrorCode code = encode_image(image, buffer);
     if (code < 0) {
         return code;
     }
-    FileHandle file = FileHandle::open(path, "wb");
-    if (!file.is_open()) {
+    OutputFile file;
+    if (!file.open(path, batch)) {
         return ERR_OPEN;
     }
     if (std::fwrite(buffer.bytes.data(), 1, buffer.bytes.size(), file.get()) != buffer.bytes.size()) {

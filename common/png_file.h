@@ -8,11 +8,15 @@
 #include "errors.h"
 #include "pcx.h"
 
+class OutputBatch;
+
 // Writes the image as a palette-based PNG: each pixel's index is its value,
 // 4 bits deep when every value is below 16, else 8; the palette holds the
 // image's entries up to the highest index used. The file is encoded in memory
 // first, then created and written in one piece (ERR_OPEN, ERR_WRITE, ERR_CLOSE).
-ErrorCode png_write(const PixelImage& image, const std::string& path);
+// The file appears whole or not at all (output_file.h); with a batch, only
+// when the batch is committed.
+ErrorCode png_write(const PixelImage& image, const std::string& path, OutputBatch* batch = nullptr);
 
 // The size of the last PNG read, for the line that refuses it.
 struct PngSize {

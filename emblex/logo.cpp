@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "file_names.h"
+#include "output_file.h"
 #include "picture_formats.h"
 #include "reencode.h"
 
@@ -168,14 +169,15 @@ ErrorCode make_hires_logo(const std::string& picture_path, int format, const Sha
 
 ErrorCode write_logo_files(const std::string& font_path, const std::string& screen_path,
                            const std::string& colour_path, const LogoFiles& files) {
-    ErrorCode code = write_whole_file(colour_path, files.colour_memory.data(), files.colour_memory.size());
-    if (code < 0) {
+    // The three files appear together or not at all.
+    OutputBatch batch;
+    ErrorCode code = ERR_SUCCESS;
+    if ((code = write_whole_file(colour_path, files.colour_memory.data(), files.colour_memory.size(), &batch)) < 0 ||
+        (code = write_whole_file(font_path, files.font.data(), files.font.size(), &batch)) < 0 ||
+        (code = write_whole_file(screen_path, files.screen_codes.data(), files.screen_codes.size(), &batch)) < 0) {
         return code;
     }
-    if ((code = write_whole_file(font_path, files.font.data(), files.font.size())) < 0) {
-        return code;
-    }
-    return write_whole_file(screen_path, files.screen_codes.data(), files.screen_codes.size());
+    return batch.commit();
 }
 
 }  // namespace

@@ -8,11 +8,10 @@
 #include "logo.h"
 #include "picture.h"
 #include "picture_formats.h"
+#include "switch_declarations.h"
 #include "switches.h"
 
 namespace {
-
-constexpr int LOGO_FILE_NAMES = 4;
 
 void print_usage() {
     std::printf("Usage: EMBLEX infile outfile1 outfile2 outfile3 [switches]\n");
@@ -34,21 +33,6 @@ void print_usage() {
     std::printf("     outfile1 is the font file\n");
     std::printf("     outfile2 is the screen memory file\n");
     std::printf("     outfile3 is the color memory file\n");
-}
-
-ErrorCode declare_switches(SwitchTable& table) {
-    ErrorCode code = ERR_SUCCESS;
-    for (int name = 0; name < LOGO_FILE_NAMES; ++name) {
-        if ((code = declare_file_name(table)) < 0) {
-            return code;
-        }
-    }
-    if ((code = declare_number_switch(table, '0', 0, 15)) < 0 ||
-        (code = declare_number_switch(table, '1', 0, 15)) < 0 ||
-        (code = declare_number_switch(table, '2', 0, 15)) < 0 || (code = declare_picture_format_switches(table)) < 0) {
-        return code;
-    }
-    return ERR_SUCCESS;
 }
 
 ErrorCode read_shared_colours(const SwitchTable& table, SharedColours& shared) {
@@ -75,7 +59,7 @@ ErrorCode build_paths(const SwitchTable& table, int& format, LogoPaths& paths) {
 
 ErrorCode tool_main(int argc, char** argv) {
     auto table = std::make_unique<SwitchTable>();
-    ErrorCode code = read_command_line(*table, declare_switches, argc, argv);
+    ErrorCode code = read_command_line(*table, declare_emblex_switches, argc, argv);
     if (code < 0) {
         return code;
     }

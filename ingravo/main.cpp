@@ -8,6 +8,7 @@
 #include "file_names.h"
 #include "import_pcx.h"
 #include "picture.h"
+#include "switch_declarations.h"
 #include "switches.h"
 
 namespace {
@@ -21,16 +22,6 @@ void print_usage() {
     std::printf("-s   target picture in art studio    format  (hires       bitmap)\n");
     std::printf("-bNN backgound color for multi-color picture (default is the most used color)\n");
     std::printf("-?   display this help\n");
-}
-
-ErrorCode declare_switches(SwitchTable& table) {
-    ErrorCode code = ERR_SUCCESS;
-    if ((code = declare_file_name(table)) < 0 || (code = declare_file_name(table)) < 0 ||
-        (code = declare_file_name(table)) < 0 || (code = declare_picture_format_switches(table)) < 0 ||
-        (code = declare_number_switch(table, 'b', 0, 15)) < 0) {
-        return code;
-    }
-    return ERR_SUCCESS;
 }
 
 // Art Studio is hires: it has no background, and -k contradicts it.
@@ -72,7 +63,7 @@ bool names_clash(const ImportRequest& request) {
 
 ErrorCode tool_main(int argc, char** argv) {
     auto table = std::make_unique<SwitchTable>();
-    ErrorCode code = read_command_line(*table, declare_switches, argc, argv);
+    ErrorCode code = read_command_line(*table, declare_ingravo_switches, argc, argv);
     if (code < 0) {
         return code;
     }

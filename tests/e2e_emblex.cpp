@@ -1,8 +1,9 @@
 // emblex end to end: the font, screen memory and colour memory of a logo.
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <algorithm>
+#include <filesystem>
+#include <iterator>
 #include <memory>
 
 #include "picture.h"
@@ -236,14 +237,17 @@ TEST_F(Emblex, AtMost255Characters) {
     expect_failure({"over", "logo", "logo", "logo", "-00", "-11", "-22"}, ERR_VALUE_TOO_LARGE, too_large_message);
 }
 
-TEST_F(Emblex, ColourMemoryIsWrittenFirstThenFontThenScreen) {
+// The colour memory is written first, but the three files appear together
+// or not at all.
+TEST_F(Emblex, AFontThatCannotBeCreatedLeavesNoColourMemory) {
     save("pic.koa", *uniform_multicolour_picture(0, 0x12, 0x03));
     std::filesystem::create_directory(file("logo.fnt"));
     const ProgramResult result = run("emblex", {"pic", "logo", "logo", "logo"});
     EXPECT_EQ(result.status, status_of(ERR_CREATE));
     EXPECT_EQ(result.output, banner + error_block("cr\x82" "ation fichier impossible", usage));
-    EXPECT_TRUE(exists("logo.col"));
+    EXPECT_FALSE(exists("logo.col"));
     EXPECT_FALSE(exists("logo.scr"));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), std::filesystem::directory_iterator()), 2);
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 
 #include "file_names.h"
 #include "desktop_image.h"
+#include "output_file.h"
 #include "pcx.h"
 #include "pixel.h"
 
@@ -153,9 +154,12 @@ ErrorCode compare_pictures(const CompareRequest& request, int& count) {
     if (code < 0 || (code = mark_differing_cells(*map, *second, count)) < 0) {
         return code;
     }
-    // Both outputs are complete in memory before either file is touched.
-    if ((code = write_whole_file(request.patch_path, patch.data(), patch.size())) < 0) {
+    // Both outputs are complete in memory before either file is touched, and
+    // they appear together or not at all.
+    OutputBatch batch;
+    if ((code = write_whole_file(request.patch_path, patch.data(), patch.size(), &batch)) < 0 ||
+        (code = desktop_image_write(*second, request.difference_path, &batch)) < 0) {
         return code;
     }
-    return desktop_image_write(*second, request.difference_path);
+    return batch.commit();
 }

@@ -7,6 +7,7 @@
 #include "errors.h"
 #include "file_names.h"
 #include "packing_script.h"
+#include "switch_declarations.h"
 #include "switches.h"
 
 namespace {
@@ -19,16 +20,6 @@ void print_usage() {
     std::printf("-s      images in supercpu format\n");
     std::printf("-aNNNNN adress of sprites if stock machine format\n");
     std::printf("-?      display this help\n");
-}
-
-ErrorCode declare_switches(SwitchTable& table) {
-    ErrorCode code = ERR_SUCCESS;
-    if ((code = declare_file_name(table)) < 0 || (code = declare_file_name(table)) < 0 ||
-        (code = declare_file_name(table)) < 0 || (code = declare_string_switch(table, 'c')) < 0 ||
-        (code = declare_string_switch(table, 's')) < 0 || (code = declare_number_switch(table, 'a', 0, 65535)) < 0) {
-        return code;
-    }
-    return ERR_SUCCESS;
 }
 
 ErrorCode read_job(const SwitchTable& table, PackingJob& job) {
@@ -61,7 +52,7 @@ bool names_collide(const PackingJob& job) {
 
 ErrorCode tool_main(int argc, char** argv) {
     auto table = std::make_unique<SwitchTable>();
-    ErrorCode code = read_command_line(*table, declare_switches, argc, argv);
+    ErrorCode code = read_command_line(*table, declare_zorbel_switches, argc, argv);
     if (code < 0) {
         return code;
     }

@@ -1,5 +1,7 @@
 #include "packed_outputs.h"
 
+#include "output_file.h"
+
 namespace {
 
 constexpr std::size_t COPY_CHUNK = 4096;
@@ -118,8 +120,8 @@ ErrorCode write_image_file(FileHandle& record_store, FileHandle& data_store, std
     if (code < 0) {
         return code;
     }
-    FileHandle image = FileHandle::open(image_name, "wb");
-    if (!image.is_open()) {
+    OutputFile image;
+    if (!image.open(image_name)) {
         return ERR_OPEN;
     }
     if ((code = write_word(static_cast<std::uint16_t>(entry_count), image.get())) < 0 ||
@@ -130,26 +132,26 @@ ErrorCode write_image_file(FileHandle& record_store, FileHandle& data_store, std
     return image.finish_writing();
 }
 
+// The definitions and the sprites appear together or not at all.
 ErrorCode write_stock_files(FileHandle& record_store, FileHandle& data_store, const OutputNames& names) {
-    FileHandle definitions = FileHandle::open(names.definitions, "wb");
-    if (!definitions.is_open()) {
+    OutputBatch batch;
+    OutputFile definitions;
+    if (!definitions.open(names.definitions, &batch)) {
         return ERR_OPEN;
     }
     ErrorCode code = copy_store(record_store.get(), definitions.get());
     if (code < 0) {
         return code;
     }
-    FileHandle sprites = FileHandle::open(names.sprites, "wb");
-    if (!sprites.is_open()) {
+    OutputFile sprites;
+    if (!sprites.open(names.sprites, &batch)) {
         return ERR_OPEN;
     }
-    if ((code = copy_store(data_store.get(), sprites.get())) < 0) {
+    if ((code = copy_store(data_store.get(), sprites.get())) < 0 || (code = definitions.finish_writing()) < 0 ||
+        (code = sprites.finish_writing()) < 0) {
         return code;
     }
-    if ((code = definitions.finish_writing()) < 0) {
-        return code;
-    }
-    return sprites.finish_writing();
+    return batch.commit();
 }
 
 }  // namespace
