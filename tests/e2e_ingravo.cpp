@@ -4,21 +4,12 @@
 #include <memory>
 
 #include "fixture_patterns.h"
+#include "ingravo_texts.h"
 #include "run_program.h"
 #include "test_pictures.h"
 
 namespace {
 
-const std::string INGRAVO_BANNER = "INGRAVO v1.0.0beta - converts a PCX image into a C64 picture\n";
-const std::string INGRAVO_USAGE =
-    "Usage: INGRAVO infile [outfile] [errorfile] [switches]\n"
-    "\n"
-    "switches are :\n"
-    "-k   target picture in koala painter format  (multi-color bitmap) (default)\n"
-    "-a   target picture in amica paint   format  (multi-color bitmap)\n"
-    "-s   target picture in art studio    format  (hires       bitmap)\n"
-    "-bNN backgound color for multi-color picture (default is the most used color)\n"
-    "-?   display this help\n";
 const std::string PICTURE_DONE = "OK, C64 file generated.\nEnded process.\n";
 const std::string ERRORS_DONE = "Errors occured, PCX errors file generated.\nEnded process.\n";
 

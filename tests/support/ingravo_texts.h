@@ -1,0 +1,15 @@
+// What ingravo prints in every run: its banner and its usage text.
+#pragma once
+
+#include <string>
+
+inline const std::string INGRAVO_BANNER = "INGRAVO v1.0.0beta - converts a PCX image into a C64 picture\n";
+inline const std::string INGRAVO_USAGE =
+    "Usage: INGRAVO infile [outfile] [errorfile] [switches]\n"
+    "\n"
+    "switches are :\n"
+    "-k   target picture in koala painter format  (multi-color bitmap) (default)\n"
+    "-a   target picture in amica paint   format  (multi-color bitmap)\n"
+    "-s   target picture in art studio    format  (hires       bitmap)\n"
+    "-bNN backgound color for multi-color picture (default is the most used color)\n"
+    "-?   display this help\n";
