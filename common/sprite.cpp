@@ -1,5 +1,7 @@
 #include "sprite.h"
 
+#include <algorithm>
+
 namespace {
 
 constexpr int CELL_ROW_BYTES = 320;
@@ -327,4 +329,8 @@ ErrorCode cut_multicolour_sprites(const C64Picture& picture, std::uint16_t x, st
                              {colour_bits_00, colour_bits_01, colour_bits_10, colour_bits_11},
                              multicolour_grid_shape(w, h)};
     return cut_sprites(view, request, output);
+}
+
+void clear_grid(SpriteGrid& grid, const SpriteGridShape& shape) {
+    std::fill_n(grid.bytes.begin(), std::min<std::size_t>(shape.size, grid.bytes.size()), 0);
 }

@@ -34,6 +34,11 @@ struct SpriteGridShape {
     std::uint32_t size;  // columns * rows * 64
 };
 
+// Clears the bytes of a grid of that shape, and no more: a shape too large for
+// any grid (its rectangle leaves every picture; the cut refuses it) clears the
+// whole grid.
+void clear_grid(SpriteGrid& grid, const SpriteGridShape& shape);
+
 // The grid that covers a rectangle w pixels wide and h lines high.
 SpriteGridShape hires_grid_shape(std::uint16_t w, std::uint16_t h);
 SpriteGridShape multicolour_grid_shape(std::uint16_t w, std::uint16_t h);

@@ -40,7 +40,7 @@ ErrorCode write_sprite_file(const std::string& picture_path, const std::string& 
         hires ? hires_grid_shape(settings.w, settings.h) : multicolour_grid_shape(settings.w, settings.h);
     // Only the bytes of this grid are cleared: the cut and the write use no more.
     const auto grid = std::make_unique_for_overwrite<SpriteGrid>();
-    std::fill_n(grid->bytes.begin(), shape.size, 0);
+    clear_grid(*grid, shape);
     const ErrorCode code = hires ? cut_from_hires_file(picture_path, settings, *grid)
                                  : cut_from_multicolour_file(picture_path, settings, *grid);
     if (code < 0) {

@@ -137,6 +137,9 @@ TEST_F(Snippel, FailuresLeaveTheSpriteFileAlone) {
     EXPECT_EQ(outside.status, status_of(ERR_VALUE_TOO_LARGE));
     EXPECT_EQ(outside.output, BANNER + error_block("valeur trop grande", SNIPPEL_USAGE));
     EXPECT_EQ(run("snippel", {"pic", "keep", "-y180", "-w12", "-h20"}).status, status_of(ERR_INDEX_OUT_OF_TABLE));
+    // A multicolour rectangle as wide as the hires screen needs a grid larger
+    // than any picture's: refused before a byte of it is touched.
+    EXPECT_EQ(run("snippel", {"pic", "keep", "-w320", "-h200"}).status, status_of(ERR_VALUE_TOO_LARGE));
     EXPECT_EQ(run("snippel", {"pic", "keep", "-w12"}).status, status_of(ERR_PARAMETERS));
     EXPECT_EQ(run("snippel", {"pic", "keep", "-h21"}).status, status_of(ERR_PARAMETERS));
     EXPECT_EQ(run("snippel", {"pic", "-w12", "-h21"}).status, status_of(ERR_PARAMETERS));

@@ -241,6 +241,7 @@ TEST_F(Zorbel, FailingCommandsLeaveTheOutputsAlone) {
         {"K:pic.art\n", ERR_READ},
         {"A:early_end.ami\n", ERR_INVALID_AMICA},
         {"H:x0,y0,w24,h21,00,11\nM:x150,y0,w12,h21,00,11,22,33\n", ERR_VALUE_TOO_LARGE},
+        {"K:pic.koa\nM:x0,y0,w2424,h43,00,11,22,33\n", ERR_VALUE_TOO_LARGE},
         {"K:pic.koa\nM:x0,y0,w12,h21,00,11,22,34\n", ERR_PARAMETERS},
         {"S:pic.art\nH:x0,y180,w24,h20,06,114\n", ERR_INDEX_OUT_OF_TABLE},
     };

@@ -73,7 +73,7 @@ ErrorCode add_entry(PackingRun& run, const ScriptCommand& command) {
     }
     // Only the bytes of this grid are cleared: the cut and the write use no more.
     const auto grid = std::make_unique_for_overwrite<SpriteGrid>();
-    std::fill_n(grid->bytes.begin(), shape.size, 0);
+    clear_grid(*grid, shape);
     if ((code = cut_grid(run, command, *grid)) < 0) {
         return code;
     }
