@@ -24,14 +24,7 @@ void expect_pattern(const PixelImage& image, std::uint8_t (*pattern)(int, int)) 
 class Ingravo : public ToolTest {
 protected:
     std::unique_ptr<PixelImage> rendered_file(const std::string& name, int format) const {
-        if (format == FORMAT_ART_STUDIO) {
-            auto picture = std::make_unique<HiresPicture>();
-            EXPECT_EQ(load_hires_picture(file(name).string(), *picture), 0);
-            return rendered(*picture);
-        }
-        auto picture = std::make_unique<C64Picture>();
-        EXPECT_EQ(load_multicolour_picture(file(name).string(), format, *picture), 0);
-        return rendered(*picture);
+        return rendered_picture_file(file(name).string(), format);
     }
 };
 

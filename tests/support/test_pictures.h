@@ -4,7 +4,10 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <string>
 #include <vector>
+
+#include <gtest/gtest.h>
 
 #include "pcx.h"
 #include "picture.h"
@@ -70,6 +73,18 @@ inline std::unique_ptr<PixelImage> rendered(const HiresPicture& picture, int pal
     auto image = std::make_unique<PixelImage>();
     render_hires_picture(picture, *image, palette);
     return image;
+}
+
+// A picture file of format 0 to 2 as it renders with the default palette.
+inline std::unique_ptr<PixelImage> rendered_picture_file(const std::string& path, int format) {
+    if (format == FORMAT_ART_STUDIO) {
+        auto picture = std::make_unique<HiresPicture>();
+        EXPECT_EQ(load_hires_picture(path, *picture), 0) << path;
+        return rendered(*picture);
+    }
+    auto picture = std::make_unique<C64Picture>();
+    EXPECT_EQ(load_multicolour_picture(path, format, *picture), 0) << path;
+    return rendered(*picture);
 }
 
 // An image of colour 0 with a C64 palette, ready to be drawn on.
