@@ -45,8 +45,8 @@ bool reads_approximately(const ColourImage& picture) {
            reading.kind == ColourReadingKind::approximate;
 }
 
-bool store(const TestPng& spec, const char* path) {
-    const std::vector<std::uint8_t> bytes = build_png(spec);
+bool store(const TestPng& recipe, const char* path) {
+    const std::vector<std::uint8_t> bytes = build_png(recipe);
     std::ofstream out(path, std::ios::binary);
     out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     return static_cast<bool>(out);

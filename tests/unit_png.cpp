@@ -167,11 +167,11 @@ TEST_F(PngTest, PaletteFilesOfEveryDepthAndInterlacing) {
     for (const int depth : {1, 2, 4, 8}) {
         for (const bool interlaced : {false, true}) {
             const int values = 1 << std::min(depth, 4);
-            TestPng spec{320, 200, PNG_COLOR_TYPE_PALETTE, depth, interlaced, c64_png_palette(3, 1 << depth),
+            TestPng recipe{320, 200, PNG_COLOR_TYPE_PALETTE, depth, interlaced, c64_png_palette(3, 1 << depth),
                          [&](int x, int y) {
                              return std::array<std::uint16_t, 4>{static_cast<std::uint16_t>(colour_at(x, y) % values)};
                          }};
-            store(build_png(spec));
+            store(build_png(recipe));
             ASSERT_EQ(read_back(), 0) << "depth " << depth;
             EXPECT_TRUE(image->has_indices);
             for (std::size_t pixel = 0; pixel < IMAGE_PIXELS; pixel += 97) {
@@ -190,12 +190,12 @@ TEST_F(PngTest, GreyFilesSpreadToTheFullRange) {
             if (type == PNG_COLOR_TYPE_GRAY_ALPHA && depth < 8) continue;
             // At 16 bits the 8-bit grey g is stored as g * 257.
             const int stored_step = depth == 16 ? 17 * 257 : 1;
-            TestPng spec{320, 200, type, depth, depth == 2, {}, [&](int x, int y) {
+            TestPng recipe{320, 200, type, depth, depth == 2, {}, [&](int x, int y) {
                              return std::array<std::uint16_t, 4>{
                                  static_cast<std::uint16_t>(colour_at(x, y) % (std::min(top, 15) + 1) * stored_step),
                                  static_cast<std::uint16_t>(x)};
                          }};
-            store(build_png(spec));
+            store(build_png(recipe));
             ASSERT_EQ(read_back(), 0) << "depth " << depth;
             EXPECT_FALSE(image->has_indices);
             const int level = depth >= 8 ? (depth == 16 ? 17 : 1) : 255 / top;
@@ -211,7 +211,7 @@ TEST_F(PngTest, RgbFilesWithAndWithoutAlphaAt8And16Bits) {
     for (const int depth : {8, 16}) {
         for (const int type : {PNG_COLOR_TYPE_RGB, PNG_COLOR_TYPE_RGB_ALPHA}) {
             const int scale = depth == 16 ? 257 : 1;
-            TestPng spec{320, 200, type, depth, type == PNG_COLOR_TYPE_RGB_ALPHA, {}, [&](int x, int y) {
+            TestPng recipe{320, 200, type, depth, type == PNG_COLOR_TYPE_RGB_ALPHA, {}, [&](int x, int y) {
                              const std::uint32_t value = rgb(7, colour_at(x, y));
                              return std::array<std::uint16_t, 4>{
                                  static_cast<std::uint16_t>((value >> 16) * scale),
@@ -219,7 +219,7 @@ TEST_F(PngTest, RgbFilesWithAndWithoutAlphaAt8And16Bits) {
                                  static_cast<std::uint16_t>((value & 0xFF) * scale),
                                  static_cast<std::uint16_t>((x + y) % 3 * 100)};  // alpha is ignored
                          }};
-            store(build_png(spec));
+            store(build_png(recipe));
             ASSERT_EQ(read_back(), 0) << "depth " << depth;
             EXPECT_FALSE(image->has_indices);
             expect_colours(*image, [](int x, int y) { return rgb(7, colour_at(x, y)); });
@@ -229,14 +229,14 @@ TEST_F(PngTest, RgbFilesWithAndWithoutAlphaAt8And16Bits) {
 
 // An emulator screenshot: the border around the picture is dropped.
 TEST_F(PngTest, ScreenshotSizeIsCroppedAt32And35) {
-    TestPng spec{384, 272, PNG_COLOR_TYPE_RGB, 8, false, {}, [](int x, int y) {
+    TestPng recipe{384, 272, PNG_COLOR_TYPE_RGB, 8, false, {}, [](int x, int y) {
                      const bool inside = x >= 32 && x < 352 && y >= 35 && y < 235;
                      const std::uint32_t value = inside ? rgb(12, colour_at(x - 32, y - 35)) : 0x123456;
                      return std::array<std::uint16_t, 4>{static_cast<std::uint16_t>(value >> 16),
                                                          static_cast<std::uint16_t>(value >> 8 & 0xFF),
                                                          static_cast<std::uint16_t>(value & 0xFF)};
                  }};
-    store(build_png(spec));
+    store(build_png(recipe));
     ASSERT_EQ(read_back(false), 0);
     expect_colours(*image, [](int x, int y) { return rgb(12, colour_at(x, y)); });
     EXPECT_EQ(image->x_offset, 32);
@@ -245,10 +245,10 @@ TEST_F(PngTest, ScreenshotSizeIsCroppedAt32And35) {
 }
 
 TEST_F(PngTest, NarrowImageIsDoubledInMulticolourOnly) {
-    TestPng spec{160, 200, PNG_COLOR_TYPE_PALETTE, 4, false, c64_png_palette(12, 16), [](int x, int y) {
+    TestPng recipe{160, 200, PNG_COLOR_TYPE_PALETTE, 4, false, c64_png_palette(12, 16), [](int x, int y) {
                      return std::array<std::uint16_t, 4>{colour_at(x, y)};
                  }};
-    store(build_png(spec));
+    store(build_png(recipe));
     ASSERT_EQ(read_back(true), 0);
     for (std::size_t pixel = 0; pixel < IMAGE_PIXELS; ++pixel) {
         const int x = static_cast<int>(pixel % 320), y = static_cast<int>(pixel / 320);
@@ -297,19 +297,19 @@ TEST_F(PngTest, PaletteScreenshotsAndNarrowImagesOfEveryDepth) {
 
 // At 4 bits an index can lie beyond a palette of fewer than 16 entries.
 TEST_F(PngTest, FourBitIndexBeyondAShortPaletteIsRefused) {
-    TestPng spec{320, 200, PNG_COLOR_TYPE_PALETTE, 4, false, c64_png_palette(12, 10), [](int x, int y) {
+    TestPng recipe{320, 200, PNG_COLOR_TYPE_PALETTE, 4, false, c64_png_palette(12, 10), [](int x, int y) {
                      return std::array<std::uint16_t, 4>{static_cast<std::uint16_t>(x == 319 && y == 199 ? 10 : 9)};
                  }};
-    store(build_png(spec));
+    store(build_png(recipe));
     EXPECT_EQ(read_back(), ERR_INVALID_PNG);
 }
 
 TEST_F(PngTest, OtherSizesAreRefusedWithTheirSize) {
     for (const auto& [width, height] : {std::pair{321, 200}, {320, 199}, {384, 271}, {1, 1}, {200, 160}}) {
-        TestPng spec{width, height, PNG_COLOR_TYPE_GRAY, 8, false, {}, [](int, int) {
+        TestPng recipe{width, height, PNG_COLOR_TYPE_GRAY, 8, false, {}, [](int, int) {
                          return std::array<std::uint16_t, 4>{};
                      }};
-        store(build_png(spec));
+        store(build_png(recipe));
         EXPECT_EQ(read_back(), ERR_INVALID_PNG) << width << " x " << height;
         EXPECT_EQ(size.width, width);
         EXPECT_EQ(size.height, height);
@@ -341,18 +341,18 @@ TEST_F(PngTest, CorruptAndTruncatedFilesAreRefused) {
 
 // A palette file with an index beyond its palette has no colour for it.
 TEST_F(PngTest, IndexBeyondThePaletteIsRefused) {
-    TestPng spec{320, 200, PNG_COLOR_TYPE_PALETTE, 8, false, c64_png_palette(12, 16), [](int x, int y) {
+    TestPng recipe{320, 200, PNG_COLOR_TYPE_PALETTE, 8, false, c64_png_palette(12, 16), [](int x, int y) {
                      return std::array<std::uint16_t, 4>{static_cast<std::uint16_t>(x == 5 && y == 7 ? 16 : 1)};
                  }};
-    store(build_png(spec));
+    store(build_png(recipe));
     EXPECT_EQ(read_back(), ERR_INVALID_PNG);
 }
 
 // Only the header and a little data are there: the size alone refuses it,
 // before any row is allocated.
 TEST_F(PngTest, HugeDeclaredSizeIsRefusedAtOnce) {
-    TestPng spec{320, 200, PNG_COLOR_TYPE_RGB, 16, false, {}, [](int, int) { return std::array<std::uint16_t, 4>{}; }};
-    Bytes file = build_png(spec);
+    TestPng recipe{320, 200, PNG_COLOR_TYPE_RGB, 16, false, {}, [](int, int) { return std::array<std::uint16_t, 4>{}; }};
+    Bytes file = build_png(recipe);
     const std::uint8_t huge[] = {0x7F, 0xFF, 0xFF, 0xF0, 0x7F, 0xFF, 0xFF, 0xF0};
     std::copy(std::begin(huge), std::end(huge), file.begin() + 16);
     const std::uint32_t crc = static_cast<std::uint32_t>(crc32(0, file.data() + 12, 17));
@@ -368,8 +368,8 @@ TEST_F(PngTest, HugeDeclaredSizeIsRefusedAtOnce) {
 // A deflate stream of 200 MB of zeros behind a 320 by 200 header: refused
 // once the rows are read, without inflating the rest.
 TEST_F(PngTest, DecompressionBombIsCutShort) {
-    TestPng spec{320, 200, PNG_COLOR_TYPE_GRAY, 8, false, {}, [](int, int) { return std::array<std::uint16_t, 4>{}; }};
-    const Bytes small = build_png(spec);
+    TestPng recipe{320, 200, PNG_COLOR_TYPE_GRAY, 8, false, {}, [](int, int) { return std::array<std::uint16_t, 4>{}; }};
+    const Bytes small = build_png(recipe);
     std::vector<std::uint8_t> zeros(8 * 1024 * 1024, 0);
     z_stream stream{};
     ASSERT_EQ(deflateInit(&stream, 9), Z_OK);

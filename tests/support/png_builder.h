@@ -37,27 +37,27 @@ inline int channel_count(int colour_type) {
 
 // Rows packed as the file stores them: small samples high bits first, 16-bit
 // samples high byte first.
-inline std::vector<std::uint8_t> packed_rows(const TestPng& spec, std::size_t& row_bytes) {
-    const int channels = channel_count(spec.colour_type);
-    row_bytes = (static_cast<std::size_t>(spec.width) * channels * spec.bit_depth + 7) / 8;
-    std::vector<std::uint8_t> rows(row_bytes * static_cast<std::size_t>(spec.height), 0);
-    for (int y = 0; y < spec.height; ++y) {
+inline std::vector<std::uint8_t> packed_rows(const TestPng& recipe, std::size_t& row_bytes) {
+    const int channels = channel_count(recipe.colour_type);
+    row_bytes = (static_cast<std::size_t>(recipe.width) * channels * recipe.bit_depth + 7) / 8;
+    std::vector<std::uint8_t> rows(row_bytes * static_cast<std::size_t>(recipe.height), 0);
+    for (int y = 0; y < recipe.height; ++y) {
         std::uint8_t* row = rows.data() + row_bytes * static_cast<std::size_t>(y);
         std::size_t bit = 0;
-        for (int x = 0; x < spec.width; ++x) {
-            const auto values = spec.sample(x, y);
+        for (int x = 0; x < recipe.width; ++x) {
+            const auto values = recipe.sample(x, y);
             for (int channel = 0; channel < channels; ++channel) {
                 const std::uint16_t value = values[static_cast<std::size_t>(channel)];
-                if (spec.bit_depth == 16) {
+                if (recipe.bit_depth == 16) {
                     row[bit / 8] = static_cast<std::uint8_t>(value >> 8);
                     row[bit / 8 + 1] = static_cast<std::uint8_t>(value);
-                } else if (spec.bit_depth == 8) {
+                } else if (recipe.bit_depth == 8) {
                     row[bit / 8] = static_cast<std::uint8_t>(value);
                 } else {
-                    const int shift = 8 - spec.bit_depth - static_cast<int>(bit % 8);
+                    const int shift = 8 - recipe.bit_depth - static_cast<int>(bit % 8);
                     row[bit / 8] = static_cast<std::uint8_t>(row[bit / 8] | value << shift);
                 }
-                bit += static_cast<std::size_t>(spec.bit_depth);
+                bit += static_cast<std::size_t>(recipe.bit_depth);
             }
         }
     }
@@ -71,29 +71,29 @@ inline void append_png_bytes(png_structp png, png_bytep data, std::size_t length
 
 inline void flush_png_bytes(png_structp) {}
 
-inline bool write_test_png(png_structp png, png_infop info, const TestPng& spec, png_bytepp rows) {
+inline bool write_test_png(png_structp png, png_infop info, const TestPng& recipe, png_bytepp rows) {
     if (setjmp(png_jmpbuf(png))) return false;
-    png_set_IHDR(png, info, static_cast<png_uint_32>(spec.width), static_cast<png_uint_32>(spec.height),
-                 spec.bit_depth, spec.colour_type, spec.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE,
+    png_set_IHDR(png, info, static_cast<png_uint_32>(recipe.width), static_cast<png_uint_32>(recipe.height),
+                 recipe.bit_depth, recipe.colour_type, recipe.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE,
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    if (!spec.palette.empty()) png_set_PLTE(png, info, spec.palette.data(), static_cast<int>(spec.palette.size()));
+    if (!recipe.palette.empty()) png_set_PLTE(png, info, recipe.palette.data(), static_cast<int>(recipe.palette.size()));
     png_write_info(png, info);
-    if (spec.interlaced) png_set_interlace_handling(png);
+    if (recipe.interlaced) png_set_interlace_handling(png);
     png_write_image(png, rows);
     png_write_end(png, info);
     return true;
 }
 
-inline std::vector<std::uint8_t> build_png(const TestPng& spec) {
+inline std::vector<std::uint8_t> build_png(const TestPng& recipe) {
     std::size_t row_bytes = 0;
-    std::vector<std::uint8_t> rows = packed_rows(spec, row_bytes);
+    std::vector<std::uint8_t> rows = packed_rows(recipe, row_bytes);
     std::vector<png_bytep> pointers;
-    for (int y = 0; y < spec.height; ++y) pointers.push_back(rows.data() + row_bytes * static_cast<std::size_t>(y));
+    for (int y = 0; y < recipe.height; ++y) pointers.push_back(rows.data() + row_bytes * static_cast<std::size_t>(y));
     std::vector<std::uint8_t> out;
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     png_infop info = png_create_info_struct(png);
     png_set_write_fn(png, &out, append_png_bytes, flush_png_bytes);
-    const bool written = write_test_png(png, info, spec, pointers.data());
+    const bool written = write_test_png(png, info, recipe, pointers.data());
     png_destroy_write_struct(&png, &info);
     if (!written) out.clear();
     return out;
