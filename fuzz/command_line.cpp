@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "common/file_names.h"
-#include "common/picture.h"
-#include "common/switches.h"
+#include "file_names.h"
+#include "picture.h"
+#include "switches.h"
 #include "emblex/switch_declarations.h"
 #include "ingravo/switch_declarations.h"
 #include "zorbel/switch_declarations.h"

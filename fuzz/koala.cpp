@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <memory>
 
-#include "common/picture.h"
-#include "common/pixel.h"
+#include "picture.h"
+#include "pixel.h"
 #include "fuzz_scratch.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

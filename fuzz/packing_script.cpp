@@ -11,7 +11,7 @@
 #include <filesystem>
 #include <memory>
 
-#include "common/picture.h"
+#include "picture.h"
 #include "fuzz_scratch.h"
 #include "zorbel/packing_script.h"
 

@@ -8,8 +8,8 @@
 #include <memory>
 #include <vector>
 
-#include "common/picture_formats.h"
-#include "common/pixel.h"
+#include "picture_formats.h"
+#include "pixel.h"
 #include "fuzz_scratch.h"
 
 namespace {

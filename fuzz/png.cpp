@@ -5,10 +5,10 @@
 #include <cstdint>
 #include <memory>
 
-#include "common/colour_identification.h"
-#include "common/picture.h"
-#include "common/pixel.h"
-#include "common/png_file.h"
+#include "colour_identification.h"
+#include "picture.h"
+#include "pixel.h"
+#include "png_file.h"
 #include "fuzz_scratch.h"
 
 namespace {
