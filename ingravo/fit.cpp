@@ -98,11 +98,19 @@ bool image_is_multicolour(const PixelImage& image) {
     return differences == 0;
 }
 
-ErrorCode collect_cell_colours(const PixelImage& image, CellColours& colours) {
+ErrorCode collect_cell_colours(const PixelImage& image, bool pairs_equal, CellColours& colours) {
     colours.cells.fill(0);
     const std::uint8_t* pixel = image.pixels.data();
     for (int y = 0; y < IMAGE_HEIGHT; ++y) {
         std::uint32_t* cell = colours.cells.data() + static_cast<std::ptrdiff_t>(y / CELL_SIZE * CELL_COLUMNS);
+        if (pairs_equal) {
+            // The right half of a pair repeats the left one.
+            for (int column = 0; column < CELL_COLUMNS; ++column, pixel += CELL_SIZE) {
+                cell[column] |=
+                    colour_bits[pixel[0]] | colour_bits[pixel[2]] | colour_bits[pixel[4]] | colour_bits[pixel[6]];
+            }
+            continue;
+        }
         for (int column = 0; column < CELL_COLUMNS; ++column, pixel += CELL_SIZE) {
             cell[column] |= colour_bits[pixel[0]] | colour_bits[pixel[1]] | colour_bits[pixel[2]] |
                             colour_bits[pixel[3]] | colour_bits[pixel[4]] | colour_bits[pixel[5]] |
@@ -140,9 +148,10 @@ ErrorCode find_background(const PixelImage& image, const CellColours& colours, s
 
 ErrorCode choose_fit(const PixelImage& image, int fixed_format, bool background_given, std::uint8_t background,
                      std::uint8_t most_used, FitChoice& choice) {
+    const bool pairs_equal = image_is_multicolour(image);
     choice.format = fixed_format;
     if (fixed_format == FIT_MODE_OPEN) {
-        choice.format = image_is_multicolour(image) ? FORMAT_KOALA : FORMAT_ART_STUDIO;
+        choice.format = pairs_equal ? FORMAT_KOALA : FORMAT_ART_STUDIO;
     }
     choice.background_given = background_given;
     choice.background = background;
@@ -151,7 +160,7 @@ ErrorCode choose_fit(const PixelImage& image, int fixed_format, bool background_
         return ERR_SUCCESS;
     }
     const auto colours = std::make_unique_for_overwrite<CellColours>();
-    const ErrorCode code = collect_cell_colours(image, *colours);
+    const ErrorCode code = collect_cell_colours(image, pairs_equal, *colours);
     if (code < 0) {
         return code;
     }
@@ -160,12 +169,13 @@ ErrorCode choose_fit(const PixelImage& image, int fixed_format, bool background_
 
 ErrorCode fit_passes(const PixelImage& image, const FitChoice& choice, bool& passes) {
     const bool hires = choice.format == FORMAT_ART_STUDIO;
+    const bool pairs_equal = image_is_multicolour(image);
     passes = false;
-    if (!hires && !image_is_multicolour(image)) {
+    if (!hires && !pairs_equal) {
         return ERR_SUCCESS;
     }
     const auto colours = std::make_unique_for_overwrite<CellColours>();
-    const ErrorCode code = collect_cell_colours(image, *colours);
+    const ErrorCode code = collect_cell_colours(image, pairs_equal, *colours);
     if (code < 0) {
         return code;
     }

@@ -33,7 +33,9 @@ int format_of_output_name(const std::string& name);
 // Multicolour when both pixels of every double-width pair are equal.
 bool image_is_multicolour(const PixelImage& image);
 
-ErrorCode collect_cell_colours(const PixelImage& image, CellColours& colours);
+// pairs_equal: every double-width pair is known to be equal, so that the
+// left pixels alone give the colours.
+ErrorCode collect_cell_colours(const PixelImage& image, bool pairs_equal, CellColours& colours);
 
 // The background that lets every cell keep to the multicolour colour limit;
 // of several, the most used; of none, most_used, and fits is false.

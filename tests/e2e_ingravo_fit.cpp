@@ -163,6 +163,14 @@ TEST_F(IngravoFit, ASwitchOrAnOutputExtensionFixesTheMode) {
               INGRAVO_BANNER + most_used_line(1) + "fit: multicolour, background $01\n" + ERRORS_DONE);
     EXPECT_EQ(errors_image()->pixels[0], 2);
     std::filesystem::remove(file("errors.pcx"));
+    // With split pairs the right-hand pixels count too: a fifth colour there.
+    auto split = multicolour_with_background_6();
+    set_pixel(*split, 1, 0, 5);
+    pcx_write(*split, file("split.pcx").string());
+    EXPECT_EQ(run("ingravo", {"split", "-f", "-a"}).output.substr(INGRAVO_BANNER.size() + 23),
+              "fit: multicolour, background $01 (the most used: no background fits every cell)\n" + ERRORS_DONE);
+    EXPECT_EQ(errors_image()->pixels[0], 3);
+    std::filesystem::remove(file("errors.pcx"));
 
     // .ami writes Amica, whose background is still found.
     EXPECT_EQ(run("ingravo", {"multi", "out.ami", "-f"}).output,
