@@ -97,6 +97,11 @@ TEST_F(IngravoFit, FindsHiresAndNamesTheOutputAfterIt) {
     EXPECT_EQ(run("ingravo", {"pic", "out.bin", "-f", "-b3"}).output,
               INGRAVO_BANNER + most_used_line(1) + "fit: hires, -b not used\n" + PICTURE_DONE);
     EXPECT_EQ(read_bytes(file("out.bin")), read_bytes(file("pic.art")));
+
+    // Either name the mode may give must differ from the input's.
+    std::filesystem::copy_file(file("pic.pcx"), file("in.art"));
+    EXPECT_EQ(run("ingravo", {"in.art", "-f"}).status, status_of(ERR_SAME_FILE_NAMES));
+    EXPECT_EQ(read_bytes(file("in.art")), read_bytes(file("pic.pcx")));
 }
 
 TEST_F(IngravoFit, OfSeveralBackgroundsTheMostUsedOneIsTaken) {
