@@ -31,6 +31,7 @@ source "$BENCH_DIR/inputs.sh"
 make_typical_inputs
 make_png_inputs
 make_packing_script 10 100 cuts100.zbs
+"$BIN/exgravo" demo.art demo_hires.pcx -s >/dev/null
 
 # One run a line: name | input file | output files | command line.
 RUN_LIST=(
@@ -57,6 +58,15 @@ if [ -f approximate.png ]; then
     PNG_RUN_LIST+=("ingravo-pngrgb|approximate.png|out_in_rgb.koa|$BIN/ingravo approximate.png out_in_rgb.koa out_in_errors.png -b\$$BACKGROUND")
 fi
 RUN_LIST+=("${PNG_RUN_LIST[@]}")
+# -f beside the same picture with the right switches given: the output is
+# named without an extension, so the mode is found as well as the background.
+FIT_RUN_LIST=(
+    "ingravo-fit|picture.pcx|out_fit.koa|$BIN/ingravo picture.pcx out_fit out_fit_errors.pcx -f"
+    "ingravo-hires|demo_hires.pcx|out_hires.art|$BIN/ingravo demo_hires.pcx out_hires.art out_fit_errors.pcx -s"
+    "ingravo-fithires|demo_hires.pcx|out_fit_hires.art|$BIN/ingravo demo_hires.pcx out_fit_hires out_fit_errors.pcx -f"
+    "ingravo-pngfit|picture.png|out_fit_png.koa|$BIN/ingravo picture.png out_fit_png out_fit_errors.png -f"
+)
+RUN_LIST+=("${FIT_RUN_LIST[@]}")
 
 # A first run of each makes its outputs, whose sizes the floor then writes.
 names=() commands=() floors=()

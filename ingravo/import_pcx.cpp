@@ -6,6 +6,7 @@
 
 #include "colour_identification.h"
 #include "desktop_image.h"
+#include "fit.h"
 #include "pcx.h"
 #include "pixel.h"
 #include "png_file.h"
@@ -118,10 +119,9 @@ ErrorCode write_errors_image(PixelImage& image, const ErrorMap& map, const std::
     return ERR_SUCCESS;
 }
 
-ErrorCode write_picture(const ImportRequest& request, const EncodedPicture& picture) {
-    const ErrorCode code = picture.hires ? save_hires_picture(request.picture_path, *picture.hires)
-                                         : save_multicolour_picture(request.picture_path, request.format,
-                                                                    *picture.multicolour);
+ErrorCode write_picture(const std::string& path, int format, const EncodedPicture& picture) {
+    const ErrorCode code = picture.hires ? save_hires_picture(path, *picture.hires)
+                                         : save_multicolour_picture(path, format, *picture.multicolour);
     if (code < 0) {
         return code;
     }
@@ -156,8 +156,41 @@ ErrorCode read_png_image(const ImportRequest& request, PixelImage& image) {
 }
 
 // PNG by its signature, whatever the name; anything else is read as PCX.
-ErrorCode read_desktop_image(const ImportRequest& request, PixelImage& image) {
-    return is_png_file(request.pcx_path) ? read_png_image(request, image) : pcx_read(request.pcx_path, image);
+// by_colours: the pixels were identified by their colours, not taken as numbers.
+ErrorCode read_desktop_image(const ImportRequest& request, PixelImage& image, bool& by_colours) {
+    by_colours = is_png_file(request.pcx_path);
+    return by_colours ? read_png_image(request, image) : pcx_read(request.pcx_path, image);
+}
+
+// Without -f, the run's own mode and background; with it, those found.
+ErrorCode choose_mode_and_background(const ImportRequest& request, const PixelImage& image, std::uint8_t most_used,
+                                     FitChoice& choice) {
+    if (!request.fit) {
+        choice = {request.format, request.background_given ? request.background : most_used,
+                  request.background_given, true};
+        return ERR_SUCCESS;
+    }
+    const ErrorCode code =
+        choose_fit(image, request.fit_format, request.background_given, request.background, most_used, choice);
+    if (code >= 0) {
+        std::printf("%s", describe_fit(choice).c_str());
+    }
+    return code;
+}
+
+// A failed run without -f says what -f would choose, when that would pass.
+ErrorCode print_fit_hint(const ImportRequest& request, const PixelImage& image, std::uint8_t most_used) {
+    FitChoice choice{};
+    bool passes = false;
+    ErrorCode code =
+        choose_fit(image, request.fit_format, request.background_given, request.background, most_used, choice);
+    if (code < 0 || (code = fit_passes(image, choice, passes)) < 0) {
+        return code;
+    }
+    if (passes) {
+        std::printf("%s", describe_fit_hint(choice).c_str());
+    }
+    return ERR_SUCCESS;
 }
 
 }  // namespace
@@ -165,7 +198,8 @@ ErrorCode read_desktop_image(const ImportRequest& request, PixelImage& image) {
 ErrorCode import_pcx(const ImportRequest& request) {
     const auto image = std::make_unique_for_overwrite<PixelImage>();
     const auto map = std::make_unique<ErrorMap>();
-    ErrorCode code = read_desktop_image(request, *image);
+    bool by_colours = false;
+    ErrorCode code = read_desktop_image(request, *image, by_colours);
     if (code < 0) {
         return code;
     }
@@ -174,8 +208,11 @@ ErrorCode import_pcx(const ImportRequest& request) {
         return code;
     }
     std::printf("most used colour = $%02x\n", most_used);
-    const bool hires = request.format == FORMAT_ART_STUDIO;
-    const std::uint8_t background = request.background_given ? request.background : most_used;
+    FitChoice choice{};
+    if ((code = choose_mode_and_background(request, *image, most_used, choice)) < 0) {
+        return code;
+    }
+    const bool hires = choice.format == FORMAT_ART_STUDIO;
     // Every cell of the picture is encoded when none fails: not cleared first.
     EncodedPicture picture;
     if (hires) {
@@ -184,8 +221,15 @@ ErrorCode import_pcx(const ImportRequest& request) {
         picture.multicolour = std::make_unique_for_overwrite<C64Picture>();
     }
     bool any_failed = false;
-    if ((code = check_and_encode_cells(*image, background, *map, picture, any_failed)) < 0) {
+    if ((code = check_and_encode_cells(*image, choice.background, *map, picture, any_failed)) < 0) {
         return code;
     }
-    return any_failed ? write_errors_image(*image, *map, request.errors_path) : write_picture(request, picture);
+    if (any_failed && !request.fit && by_colours && (code = print_fit_hint(request, *image, most_used)) < 0) {
+        return code;
+    }
+    if (any_failed) {
+        return write_errors_image(*image, *map, request.errors_path);
+    }
+    const bool found_hires = request.fit && request.fit_format == FIT_MODE_OPEN && hires;
+    return write_picture(found_hires ? request.hires_picture_path : request.picture_path, choice.format, picture);
 }

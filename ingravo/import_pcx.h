@@ -25,6 +25,9 @@ struct ImportRequest {
     int format;                  // 0 Koala, 1 Amica, 2 Art Studio
     bool background_given;       // -b
     std::uint8_t background;     // -b value when given
+    bool fit;                    // -f: mode and background found from the image
+    int fit_format;              // what -f keeps: the format a switch or the output name fixes, or FIT_MODE_OPEN
+    std::string hires_picture_path;  // the output when -f finds hires with the mode open
 };
 
 ErrorCode import_pcx(const ImportRequest& request);

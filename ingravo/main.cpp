@@ -6,6 +6,7 @@
 
 #include "errors.h"
 #include "file_names.h"
+#include "fit.h"
 #include "import_pcx.h"
 #include "picture.h"
 #include "switch_declarations.h"
@@ -22,6 +23,7 @@ void print_usage() {
     std::printf("-s   target picture in art studio    format  (hires       bitmap)\n");
     std::printf("-bNN backgound color for multi-color picture (default is the most used color)\n");
     std::printf("-?   display this help\n");
+    std::printf("-f   fit: find multi-color or hires and the background from the picture\n");
 }
 
 // Art Studio is hires: it has no background, and -k contradicts it.
@@ -30,6 +32,23 @@ ErrorCode check_switch_conflicts(const SwitchTable& table) {
         return ERR_PARAMETERS;
     }
     return ERR_SUCCESS;
+}
+
+// What -f may not change: a format switch, else the output name's extension.
+int fixed_picture_format(const SwitchTable& table) {
+    if (switch_given(table, 'k') || switch_given(table, 'a') || switch_given(table, 's')) {
+        return picture_format_from_switches(table, FORMAT_KOALA);
+    }
+    return table.name_count >= 2 ? format_of_output_name(table.file_names[1].data()) : FIT_MODE_OPEN;
+}
+
+void choose_format(const SwitchTable& table, ImportRequest& request) {
+    request.fit = switch_given(table, 'f');
+    request.fit_format = fixed_picture_format(table);
+    request.format = picture_format_from_switches(table, FORMAT_KOALA);
+    if (request.fit && request.fit_format != FIT_MODE_OPEN) {
+        request.format = request.fit_format;
+    }
 }
 
 ErrorCode build_file_names(const SwitchTable& table, ImportRequest& request) {
@@ -41,6 +60,13 @@ ErrorCode build_file_names(const SwitchTable& table, ImportRequest& request) {
     code = get_output_file_name(table, 2, 1, picture_extension, request.picture_path);
     if (code < 0) {
         return code;
+    }
+    // With the mode open the picture's name follows the mode found.
+    if (request.fit && request.fit_format == FIT_MODE_OPEN) {
+        code = get_output_file_name(table, 2, 1, picture_extensions[FORMAT_ART_STUDIO], request.hires_picture_path);
+        if (code < 0) {
+            return code;
+        }
     }
     // The errors image goes to the current folder, whatever the input.
     if (table.name_count < 3) {
@@ -57,8 +83,10 @@ ErrorCode read_background(const SwitchTable& table, ImportRequest& request) {
 }
 
 bool names_clash(const ImportRequest& request) {
+    const bool hires_clash = !request.hires_picture_path.empty() && (request.pcx_path == request.hires_picture_path ||
+                                                                     request.hires_picture_path == request.errors_path);
     return request.pcx_path == request.picture_path || request.pcx_path == request.errors_path ||
-           request.picture_path == request.errors_path;
+           request.picture_path == request.errors_path || hires_clash;
 }
 
 ErrorCode tool_main(int argc, char** argv) {
@@ -74,7 +102,7 @@ ErrorCode tool_main(int argc, char** argv) {
         return code;
     }
     ImportRequest request{};
-    request.format = picture_format_from_switches(*table, FORMAT_KOALA);
+    choose_format(*table, request);
     if ((code = build_file_names(*table, request)) < 0 || (code = read_background(*table, request)) < 0) {
         return code;
     }

@@ -4,7 +4,8 @@ ErrorCode declare_ingravo_switches(SwitchTable& table) {
     ErrorCode code = ERR_SUCCESS;
     if ((code = declare_file_name(table)) < 0 || (code = declare_file_name(table)) < 0 ||
         (code = declare_file_name(table)) < 0 || (code = declare_picture_format_switches(table)) < 0 ||
-        (code = declare_number_switch(table, 'b', 0, 15)) < 0) {
+        (code = declare_number_switch(table, 'b', 0, 15)) < 0 ||
+        (code = declare_string_switch(table, 'f')) < 0) {
         return code;
     }
     return ERR_SUCCESS;

@@ -12,4 +12,5 @@ inline const std::string INGRAVO_USAGE =
     "-a   target picture in amica paint   format  (multi-color bitmap)\n"
     "-s   target picture in art studio    format  (hires       bitmap)\n"
     "-bNN backgound color for multi-color picture (default is the most used color)\n"
-    "-?   display this help\n";
+    "-?   display this help\n"
+    "-f   fit: find multi-color or hires and the background from the picture\n";
