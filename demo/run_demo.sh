@@ -5,12 +5,14 @@ set -eu
 BIN=$1
 MAKE_FONT=$2
 OUT=$3
-STEPS=$4
+STEPS=$(cd "$4" && pwd)
+DEMO_TOOLS=$(cd "$(dirname "$MAKE_FONT")" && pwd)
+SOURCE_DIR=$(cd "$STEPS/../.." && pwd)
 rm -rf "$OUT"
 mkdir -p "$OUT"
 cd "$OUT"
 "$MAKE_FONT" demo.fnt
-export BIN
+export BIN DEMO_TOOLS SOURCE_DIR
 for step in "$STEPS"/*.sh; do
     echo
     echo "=== $(basename "$step" .sh)"

@@ -38,4 +38,10 @@ TEST(ErrorMessages, Utf8FormOfTheAccents) {
     EXPECT_EQ(cp850_to_utf8(0xFF), "\u00A0");
 }
 
+TEST(VersionLine, NameAsTypedAndVersionFromTheBanner) {
+    EXPECT_EQ(version_line("EXGRAVO v1.0.0beta - converts a C64 picture into a PCX image"), "exgravo 1.0.0beta");
+    EXPECT_EQ(version_line("TINTRIX v0.9.1 - gives each colour"), "tintrix 0.9.1");
+    EXPECT_EQ(version_line("ZORBEL v0.9.0"), "zorbel 0.9.0") << "a banner of name and version only";
+}
+
 }  // namespace

@@ -133,6 +133,42 @@ TEST(Parser, HelpSwitch) {
     EXPECT_EQ(parse({"-bz", "-?"}).code, ERR_NOT_INTEGER) << "an invalid argument before help wins";
 }
 
+TEST(Parser, LongHelpWordIsTheHelpSwitch) {
+    EXPECT_EQ(parse({"--help"}).code, HELP_REQUESTED);
+    EXPECT_EQ(parse({"a", "--HeLp", "-b3", "b"}).code, HELP_REQUESTED) << "any case, anywhere";
+    const ParsedLine line = parse({"--help"});
+    EXPECT_TRUE(switch_given(*line.table, '?'));
+    EXPECT_EQ(line.table->name_count, 0) << "not a file name";
+    EXPECT_EQ(parse({"--help", "-?"}).code, ERR_PARAMETERS) << "the same switch twice";
+    EXPECT_EQ(parse({"--help", "--help"}).code, ERR_PARAMETERS);
+    EXPECT_EQ(parse({"--help", "-b$x"}).code, ERR_NOT_HEX) << "an invalid argument after help wins";
+    EXPECT_EQ(parse({"-b99", "--help"}).code, ERR_PARAMETERS) << "an invalid argument before help wins";
+}
+
+TEST(Parser, VersionWord) {
+    const ParsedLine line = parse({"a", "-k", "--VERSION", "-b3"});
+    EXPECT_EQ(line.code, VERSION_REQUESTED);
+    EXPECT_EQ(line.table->version_given, 1);
+    EXPECT_EQ(line.table->given_count, 2) << "takes no switch slot";
+    EXPECT_EQ(line.table->switch_count, 3);
+    EXPECT_EQ(parse({"--version", "--Version"}).code, ERR_PARAMETERS) << "given twice";
+    EXPECT_EQ(parse({"--version", "-bz"}).code, ERR_NOT_INTEGER);
+    EXPECT_EQ(parse({"-x", "--version"}).code, ERR_PARAMETERS);
+    EXPECT_EQ(parse({"--version", "-?"}).code, HELP_REQUESTED) << "help wins over the version";
+    EXPECT_EQ(parse({"--help", "--version"}).code, HELP_REQUESTED);
+    EXPECT_EQ(parse({"a"}).table->version_given, 0);
+}
+
+TEST(Parser, OtherLongWordsStayUnknown) {
+    for (const char* word : {"--", "---", "--he", "--helpx", "--versions", "--v", "-help", "-version", "--?"}) {
+        EXPECT_EQ(parse({word}).code, ERR_PARAMETERS) << word;
+    }
+    EXPECT_TRUE(is_help_word("--HELP"));
+    EXPECT_FALSE(is_help_word("--help "));
+    EXPECT_FALSE(is_version_word("--versio"));
+    EXPECT_FALSE(is_version_word(""));
+}
+
 TEST(Parser, PositionalNames) {
     const std::string name255(255, 'n');
     const ParsedLine line = parse({"first", name255});

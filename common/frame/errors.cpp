@@ -1,11 +1,14 @@
 #include "errors.h"
 
+#include <cctype>
 #include <clocale>
 #include <cstdio>
 #include <cstring>
 #include <langinfo.h>
 #include <new>
 #include <unistd.h>
+
+#include "switches.h"
 
 // Octal escapes: a hex escape would swallow the letters that follow it.
 // \202 is e acute and \212 e grave in code page 850.
@@ -73,6 +76,17 @@ bool console_wants_utf8() {
     return wants;
 }
 
+// Decided before tool_main runs, because the banner comes first; the parser
+// still checks the whole line, so --version beside a bad argument fails.
+bool command_line_asks_version(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        if (is_version_word(argv[i])) {
+            return true;
+        }
+    }
+    return false;
+}
+
 }  // namespace
 
 std::string_view cp850_to_utf8(unsigned char byte) {
@@ -99,8 +113,30 @@ void print_ended_process() {
     std::printf("Ended process.\n");
 }
 
+std::string version_line(const char* banner) {
+    std::string line;
+    const char* p = banner;
+    for (; *p != '\0' && *p != ' '; ++p) {
+        line += static_cast<char>(std::tolower(static_cast<unsigned char>(*p)));
+    }
+    for (; *p == ' '; ++p) {
+    }
+    if (*p == 'v' || *p == 'V') {
+        ++p;
+    }
+    line += ' ';
+    for (; *p != '\0' && *p != ' '; ++p) {
+        line += *p;
+    }
+    return line;
+}
+
 int run_tool(int argc, char** argv, const ToolDescription& tool) {
-    std::printf("%s\n", tool.banner);
+    if (command_line_asks_version(argc, argv)) {
+        std::printf("%s\n", version_line(tool.banner).c_str());
+    } else {
+        std::printf("%s\n", tool.banner);
+    }
     ErrorCode code = ERR_SUCCESS;
     try {
         code = tool.tool_main(argc, argv);
@@ -112,6 +148,9 @@ int run_tool(int argc, char** argv, const ToolDescription& tool) {
     }
     if (code == HELP_REQUESTED) {
         tool.print_usage();
+        return 0;
+    }
+    if (code == VERSION_REQUESTED) {
         return 0;
     }
     std::printf("\n");

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 using ErrorCode = std::int16_t;
@@ -39,6 +40,7 @@ constexpr ErrorCode ERR_INVALID_PNG = -29;
 constexpr ErrorCode ERR_UNKNOWN_COLOURS = -30;
 constexpr ErrorCode ERR_INVALID_DRAZPAINT = -31;
 constexpr ErrorCode HELP_REQUESTED = INT16_MIN;
+constexpr ErrorCode VERSION_REQUESTED = INT16_MIN + 1;
 
 constexpr int ERROR_MESSAGE_COUNT = 32;
 
@@ -57,8 +59,14 @@ struct ToolDescription {
 
 // The entry of every program: banner, tool_main, then the report of its code.
 // Returns the process exit status. A std::bad_alloc thrown by the tool becomes
-// ERR_ALLOCATION.
+// ERR_ALLOCATION. With --version anywhere on the command line the version
+// line stands in place of the banner, and a run that asked only for it ends
+// there with status 0.
 int run_tool(int argc, char** argv, const ToolDescription& tool);
+
+// "exgravo 1.0.0beta" from the banner "EXGRAVO v1.0.0beta - ...": the
+// program's name as typed and its version, for --version.
+std::string version_line(const char* banner);
 
 // Prints text through the console encoding: code page 850 bytes are converted
 // to UTF-8 only when standard output is a terminal whose locale uses UTF-8.

@@ -12,6 +12,15 @@ char upper_letter(char letter) {
     return static_cast<char>(std::toupper(static_cast<unsigned char>(letter)));
 }
 
+bool equals_ignoring_case(const char* argument, const char* word) {
+    for (; *word != '\0'; ++argument, ++word) {
+        if (upper_letter(*argument) != upper_letter(*word)) {
+            return false;
+        }
+    }
+    return *argument == '\0';
+}
+
 int find_switch_slot(const SwitchTable& table, char letter) {
     const char wanted = upper_letter(letter);
     for (int slot = 0; slot < table.switch_count; ++slot) {
@@ -111,6 +120,24 @@ ErrorCode take_file_name(SwitchTable& table, const char* argument) {
     return ERR_SUCCESS;
 }
 
+ErrorCode take_version_word(SwitchTable& table) {
+    if (table.version_given != 0) {
+        return ERR_PARAMETERS;
+    }
+    table.version_given = 1;
+    return ERR_SUCCESS;
+}
+
+ErrorCode take_argument(SwitchTable& table, const char* argument) {
+    if (is_help_word(argument)) {
+        return take_switch(table, "-?");
+    }
+    if (is_version_word(argument)) {
+        return take_version_word(table);
+    }
+    return argument[0] == '-' ? take_switch(table, argument) : take_file_name(table, argument);
+}
+
 }  // namespace
 
 ErrorCode init_switch_table(SwitchTable& table) {
@@ -129,6 +156,7 @@ ErrorCode init_switch_table(SwitchTable& table) {
     }
     table.given_count = 0;
     table.name_count = 0;
+    table.version_given = 0;
     return ERR_SUCCESS;
 }
 
@@ -159,13 +187,23 @@ ErrorCode parse_command_line(SwitchTable& table, int argc, char** argv) {
         return code;
     }
     for (int i = 1; i < argc; ++i) {
-        const char* argument = argv[i];
-        code = argument[0] == '-' ? take_switch(table, argument) : take_file_name(table, argument);
+        code = take_argument(table, argv[i]);
         if (code < 0) {
             return code;
         }
     }
-    return switch_given(table, '?') ? HELP_REQUESTED : ERR_SUCCESS;
+    if (switch_given(table, '?')) {
+        return HELP_REQUESTED;
+    }
+    return table.version_given != 0 ? VERSION_REQUESTED : ERR_SUCCESS;
+}
+
+bool is_help_word(const char* argument) {
+    return equals_ignoring_case(argument, "--help");
+}
+
+bool is_version_word(const char* argument) {
+    return equals_ignoring_case(argument, "--version");
 }
 
 bool switch_given(const SwitchTable& table, char letter) {

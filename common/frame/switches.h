@@ -30,7 +30,13 @@ struct SwitchTable {
     std::array<std::array<char, MAX_NAME_LENGTH + 1>, MAX_FILE_NAMES> file_names;
     std::uint8_t given_count;
     std::uint8_t name_count;
+    std::uint8_t version_given;  // --version met; it takes no switch slot
 };
+
+// The two long words every program knows, in any case: --help is the help
+// switch -? under another name, --version asks for the version line.
+bool is_help_word(const char* argument);
+bool is_version_word(const char* argument);
 
 ErrorCode init_switch_table(SwitchTable& table);
 ErrorCode declare_string_switch(SwitchTable& table, char letter);
