@@ -9,6 +9,7 @@
 #include "pcx.h"
 #include "pixel.h"
 #include "png_file.h"
+#include "runnable_program.h"
 
 namespace {
 
@@ -118,10 +119,19 @@ ErrorCode write_errors_image(PixelImage& image, const ErrorMap& map, const std::
     return ERR_SUCCESS;
 }
 
+// An output name with the extension "prg" gets a runnable program; the hires
+// one has a black border, as the Art Studio file would.
+ErrorCode save_picture(const ImportRequest& request, const EncodedPicture& picture) {
+    if (names_program_file(request.picture_path)) {
+        return picture.hires ? write_hires_program(request.picture_path, *picture.hires, 0)
+                             : write_multicolour_program(request.picture_path, *picture.multicolour);
+    }
+    return picture.hires ? save_hires_picture(request.picture_path, *picture.hires)
+                         : save_multicolour_picture(request.picture_path, request.format, *picture.multicolour);
+}
+
 ErrorCode write_picture(const ImportRequest& request, const EncodedPicture& picture) {
-    const ErrorCode code = picture.hires ? save_hires_picture(request.picture_path, *picture.hires)
-                                         : save_multicolour_picture(request.picture_path, request.format,
-                                                                    *picture.multicolour);
+    const ErrorCode code = save_picture(request, picture);
     if (code < 0) {
         return code;
     }
