@@ -76,9 +76,11 @@ Rgb palette_colour(std::uint8_t colour) {
 
 std::string missing_emulator_tools() {
     std::string missing;
-    for (const char* tool : {X64SC_PROGRAM, XVFB_RUN_PROGRAM, TASS_PROGRAM}) {
-        if (!is_program(tool)) {
-            missing += std::string(missing.empty() ? "" : ", ") + tool;
+    const std::array<std::array<const char*, 2>, 3> tools = {
+        {{"x64sc", X64SC_PROGRAM}, {"xvfb-run", XVFB_RUN_PROGRAM}, {"64tass", TASS_PROGRAM}}};
+    for (const auto& [name, path] : tools) {
+        if (!is_program(path)) {
+            missing += std::string(missing.empty() ? "" : ", ") + name;
         }
     }
     return missing;
