@@ -88,6 +88,17 @@ TEST_F(Emulator, ArtStudioPictureRunsWithItsBorder) {
     expect_shown("pic.prg", *rendered(*picture, EMULATOR_PALETTE), 10);
 }
 
+// A coder may set the colours in the file at their documented places: a
+// border unlike the background shows, and the background stays in the cells.
+TEST_F(Emulator, BorderAndBackgroundAreReadFromTheirPlacesInTheFile) {
+    const auto picture = multicolour_picture_of_every_colour(350, 7);
+    auto program = std::make_unique<RunnableProgram>();
+    ASSERT_EQ(multicolour_to_program(*picture, *program), 0);
+    program->bytes[2 + PROGRAM_BORDER - PROGRAM_LOAD_ADDRESS] = 2;
+    write_bytes(file("patched.prg"), {program->bytes.begin(), program->bytes.end()});
+    expect_shown("patched.prg", *rendered(*picture, EMULATOR_PALETTE), 2);
+}
+
 TEST_F(Emulator, PngThroughIngravoRunsAsDrawn) {
     const auto picture = multicolour_picture_of_every_colour(400, 11);
     const auto drawn = rendered(*picture);
