@@ -86,8 +86,9 @@ std::string missing_emulator_tools() {
     return missing;
 }
 
-std::string make_standin_roms(const fs::path& folder) {
-    const std::string command = quoted(TASS_PROGRAM) + " --quiet --nostart -o " +
+std::string make_standin_roms(const fs::path& folder, MachineState state) {
+    const std::string untidy = state == MachineState::untidy ? "1" : "0";
+    const std::string command = quoted(TASS_PROGRAM) + " --quiet --nostart -D UNTIDY=" + untidy + " -o " +
                                 quoted((folder / KERNAL_FILE).string()) + " " +
                                 quoted(std::string(EMULATOR_SOURCE_DIR) + "/standin_kernal.asm") + " > " +
                                 quoted((folder / "kernal.log").string()) + " 2>&1";

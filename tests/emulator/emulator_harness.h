@@ -32,9 +32,12 @@ struct EmulatorRun {
 // Empty when x64sc, xvfb-run and 64tass are all there, else what is missing.
 std::string missing_emulator_tools();
 
+// How the stand-in KERNAL leaves the machine before it starts the program.
+enum class MachineState { as_kernal_leaves_it, untidy };
+
 // Assembles the stand-in KERNAL and writes the BASIC and character ROMs
 // into folder; an empty text on success, else what went wrong.
-std::string make_standin_roms(const std::filesystem::path& folder);
+std::string make_standin_roms(const std::filesystem::path& folder, MachineState state);
 
 // Loads the program (a .prg in folder) through the monitor, lets the stand-in
 // KERNAL start it, and returns the screen.

@@ -25,9 +25,12 @@ protected:
             }
             GTEST_SKIP() << "not installed: " << missing;
         }
-        const std::string failure = make_standin_roms(folder);
-        ASSERT_EQ(failure, "");
+        ASSERT_EQ(make_standin_roms(folder, MachineState::as_kernal_leaves_it), "");
     }
+
+    // The displayer must set every register it relies on: bank, modes,
+    // addresses, sprites.
+    void untidy_machine() const { ASSERT_EQ(make_standin_roms(folder, MachineState::untidy), ""); }
 
     void expect_shown(const std::string& program, const PixelImage& image, std::uint8_t border) const {
         const EmulatorRun run = run_in_emulator(folder, program);
@@ -77,8 +80,9 @@ TEST_P(EmulatorBackground, KoalaPictureRunsAsWritten) {
 INSTANTIATE_TEST_SUITE_P(EveryColour, EmulatorBackground, ::testing::Range(0, 16));
 
 // The border comes from the Art Studio file and is unlike the colours the
-// stand-in KERNAL leaves (light blue border, blue background).
+// stand-in KERNAL leaves.
 TEST_F(Emulator, ArtStudioPictureRunsWithItsBorder) {
+    untidy_machine();
     const auto picture = hires_picture_of_every_colour(300);
     ASSERT_EQ(save_hires_picture(file("pic.art").string(), *picture), 0);
     auto art = read_bytes(file("pic.art"));
@@ -100,6 +104,7 @@ TEST_F(Emulator, BorderAndBackgroundAreReadFromTheirPlacesInTheFile) {
 }
 
 TEST_F(Emulator, PngThroughIngravoRunsAsDrawn) {
+    untidy_machine();
     const auto picture = multicolour_picture_of_every_colour(400, 11);
     const auto drawn = rendered(*picture);
     ASSERT_EQ(png_write(*drawn, file("drawn.png").string()), 0);
@@ -108,6 +113,7 @@ TEST_F(Emulator, PngThroughIngravoRunsAsDrawn) {
 }
 
 TEST_F(Emulator, HiresPngThroughIngravoRunsWithBlackBorder) {
+    untidy_machine();
     const auto picture = hires_picture_of_every_colour(500);
     ASSERT_EQ(png_write(*rendered(*picture), file("drawn.png").string()), 0);
     ASSERT_EQ(run("ingravo", {"drawn.png", "drawn.prg", "-s"}).status, 0);

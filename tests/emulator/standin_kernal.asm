@@ -1,5 +1,6 @@
 ; A stand-in KERNAL for the emulator tests: the real ROMs are not free.
-; It sets up the machine as a KERNAL leaves it for BASIC, waits until the
+; It sets up the machine as a KERNAL leaves it for BASIC (or, assembled with
+; UNTIDY=1, as another program might have left it), waits until the
 ; host has loaded a program and written $a5,$5a to $02/$03, then starts the
 ; program through the number of the SYS on its first BASIC line. Every other
 ; byte of the ROM is $02, which halts the CPU: an unexpected call into the
@@ -22,17 +23,20 @@ reset
         lda #$2f
         sta $00
 
-        ; CIAs quiet, then VIC-II bank 0 through CIA 2's port A.
+        ; CIAs quiet, then the VIC-II bank through CIA 2's port A: bank 0
+        ; as a KERNAL leaves it, bank 3 on an untidy machine.
         lda #$7f
         sta $dc0d
         sta $dd0d
         lda #$3f
         sta $dd02
+        .if UNTIDY
+        lda #$94
+        .else
         lda #$97
+        .endif
         sta $dd00
 
-        ; The VIC-II registers as they are after power-on and the KERNAL's
-        ; screen setup: text mode, light blue border, blue background.
         ldx #vic_values_end - vic_values - 1
 -       lda vic_values,x
         sta $d000,x
@@ -117,6 +121,25 @@ target_times_ten
 target = $fb
 
 vic_values
+        .if UNTIDY
+        ; What a program before might have left: extended colour mode with
+        ; the bitmap bit, multicolour, other screen and bitmap addresses, and
+        ; all sprites on, expanded, in the middle of the screen.
+        .byte 100, 100, 140, 100, 180, 100, 220, 100, 100, 150, 140, 150, 180, 150, 220, 150
+        .byte 0                 ; $d010
+        .byte $7b               ; $d011 extended colour and bitmap
+        .byte 0, 0, 0           ; $d012-$d014
+        .byte $ff               ; $d015 sprites on
+        .byte $18               ; $d016 multicolour
+        .byte $ff               ; $d017 expanded
+        .byte $f2               ; $d018
+        .byte $0f, 0, 0, $ff, $ff, 0, 0  ; $d019-$d01f: sprites in front, multicolour, wide
+        .byte 1, 1              ; $d020 border, $d021 background
+        .byte 2, 3, 4, 5        ; $d022-$d025
+        .byte 1, 1, 1, 1, 1, 1, 1, 1, 1  ; $d026-$d02e
+        .else
+        ; The registers as they are after power-on and the KERNAL's screen
+        ; setup: text mode, light blue border, blue background.
         .byte 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0  ; sprite positions
         .byte 0                 ; $d010
         .byte $1b               ; $d011 text mode, 25 rows
@@ -127,6 +150,7 @@ vic_values
         .byte $14               ; $d018 screen $0400, characters $1000
         .byte $0f, 0, 0, 0, 0, 0, 0     ; $d019-$d01f
         .byte 14, 6             ; $d020 border, $d021 background
+        .endif
 vic_values_end
 
         .fill $fffa - *, JAM
