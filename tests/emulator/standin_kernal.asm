@@ -65,9 +65,15 @@ wait
 skip_blanks
         lda $0800,y
         cmp #$20
-        bne digits
+        bne first_digit
         iny
         bne skip_blanks
+first_digit
+        sec
+        sbc #'0'
+        cmp #10
+        bcc digits
+        .byte JAM               ; SYS without a number
 digits
         lda $0800,y
         sec
