@@ -1,4 +1,5 @@
-// Converts a C64 picture file into a PCX image.
+// Converts a C64 picture file into a PCX or PNG image, or into a runnable
+// program when the output name ends in ".prg".
 #pragma once
 
 #include <string>

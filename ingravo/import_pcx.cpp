@@ -10,6 +10,7 @@
 #include "pcx.h"
 #include "pixel.h"
 #include "png_file.h"
+#include "runnable_program.h"
 
 namespace {
 
@@ -119,9 +120,19 @@ ErrorCode write_errors_image(PixelImage& image, const ErrorMap& map, const std::
     return ERR_SUCCESS;
 }
 
+// An output name with the extension "prg" gets a runnable program; the hires
+// one has a black border, as the Art Studio file would.
+ErrorCode save_picture(const std::string& path, int format, const EncodedPicture& picture) {
+    if (names_program_file(path)) {
+        return picture.hires ? write_hires_program(path, *picture.hires, 0)
+                             : write_multicolour_program(path, *picture.multicolour);
+    }
+    return picture.hires ? save_hires_picture(path, *picture.hires)
+                         : save_multicolour_picture(path, format, *picture.multicolour);
+}
+
 ErrorCode write_picture(const std::string& path, int format, const EncodedPicture& picture) {
-    const ErrorCode code = picture.hires ? save_hires_picture(path, *picture.hires)
-                                         : save_multicolour_picture(path, format, *picture.multicolour);
+    const ErrorCode code = save_picture(path, format, picture);
     if (code < 0) {
         return code;
     }

@@ -247,9 +247,18 @@ ErrorCode load_multicolour_picture(const std::string& path, int format, C64Pictu
 }
 
 ErrorCode load_hires_picture(const std::string& path, HiresPicture& picture) {
+    std::uint8_t border = 0;
+    return load_hires_picture(path, picture, border);
+}
+
+ErrorCode load_hires_picture(const std::string& path, HiresPicture& picture, std::uint8_t& border) {
     const auto image = std::make_unique_for_overwrite<ArtStudioImage>();
     const ErrorCode code = read_art_studio_file(path, *image);
-    return code < 0 ? code : art_studio_to_hires(*image, picture);
+    if (code < 0) {
+        return code;
+    }
+    border = image->bytes[ART_STUDIO_BORDER] & 0x0F;
+    return art_studio_to_hires(*image, picture);
 }
 
 ErrorCode save_multicolour_picture(const std::string& path, int format, const C64Picture& picture) {

@@ -33,6 +33,8 @@ constexpr std::size_t IMAGE_BITMAP = 2;
 constexpr std::size_t IMAGE_SCREEN = 8002;
 constexpr std::size_t IMAGE_COLOUR = 9002;
 constexpr std::size_t IMAGE_BACKGROUND = 10002;
+// Art Studio keeps the border colour in the first byte after the screen memory.
+constexpr std::size_t ART_STUDIO_BORDER = 9002;
 
 // Multicolour picture: bit pattern 00 background, 01 screen high nybble,
 // 10 screen low nybble, 11 colour memory low nybble.
@@ -90,6 +92,8 @@ ErrorCode colours_in_set(const std::uint8_t* cell_colours, const std::uint8_t* a
 ErrorCode load_multicolour_picture(const std::string& path, int format, C64Picture& picture);
 // Loads an Art Studio file into a hires picture.
 ErrorCode load_hires_picture(const std::string& path, HiresPicture& picture);
+// The same, with the border colour the file stores (its low nybble).
+ErrorCode load_hires_picture(const std::string& path, HiresPicture& picture, std::uint8_t& border);
 // Writes a multicolour picture as a Koala (format 0) or Amica (format 1) file.
 ErrorCode save_multicolour_picture(const std::string& path, int format, const C64Picture& picture);
 // Writes a hires picture as an Art Studio file.

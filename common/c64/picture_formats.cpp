@@ -233,9 +233,15 @@ ErrorCode load_multicolour_input(const std::string& path, int format, C64Picture
 }
 
 ErrorCode load_hires_input(const std::string& path, int format, HiresPicture& picture) {
+    std::uint8_t border = 0;
+    return load_hires_input(path, format, picture, border);
+}
+
+ErrorCode load_hires_input(const std::string& path, int format, HiresPicture& picture, std::uint8_t& border) {
+    border = 0;
     const PictureFormat* row = table_format(format);
     if (row != nullptr) {
         return read_table_picture(path, *row, picture);
     }
-    return load_hires_picture(path, picture);
+    return load_hires_picture(path, picture, border);
 }

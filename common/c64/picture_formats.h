@@ -68,6 +68,9 @@ ErrorCode get_picture_input(const SwitchTable& table, int position, std::string&
 ErrorCode load_multicolour_input(const std::string& path, int format, C64Picture& picture);
 // Loads any hires format (Art Studio or a hires row).
 ErrorCode load_hires_input(const std::string& path, int format, HiresPicture& picture);
+// The same, with the border colour: Art Studio stores one, the hires rows of
+// the table do not and give black.
+ErrorCode load_hires_input(const std::string& path, int format, HiresPicture& picture, std::uint8_t& border);
 
 // The generic reader of one row. Only the low nybble of colour memory and of
 // the background is kept. A multicolour row into a hires picture, or the
