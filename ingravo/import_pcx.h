@@ -25,6 +25,8 @@ struct ImportRequest {
     int format;                  // 0 Koala, 1 Amica, 2 Art Studio
     bool background_given;       // -b
     std::uint8_t background;     // -b value when given
+    bool palette_given;          // -c: the library palette a PNG was drawn in
+    int palette;                 // -c value when given
 };
 
 ErrorCode import_pcx(const ImportRequest& request);

@@ -12,4 +12,5 @@ inline const std::string INGRAVO_USAGE =
     "-a   target picture in amica paint   format  (multi-color bitmap)\n"
     "-s   target picture in art studio    format  (hires       bitmap)\n"
     "-bNN backgound color for multi-color picture (default is the most used color)\n"
+    "-cNN palette the png image was drawn in, 0 to 26 (default: found from its colours)\n"
     "-?   display this help\n";
