@@ -639,24 +639,32 @@ namespace {
 
 // The library palette whose colours entries 0 to 15 of the file's palette
 // hold in C64 order: entry k nearer colour k of that palette than any other
-// of its colours, and within GIVEN_PALETTE_BOUND of it. -1 when none does.
+// of its colours, and within GIVEN_PALETTE_BOUND of it; of several, the
+// nearest in all. -1 when none does.
 int palette_in_c64_order(const ColourImage& source) {
     const PaletteLabs& labs = palette_labs();
     std::array<Lab, C64_COLOUR_COUNT> entries;
     for (int k = 0; k < C64_COLOUR_COUNT; ++k) entries[k] = lab_of(source.palette[k] & 0xFFFFFFu);
     constexpr double bound = GIVEN_PALETTE_BOUND * GIVEN_PALETTE_BOUND;
+    int found = -1;
+    double found_sum = 0.0;
     for (int p = 0; p < PALETTES; ++p) {
         bool ordered = true;
+        double sum = 0.0;
         for (int k = 0; k < C64_COLOUR_COUNT && ordered; ++k) {
             const double own = squared_distance(entries[k], labs[p][k]);
             ordered = own <= bound;
+            sum += own;
             for (int c = 0; c < C64_COLOUR_COUNT && ordered; ++c) {
                 ordered = c == k || own < squared_distance(entries[k], labs[p][c]);
             }
         }
-        if (ordered) return p;
+        if (ordered && (found < 0 || sum < found_sum)) {
+            found = p;
+            found_sum = sum;
+        }
     }
-    return -1;
+    return found;
 }
 
 // Each of the first count colours as its nearest colour in the palette;
