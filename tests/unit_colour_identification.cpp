@@ -398,8 +398,8 @@ TEST(PaletteBasedReading, ReadsAsTheSamePictureHeldAsColours) {
         std::string what;
         std::array<std::uint32_t, 16> colours;
     };
-    auto mixed = builtin_palette(4);
-    mixed[3] = builtin(0, 3);
+    auto mixed = builtin_palette(5);
+    mixed[2] = builtin(13, 2);
     const std::vector<Case> cases = {{"exact, default palette", builtin_palette(12)},
                                      {"exact, palette 4", builtin_palette(4)},
                                      {"mixed palettes", mixed},
@@ -496,6 +496,32 @@ TEST(ExactReading, EveryLibraryPaletteReadsToItsNumbers) {
         EXPECT_EQ(result.reading.palette, p);
         EXPECT_TRUE(pixels_are(*result.image, picture)) << p;
     }
+}
+
+}  // namespace
+
+namespace {
+
+// An emulator palette of the PC's RGBI colours numbers them otherwise than
+// palette 4: a picture in it is refused, or read right, never read as palette 4.
+TEST(ApproximateReading, RgbiColoursUnderOtherNumbersAreNotReadAsPaletteFour) {
+    constexpr std::array<std::uint32_t, 16> rgbi = {0x000000, 0xFCFCFC, 0xA80000, 0x54FCFC, 0xA800A8, 0x00A800,
+                                                    0x0000A8, 0xFCFC00, 0xA85400, 0x802C00, 0xFC5454, 0x545454,
+                                                    0x808080, 0x54FC54, 0x5454FC, 0xA8A8A8};
+    for (const auto& subset : std::vector<std::vector<int>>{{0, 1, 2, 3, 4, 5, 6, 7}, {2, 5, 8, 9, 12, 15}, all_sixteen}) {
+        const auto picture = stripes(subset);
+        const auto result = identify(*coloured(picture, rgbi));
+        if (result.code == ERR_SUCCESS) {
+            EXPECT_NE(result.reading.palette, 4);
+            EXPECT_TRUE(pixels_are(*result.image, picture)) << subset.size();
+        } else {
+            EXPECT_EQ(result.code, ERR_UNKNOWN_COLOURS);
+        }
+    }
+    // Palette 4's own colours still read exactly.
+    const auto own = identify(*coloured(stripes({0, 1, 2, 3, 4, 5, 6, 7}), builtin_palette(4)));
+    ASSERT_EQ(own.code, ERR_SUCCESS);
+    EXPECT_EQ(own.reading.palette, 4);
 }
 
 }  // namespace

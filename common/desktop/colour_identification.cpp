@@ -407,6 +407,12 @@ constexpr double RELATIVE_MARGIN = 15.0;
 constexpr double LEAST_SPREAD = 3.0;
 constexpr double SMALL_PICTURE_FACTOR = 3.0;
 constexpr int SMALL_PICTURE = 4;
+// Palette 4 is the 16 colours of the PC's RGBI screen, which other programs
+// also give the C64's numbers in another order (one emulator palette holds
+// them, a few levels off, with orange, brown and the greys elsewhere): a
+// picture near them is never read approximately in palette 4, though a
+// numbering of palette 4 still counts as another reading that may refuse one.
+constexpr int RGBI_PALETTE = 4;
 constexpr double NO_PAIRING = 1e9;  // cost of a pair further apart than ALTERNATIVE_BOUND
 
 using Lab = std::array<double, 3>;
@@ -559,10 +565,12 @@ bool read_approximately(const DistinctColours& distinct, NumberTable& numbers, i
     if (distinct.overflow || distinct.count == 0 || distinct.count > C64_COLOUR_COUNT) return false;
     auto work = std::make_unique<ApproximateWork>();
     build_cost_matrices(distinct, *work);
-    int best = 0;
+    int best = -1;
     for (int p = 0; p < PALETTES; ++p) {
         work->best_of_palette[p] = least_cost_pairing(work->matrices[p]);
-        if (work->best_of_palette[p].cost < work->best_of_palette[best].cost) best = p;
+        if (p != RGBI_PALETTE && (best < 0 || work->best_of_palette[p].cost < work->best_of_palette[best].cost)) {
+            best = p;
+        }
     }
     const Pairing reading = work->best_of_palette[best];
     for (int d = 0; d < distinct.count; ++d) {
