@@ -11,11 +11,11 @@
 
 namespace {
 
-// Colours 0 to 15 of a widely used emulator palette that is none of the
-// built-in ones: its pictures are read approximately.
+// Colours 0 to 15 of an emulator palette that is in no list of the palette
+// library: its pictures are read approximately.
 constexpr std::array<std::uint32_t, 16> FOREIGN_PALETTE = {
-    0x000000, 0xFFFFFF, 0x813338, 0x75CEC8, 0x8E3C97, 0x56AC4D, 0x2E2C9B, 0xEDF171,
-    0x8E5029, 0x553800, 0xC46C71, 0x4A4A4A, 0x7B7B7B, 0xA9FF9F, 0x706DEB, 0xB2B2B2};
+    0x000000, 0xFFFFFF, 0xAF2A29, 0x62D8CC, 0xB03FB6, 0x4AC64A, 0x3739C4, 0xE4ED4E,
+    0xB6591C, 0x683808, 0xEA746C, 0x4D4D4D, 0x848484, 0xA6FA9E, 0x707CE6, 0xB6B6B5};
 
 // The drawn picture as the suite's own PNG reads back: indices equal to the
 // C64 numbers, the default palette.

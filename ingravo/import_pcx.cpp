@@ -155,7 +155,8 @@ ErrorCode read_png_image(const ImportRequest& request, PixelImage& image) {
         return code;
     }
     ColourReading reading{};
-    code = identify_colours(*source, image, reading);
+    code = request.palette_given ? identify_colours_in_palette(*source, request.palette, image, reading)
+                                 : identify_colours(*source, image, reading);
     if (code == ERR_UNKNOWN_COLOURS) {
         std::printf("%s", describe_unknown_colour(reading).c_str());
     }

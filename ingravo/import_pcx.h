@@ -28,6 +28,8 @@ struct ImportRequest {
     bool fit;                    // -f: mode and background found from the image
     int fit_format;              // what -f keeps: the format a switch or the output name fixes, or FIT_MODE_OPEN
     std::string hires_picture_path;  // the output when -f finds hires with the mode open
+    bool palette_given;          // -c: the library palette a PNG was drawn in
+    int palette;                 // -c value when given
 };
 
 ErrorCode import_pcx(const ImportRequest& request);

@@ -8,6 +8,7 @@
 #include "file_names.h"
 #include "fit.h"
 #include "import_pcx.h"
+#include "palette_library.h"
 #include "picture.h"
 #include "switch_declarations.h"
 #include "switches.h"
@@ -23,6 +24,8 @@ void print_usage() {
     std::printf("-s   target picture in art studio    format  (hires       bitmap)\n");
     std::printf("-bNN backgound color for multi-color picture (default is the most used color)\n");
     std::printf("-?   display this help\n");
+    std::printf("-cNN palette the png image was drawn in, 0 to %d (default: found from its colours)\n",
+                LIBRARY_PALETTE_COUNT - 1);
     std::printf("-f   fit: find multi-color or hires and the background from the picture\n");
 }
 
@@ -82,6 +85,13 @@ ErrorCode read_background(const SwitchTable& table, ImportRequest& request) {
     return read_number_switch(table, 'b', request.background);
 }
 
+// -c matters to a PNG only: a PCX holds colour numbers already.
+ErrorCode read_palette(const SwitchTable& table, ImportRequest& request) {
+    request.palette_given = switch_given(table, 'c');
+    request.palette = 0;
+    return read_number_switch(table, 'c', request.palette);
+}
+
 bool names_clash(const ImportRequest& request) {
     const bool hires_clash = !request.hires_picture_path.empty() && (request.pcx_path == request.hires_picture_path ||
                                                                      request.hires_picture_path == request.errors_path);
@@ -103,7 +113,8 @@ ErrorCode tool_main(int argc, char** argv) {
     }
     ImportRequest request{};
     choose_format(*table, request);
-    if ((code = build_file_names(*table, request)) < 0 || (code = read_background(*table, request)) < 0) {
+    if ((code = build_file_names(*table, request)) < 0 || (code = read_background(*table, request)) < 0 ||
+        (code = read_palette(*table, request)) < 0) {
         return code;
     }
     table.reset();

@@ -14,6 +14,10 @@ const std::string INGRAVO_BANNER = "INGRAVO v1.0.0beta - converts a PCX image in
 const std::string PICTURE_DONE = "most used colour = $00\nOK, C64 file generated.\nEnded process.\n";
 const std::string READ_EXACTLY = "colours read exactly (palette 12)\n";
 
+std::string read_exactly_in(int palette) {
+    return "colours read exactly (palette " + std::to_string(palette) + ", " + library_palette_name(palette) + ")\n";
+}
+
 struct ForeignPng {
     const char* name;
     bool hires;
@@ -54,8 +58,8 @@ TEST_F(IngravoForeignPng, EveryFixtureReadsToItsColourNumbers) {
         {"pillow_indexed_c64_order", false, multicolour_pattern, READ_EXACTLY},
         {"pillow_indexed_reordered", false, multicolour_pattern, READ_EXACTLY},
         {"pillow_screenshot_384x272", false, multicolour_pattern, READ_EXACTLY},
-        {"pillow_foreign_palette", false, multicolour_pattern,
-         "colours read approximately: 14 colours matched to palette 11\n"},
+        // Drawn in the palette that became library palette 13.
+        {"pillow_foreign_palette", false, multicolour_pattern, read_exactly_in(13)},
         {"imagemagick_rgb", false, multicolour_pattern, READ_EXACTLY},
         {"imagemagick_rgba", false, multicolour_pattern, READ_EXACTLY},
         {"imagemagick_interlaced_hires", true, hires_pattern, READ_EXACTLY},
@@ -63,6 +67,15 @@ TEST_F(IngravoForeignPng, EveryFixtureReadsToItsColourNumbers) {
         {"netpbm_16bit", false, multicolour_pattern, READ_EXACTLY},
         {"netpbm_160x200", false, multicolour_pattern, READ_EXACTLY},
         {"gimp_indexed", false, multicolour_pattern, READ_EXACTLY},
+        // Library palettes, indexed darkest first and RGB: read by colour, never by index.
+        {"pillow_vice_by_brightness", false, multicolour_pattern, read_exactly_in(16)},
+        {"pillow_lospec_by_brightness", false, multicolour_pattern, read_exactly_in(15)},
+        {"pillow_pantaloon_rgb", false, multicolour_pattern, read_exactly_in(23)},
+        {"imagemagick_colodore_rgb", false, multicolour_pattern, read_exactly_in(13)},
+        {"imagemagick_ste_indexed", false, multicolour_pattern, read_exactly_in(26)},
+        {"gimp_perplex_indexed", false, multicolour_pattern, read_exactly_in(24)},
+        {"pillow_unlisted_by_brightness", false, multicolour_pattern,
+         "colours read approximately: 15 colours matched to palette 12\n"},
     };
     for (const auto& fixture : fixtures) {
         const auto image = converted(fixture);
@@ -84,11 +97,17 @@ TEST_F(IngravoForeignPng, UnknownColourIsNamedWhereItLiesInTheFile) {
     EXPECT_EQ(result.output.substr(INGRAVO_BANNER.size()).rfind("unknown colour #7A7A7A at x 132, y 85\n", 0), 0u)
         << result.output;
 
-    // A palette-based 160 by 200 image of unknown colours is read by index; index 16 stops it.
+    // A palette-based 160 by 200 image whose palette holds a library palette
+    // in C64 order is read by index; index 16 stops it.
     TestPng narrow{160, 200, PNG_COLOR_TYPE_PALETTE, 8, false, {}, [](int x, int y) {
                        return std::array<std::uint16_t, 4>{static_cast<std::uint16_t>(x == 150 && y == 199 ? 16 : 0)};
                    }};
-    for (int entry = 0; entry < 17; ++entry) narrow.palette.push_back({1, 2, static_cast<std::uint8_t>(entry)});
+    for (int entry = 0; entry < 16; ++entry) {
+        const std::uint32_t rgb = library_colour(18, entry) ^ 0x010203u;
+        narrow.palette.push_back({static_cast<std::uint8_t>(rgb >> 16), static_cast<std::uint8_t>(rgb >> 8),
+                                  static_cast<std::uint8_t>(rgb)});
+    }
+    narrow.palette.push_back({1, 2, 3});
     write_bytes(file("narrow.png"), build_png(narrow));
     result = run("ingravo", {"narrow.png"});
     EXPECT_EQ(result.status, status_of(ERR_UNKNOWN_COLOURS));
@@ -97,6 +116,74 @@ TEST_F(IngravoForeignPng, UnknownColourIsNamedWhereItLiesInTheFile) {
     EXPECT_FALSE(exists("shot.koa"));
     EXPECT_FALSE(exists("narrow.koa"));
     EXPECT_FALSE(exists("errors.pcx"));
+}
+
+}  // namespace
+
+namespace {
+
+class IngravoGivenPalette : public ToolTest {};
+
+// An RGB PNG of the multicolour pattern in the given colours.
+void write_pattern_png(const std::filesystem::path& path, const std::array<std::uint32_t, 16>& colours) {
+    TestPng png{320, 200, PNG_COLOR_TYPE_RGB, 8, false, {}, [colours](int x, int y) {
+                    const std::uint32_t rgb = colours[multicolour_pattern(x, y)];
+                    return std::array<std::uint16_t, 4>{static_cast<std::uint16_t>(rgb >> 16),
+                                                        static_cast<std::uint16_t>(rgb >> 8 & 0xFF),
+                                                        static_cast<std::uint16_t>(rgb & 0xFF)};
+                }};
+    write_bytes(path, build_png(png));
+}
+
+// -c settles a picture the automatic rules refuse: vice's colours, each
+// channel 20 brighter, so that no library palette fits them clearly.
+TEST_F(IngravoGivenPalette, NamedPaletteReadsWhatTheRulesRefuse) {
+    std::array<std::uint32_t, 16> brighter{};
+    for (int c = 0; c < 16; ++c) {
+        for (int shift = 0; shift < 24; shift += 8) {
+            brighter[c] |= std::min(255u, (library_colour(16, c) >> shift & 0xFF) + 20) << shift;
+        }
+    }
+    write_pattern_png(file("bright.png"), brighter);
+    const ProgramResult refused = run("ingravo", {"bright.png", "-b0"});
+    ASSERT_EQ(refused.status, status_of(ERR_UNKNOWN_COLOURS)) << refused.output;
+    EXPECT_FALSE(exists("bright.koa"));
+
+    const ProgramResult result = run("ingravo", {"bright.png", "-b0", "-c16"});
+    EXPECT_EQ(result.status, 0) << result.output;
+    EXPECT_EQ(result.output.substr(INGRAVO_BANNER.size()).rfind("colours read in palette 16, vice: ", 0), 0u)
+        << result.output;
+    auto picture = std::make_unique<C64Picture>();
+    ASSERT_EQ(load_multicolour_picture(file("bright.koa").string(), FORMAT_KOALA, *picture), 0);
+    EXPECT_EQ(first_difference(*rendered(*picture), multicolour_pattern), -1);
+}
+
+TEST_F(IngravoGivenPalette, ColoursThatCannotBeTheNamedPaletteAreRefused) {
+    // Palette 4's colours are far from palette 10's dim ones.
+    std::array<std::uint32_t, 16> colours{};
+    for (int c = 0; c < 16; ++c) colours[c] = library_colour(4, c);
+    write_pattern_png(file("bright.png"), colours);
+    const ProgramResult result = run("ingravo", {"bright.png", "-c10"});
+    EXPECT_EQ(result.status, status_of(ERR_UNKNOWN_COLOURS));
+    EXPECT_NE(result.output.find("of palette 10"), std::string::npos) << result.output;
+    EXPECT_FALSE(exists("bright.koa"));
+    EXPECT_FALSE(exists("errors.pcx"));
+    // Out of range: the range line and -8, as for every number switch.
+    const ProgramResult range = run("ingravo", {"bright.png", "-c27"});
+    EXPECT_EQ(range.status, status_of(ERR_PARAMETERS));
+    EXPECT_EQ(range.output.substr(INGRAVO_BANNER.size()).rfind("Valeur : 27 en dehors de l'intervalle : [0, 26]\n", 0),
+              0u)
+        << range.output;
+}
+
+// A PCX holds colour numbers already: -c changes nothing.
+TEST_F(IngravoGivenPalette, PcxIgnoresTheNamedPalette) {
+    std::filesystem::copy_file(fixture_path("netpbm_multicolour.pcx"), file("net.pcx"));
+    const ProgramResult plain = run("ingravo", {"net.pcx", "plain.koa", "-b0"});
+    const ProgramResult given = run("ingravo", {"net.pcx", "given.koa", "-b0", "-c20"});
+    EXPECT_EQ(plain.output, given.output);
+    EXPECT_EQ(given.status, 0);
+    EXPECT_EQ(read_bytes(file("plain.koa")), read_bytes(file("given.koa")));
 }
 
 }  // namespace

@@ -12,14 +12,14 @@
 
 namespace {
 
-// The widely used emulator palette the approximate reading is meant for.
+// An emulator palette that is in no list of the library: what the approximate
+// reading is meant for.
 constexpr std::array<std::uint32_t, 16> foreign_palette = {
-    0x000000, 0xFFFFFF, 0x813338, 0x75CEC8, 0x8E3C97, 0x56AC4D, 0x2E2C9B, 0xEDF171,
-    0x8E5029, 0x553800, 0xC46C71, 0x4A4A4A, 0x7B7B7B, 0xA9FF9F, 0x706DEB, 0xB2B2B2};
+    0x000000, 0xFFFFFF, 0xAF2A29, 0x62D8CC, 0xB03FB6, 0x4AC64A, 0x3739C4, 0xE4ED4E,
+    0xB6591C, 0x683808, 0xEA746C, 0x4D4D4D, 0x848484, 0xA6FA9E, 0x707CE6, 0xB6B6B5};
 
 std::uint32_t builtin(int palette, int number) {
-    const auto& rgb = c64_palettes[palette][number];
-    return (std::uint32_t{rgb[0]} << 16) | (std::uint32_t{rgb[1]} << 8) | rgb[2];
+    return library_colour(palette, number);
 }
 
 // A picture whose C64 number at (x, y) is numbers[(x / 8 + y / 8) % size].
@@ -109,33 +109,85 @@ TEST(ExactReading, ColoursSharedByPalettesNameTheDefaultOrTheLowest) {
     EXPECT_EQ(with_default.reading.palette, 12);
 }
 
-TEST(ExactReading, MixedPalettesReadEachColourByItsOwnNumber) {
+// Identification goes by whole palettes: colours from several palettes are
+// never read exactly colour by colour.
+TEST(ExactReading, MixedPalettesAreNotReadExactly) {
     auto colours = builtin_palette(5);
     colours[2] = builtin(0, 2);
     colours[7] = builtin(12, 7);
     const auto picture = stripes(all_sixteen);
     const auto result = identify(*coloured(picture, colours));
-    ASSERT_EQ(result.code, ERR_SUCCESS);
-    EXPECT_EQ(result.reading.kind, ColourReadingKind::exact);
-    EXPECT_EQ(result.reading.palette, -1);
-    EXPECT_TRUE(pixels_are(*result.image, picture));
-    EXPECT_EQ(result.image->palette[3 * 7 + 2], c64_palettes[12][7][2]);  // the default palette's colours
-    EXPECT_EQ(describe_colour_reading(result.reading), "colours read exactly (several palettes)\n");
+    if (result.code == ERR_SUCCESS) {
+        EXPECT_NE(result.reading.kind, ColourReadingKind::exact);
+        EXPECT_TRUE(pixels_are(*result.image, picture));
+    } else {
+        EXPECT_EQ(result.code, ERR_UNKNOWN_COLOURS);
+    }
 }
 
-TEST(IndexReading, PaletteBasedImageOfUnknownColoursIsReadByIndex) {
-    auto source = coloured(stripes({0, 1, 2}), {});
-    const auto picture = stripes({4, 9, 15});
+// A palette whose entries 0 to 15 are a library palette's colours, slightly
+// changed, in C64 order.
+std::unique_ptr<ColourImage> indexed_in_c64_order(const std::vector<int>& picture, int library_palette) {
+    auto source = coloured(stripes({0}), {});
     for (int i = 0; i < IMAGE_PIXELS; ++i) source->indices[i] = static_cast<std::uint8_t>(picture[i]);
     for (std::uint32_t index = 0; index < 256; ++index) source->palette[index] = 0x123400u + index;
+    for (int c = 0; c < 16; ++c) source->palette[c] = builtin(library_palette, c) ^ 0x030102u;
     source->has_indices = true;
+    return source;
+}
+
+TEST(IndexReading, PaletteInC64OrderOfUnknownColoursIsReadByIndex) {
+    const auto picture = stripes({4, 9, 15});
+    auto source = indexed_in_c64_order(picture, 16);
+    // Colours of the picture that no palette holds, and too few to read approximately.
+    source->palette[4] = 0x9A4FD0;
     const auto result = identify(*source);
     ASSERT_EQ(result.code, ERR_SUCCESS);
     EXPECT_EQ(result.reading.kind, ColourReadingKind::indices);
     EXPECT_TRUE(pixels_are(*result.image, picture));
-    EXPECT_EQ(result.image->palette[3 * 9 + 2], 0x09);  // the file's own colour of index 9
-    EXPECT_EQ(result.image->palette[3 * 5 + 1], c64_palettes[DEFAULT_PALETTE][5][1]);
-    EXPECT_EQ(describe_colour_reading(result.reading), "colours read by palette index\n");
+    EXPECT_EQ(result.image->palette[3 * 4 + 2], 0xD0);  // the file's own colour of index 4
+    EXPECT_EQ(result.image->palette[3 * 5 + 1], (builtin(16, 5) ^ 0x030102u) >> 8 & 0xFF);
+    EXPECT_EQ(describe_colour_reading(result.reading),
+              "colours read by palette index (the file's palette is palette 16, vice)\n");
+}
+
+// The indices are trusted only when the file's palette says they are C64
+// numbers: entry k nearest colour k of one library palette, every k.
+TEST(IndexReading, PaletteNotInC64OrderIsReadByColourOrRefused) {
+    // A known palette sorted by brightness reads right by its colours.
+    std::vector<int> by_brightness = {0, 6, 9, 11, 2, 4, 8, 12, 14, 10, 5, 3, 15, 7, 13, 1};
+    const auto picture = stripes(all_sixteen);
+    for (const int palette : {5, 13, 16, 23}) {
+        auto source = coloured(stripes({0}), {});
+        for (int k = 0; k < 16; ++k) source->palette[k] = builtin(palette, by_brightness[k]);
+        for (int i = 0; i < IMAGE_PIXELS; ++i) {
+            source->indices[i] = static_cast<std::uint8_t>(
+                std::find(by_brightness.begin(), by_brightness.end(), picture[i]) - by_brightness.begin());
+        }
+        source->has_indices = true;
+        const auto result = identify(*source);
+        ASSERT_EQ(result.code, ERR_SUCCESS) << palette;
+        EXPECT_EQ(result.reading.kind, ColourReadingKind::exact);
+        EXPECT_TRUE(pixels_are(*result.image, picture)) << palette;
+    }
+    // Unknown colours, in any order, are refused.
+    TestBytes bytes(3);
+    for (int attempt = 0; attempt < 20; ++attempt) {
+        auto source = coloured(stripes({0}), {});
+        for (auto& entry : source->palette) {
+            entry = static_cast<std::uint32_t>(bytes.next()) << 16 | static_cast<std::uint32_t>(bytes.next()) << 8 |
+                    bytes.next();
+        }
+        for (int i = 0; i < IMAGE_PIXELS; ++i) source->indices[i] = static_cast<std::uint8_t>(picture[i]);
+        source->has_indices = true;
+        EXPECT_EQ(identify(*source).code, ERR_UNKNOWN_COLOURS) << attempt;
+    }
+    // Greys in C64 order are no C64 palette.
+    auto greys = coloured(stripes({0}), {});
+    for (int k = 0; k < 16; ++k) greys->palette[k] = 0x111111u * static_cast<std::uint32_t>(k);
+    for (int i = 0; i < IMAGE_PIXELS; ++i) greys->indices[i] = static_cast<std::uint8_t>(picture[i]);
+    greys->has_indices = true;
+    EXPECT_EQ(identify(*greys).code, ERR_UNKNOWN_COLOURS);
 }
 
 TEST(IndexReading, KnownColoursWinOverIndices) {
@@ -152,9 +204,7 @@ TEST(IndexReading, KnownColoursWinOverIndices) {
 }
 
 TEST(IndexReading, IndexAboveFifteenIsRefusedWithItsPlaceInTheFile) {
-    auto source = coloured(stripes({0}), {});
-    source->palette.fill(0x123456);
-    source->has_indices = true;
+    auto source = indexed_in_c64_order(stripes({0}), 20);
     source->indices[5 * IMAGE_WIDTH + 100] = 16;
     source->indices[7 * IMAGE_WIDTH + 2] = 200;
     source->x_offset = 32;
@@ -199,12 +249,15 @@ TEST(ApproximateReading, ForeignEmulatorPaletteIsReadWholeToItsNumbers) {
     ASSERT_EQ(result.code, ERR_SUCCESS);
     EXPECT_EQ(result.reading.kind, ColourReadingKind::approximate);
     EXPECT_TRUE(pixels_are(*result.image, picture));
-    EXPECT_EQ(result.reading.approximated_colours, 14);  // black and white are exact
     const int palette = result.reading.palette;
     ASSERT_GE(palette, 0);
-    EXPECT_EQ(result.image->palette[3 * 9], c64_palettes[palette][9][0]);
+    EXPECT_EQ(result.image->palette[3 * 9], library_colour(palette, 9) >> 16);
+    const int exact = (library_colour(palette, 0) == 0) + (library_colour(palette, 1) == 0xFFFFFF);
+    EXPECT_EQ(result.reading.approximated_colours, 16 - exact);  // black and white may be exact
+    const std::string name = library_palette_name(palette);
     EXPECT_EQ(describe_colour_reading(result.reading),
-              "colours read approximately: 14 colours matched to palette " + std::to_string(palette) + "\n");
+              "colours read approximately: " + std::to_string(16 - exact) + " colours matched to palette " +
+                  std::to_string(palette) + (name.empty() ? "" : ", " + name) + "\n");
 }
 
 TEST(ApproximateReading, SubsetsOfTheForeignPaletteReadRightOrNotAtAll) {
@@ -219,6 +272,7 @@ TEST(ApproximateReading, SubsetsOfTheForeignPaletteReadRightOrNotAtAll) {
         {11, 12},
         {9, 2, 14, 7, 5},
         {2, 4, 5, 8, 9},
+        {0, 1, 2, 6, 7, 8, 9, 10, 11, 12, 14, 15},
     };
     int read = 0;
     for (const auto& subset : subsets) {
@@ -234,19 +288,25 @@ TEST(ApproximateReading, SubsetsOfTheForeignPaletteReadRightOrNotAtAll) {
     EXPECT_GE(read, 2);
 }
 
-TEST(ExactReading, ForeignColourEqualToABuiltInOneTakesItsNumber) {
-    // The foreign grey 7B7B7B is dark grey in palettes 1 and 2: alone with
-    // black and white it is read exactly, as 11.
-    const auto result = identify(*coloured(stripes({0, 1, 12}), foreign_palette));
-    ASSERT_EQ(result.code, ERR_SUCCESS);
-    EXPECT_EQ(result.reading.kind, ColourReadingKind::exact);
-    EXPECT_EQ(result.image->pixels[16], 11);
+TEST(ExactReading, ColourWithTwoNumbersInThePalettesHoldingItIsNotReadExactly) {
+    // 7B7B7B is dark grey in palettes 1 and 2 and grey in palette 13: the
+    // palettes that hold all three colours disagree.
+    const auto result = identify(*coloured(stripes({0, 1, 2}), {0x000000, 0xFFFFFF, 0x7B7B7B}));
+    EXPECT_TRUE(result.code != ERR_SUCCESS || result.reading.kind != ColourReadingKind::exact);
+    // Beside a colour only palette 13 holds, it is read there, as grey.
+    const auto in_one = identify(*coloured(stripes({0, 1, 2}), {0x000000, 0x7B7B7B, 0x56AC4D}));
+    ASSERT_EQ(in_one.code, ERR_SUCCESS);
+    EXPECT_EQ(in_one.reading.kind, ColourReadingKind::exact);
+    EXPECT_EQ(in_one.reading.palette, 13);
+    EXPECT_EQ(in_one.image->pixels[8], 12);
+    EXPECT_EQ(in_one.image->pixels[16], 5);
+    EXPECT_EQ(describe_colour_reading(in_one.reading), "colours read exactly (palette 13, colodore)\n");
 }
 
 TEST(ApproximateReading, SubsetWithOrangeAndBrownIsRead) {
     // The foreign orange alone is nearer some palettes' brown; beside the
     // foreign brown the one-to-one pairing settles both.
-    const auto picture = stripes({2, 3, 5, 6, 8, 9, 13});
+    const auto picture = stripes({0, 1, 2, 6, 7, 8, 9, 10, 11, 12, 14, 15});
     const auto result = identify(*coloured(picture, foreign_palette));
     ASSERT_EQ(result.code, ERR_SUCCESS);
     EXPECT_EQ(result.reading.kind, ColourReadingKind::approximate);
@@ -256,7 +316,7 @@ TEST(ApproximateReading, SubsetWithOrangeAndBrownIsRead) {
 TEST(ApproximateReading, FewColoursThatFitSeveralReadingsAreRefused) {
     // A lone mid grey is dark grey in one palette and grey in others; the
     // foreign orange alone is nearer some palettes' brown.
-    for (const std::uint32_t colour : {0x7A7A7Au, 0x8E5029u, 0xB0B0B0u}) {
+    for (const std::uint32_t colour : {0x7A7A7Au, 0x7A4A24u}) {
         auto source = coloured(stripes({0}), {colour});
         const auto result = identify(*source);
         EXPECT_EQ(result.code, ERR_UNKNOWN_COLOURS) << std::hex << colour;
@@ -339,11 +399,11 @@ TEST(PaletteBasedReading, ReadsAsTheSamePictureHeldAsColours) {
         std::string what;
         std::array<std::uint32_t, 16> colours;
     };
-    auto mixed = builtin_palette(4);
-    mixed[3] = builtin(0, 3);
+    auto mixed = builtin_palette(5);
+    mixed[2] = builtin(13, 2);
     const std::vector<Case> cases = {{"exact, default palette", builtin_palette(12)},
                                      {"exact, palette 4", builtin_palette(4)},
-                                     {"exact, mixed palettes", mixed},
+                                     {"mixed palettes", mixed},
                                      {"approximate", foreign_palette}};
     for (const Case& c : cases) {
         const auto by_colour = identify(*coloured(picture, c.colours));
@@ -358,21 +418,111 @@ TEST(PaletteBasedReading, ReadsAsTheSamePictureHeldAsColours) {
         expect_same_results(by_colour, identify(*source), c.what);
         // In C64 order, the indices are the numbers.
         const std::vector<std::uint32_t> in_order(c.colours.begin(), c.colours.end());
-        expect_same_results(by_colour, identify(*palette_based(*coloured(picture, c.colours), in_order)), c.what);
+        const auto by_index = identify(*palette_based(*coloured(picture, c.colours), in_order));
+        if (by_colour.reading.kind == ColourReadingKind::exact) {
+            expect_same_results(by_colour, by_index, c.what);
+        } else {
+            ASSERT_EQ(by_index.code, ERR_SUCCESS) << c.what;
+            EXPECT_EQ(by_index.reading.kind, ColourReadingKind::indices) << c.what;
+            EXPECT_TRUE(pixels_are(*by_index.image, picture)) << c.what;
+        }
     }
 }
 
 // Reading by index ignores the palette entries no pixel uses.
 TEST(IndexReading, UnusedEntriesAboveFifteenDoNotStopIt) {
-    auto source = coloured(stripes({0}), {});
     const auto picture = stripes({2, 5});
-    for (int i = 0; i < IMAGE_PIXELS; ++i) source->indices[i] = static_cast<std::uint8_t>(picture[i]);
-    for (std::uint32_t index = 0; index < 256; ++index) source->palette[index] = 0x100000u * (index % 7) + index;
-    source->has_indices = true;
+    auto source = indexed_in_c64_order(picture, 12);
+    for (std::uint32_t index = 16; index < 256; ++index) source->palette[index] = 0x100000u * (index % 7) + index;
     const auto result = identify(*source);
     ASSERT_EQ(result.code, ERR_SUCCESS);
     EXPECT_EQ(result.reading.kind, ColourReadingKind::indices);
     EXPECT_TRUE(pixels_are(*result.image, picture));
-    EXPECT_EQ(result.image->palette[3 * 5], 0x50);
-    EXPECT_EQ(result.image->palette[3 * 5 + 2], 0x05);
+    EXPECT_EQ(result.image->palette[3 * 5], 0x3C ^ 0x03);
+    EXPECT_EQ(result.image->palette[3 * 5 + 2], 0x3C ^ 0x02);
 }
+
+namespace {
+
+// -c: the user names the palette; each colour becomes its nearest colour there.
+TEST(GivenPalette, ColoursBecomeTheirNearestColoursOneToOne) {
+    const auto picture = stripes(all_sixteen);
+    const auto result = [&] {
+        Result r{0, {}, std::make_unique<PixelImage>()};
+        r.code = identify_colours_in_palette(*coloured(picture, foreign_palette), 12, *r.image, r.reading);
+        return r;
+    }();
+    ASSERT_EQ(result.code, ERR_SUCCESS);
+    EXPECT_EQ(result.reading.kind, ColourReadingKind::given_palette);
+    EXPECT_TRUE(pixels_are(*result.image, picture));
+    EXPECT_EQ(result.image->palette[3 * 7 + 2], 0x00);  // palette 12's yellow, FCFC00
+    EXPECT_EQ(describe_colour_reading(result.reading),
+              "colours read in palette 12: 15 colours matched approximately\n");
+}
+
+TEST(GivenPalette, SharedOrDistantColoursAreRefusedAndNamed) {
+    PixelImage image;
+    ColourReading reading{};
+    // Two yellows both nearest palette 12's yellow.
+    auto source = coloured(stripes({0, 1, 2}), {0x000000, 0xFCFC00, 0xF0F010});
+    source->x_offset = 32;
+    source->y_offset = 35;
+    EXPECT_EQ(identify_colours_in_palette(*source, 12, image, reading), ERR_UNKNOWN_COLOURS);
+    EXPECT_EQ(describe_unknown_colour(reading),
+              "colour #F0F010 at x 48, y 35 and colour #FCFC00 are both nearest colour 7 of palette 12\n");
+    // A saturated pink far from every colour of palette 5.
+    EXPECT_EQ(identify_colours_in_palette(*coloured(stripes({0, 1}), {0x000000, 0xFF00FF}), 5, image, reading),
+              ERR_UNKNOWN_COLOURS);
+    EXPECT_EQ(reading.unknown_reason, UnknownReason::too_far);
+    EXPECT_EQ(describe_unknown_colour(reading).rfind("colour #FF00FF at x 8, y 0 lies ", 0), 0u);
+    EXPECT_GT(reading.unknown_distance, GIVEN_PALETTE_BOUND);
+    // Seventeen colours cannot be sixteen; a palette past the last is no palette.
+    auto many = coloured(stripes({0}), {});
+    for (int i = 0; i < IMAGE_PIXELS; ++i) many->colours[i] = 0x0F0F0Fu * static_cast<std::uint32_t>(i % 17);
+    EXPECT_EQ(identify_colours_in_palette(*many, 0, image, reading), ERR_UNKNOWN_COLOURS);
+    EXPECT_EQ(reading.unknown_reason, UnknownReason::shared_number);
+    EXPECT_EQ(identify_colours_in_palette(*many, LIBRARY_PALETTE_COUNT, image, reading), ERR_INDEX_OUT_OF_TABLE);
+}
+
+// Every library palette, sorted any way, read exactly by its colours; a
+// palette-based file of it reads the same.
+TEST(ExactReading, EveryLibraryPaletteReadsToItsNumbers) {
+    const auto picture = stripes(all_sixteen);
+    for (int p = 0; p < LIBRARY_PALETTE_COUNT; ++p) {
+        std::array<std::uint32_t, 16> colours{};
+        for (int c = 0; c < 16; ++c) colours[c] = library_colour(p, c);
+        const auto result = identify(*coloured(picture, colours));
+        ASSERT_EQ(result.code, ERR_SUCCESS) << p;
+        EXPECT_EQ(result.reading.kind, ColourReadingKind::exact);
+        EXPECT_EQ(result.reading.palette, p);
+        EXPECT_TRUE(pixels_are(*result.image, picture)) << p;
+    }
+}
+
+}  // namespace
+
+namespace {
+
+// An emulator palette of the PC's RGBI colours numbers them otherwise than
+// palette 4: a picture in it is refused, or read right, never read as palette 4.
+TEST(ApproximateReading, RgbiColoursUnderOtherNumbersAreNotReadAsPaletteFour) {
+    constexpr std::array<std::uint32_t, 16> rgbi = {0x000000, 0xFCFCFC, 0xA80000, 0x54FCFC, 0xA800A8, 0x00A800,
+                                                    0x0000A8, 0xFCFC00, 0xA85400, 0x802C00, 0xFC5454, 0x545454,
+                                                    0x808080, 0x54FC54, 0x5454FC, 0xA8A8A8};
+    for (const auto& subset : std::vector<std::vector<int>>{{0, 1, 2, 3, 4, 5, 6, 7}, {2, 5, 8, 9, 12, 15}, all_sixteen}) {
+        const auto picture = stripes(subset);
+        const auto result = identify(*coloured(picture, rgbi));
+        if (result.code == ERR_SUCCESS) {
+            EXPECT_NE(result.reading.palette, 4);
+            EXPECT_TRUE(pixels_are(*result.image, picture)) << subset.size();
+        } else {
+            EXPECT_EQ(result.code, ERR_UNKNOWN_COLOURS);
+        }
+    }
+    // Palette 4's own colours still read exactly.
+    const auto own = identify(*coloured(stripes({0, 1, 2, 3, 4, 5, 6, 7}), builtin_palette(4)));
+    ASSERT_EQ(own.code, ERR_SUCCESS);
+    EXPECT_EQ(own.reading.palette, 4);
+}
+
+}  // namespace

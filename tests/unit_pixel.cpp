@@ -75,7 +75,32 @@ TEST(Rendering, CellsAndPictures) {
     EXPECT_EQ(image->pixels[15 * 320 + 8], 9);
     EXPECT_EQ(image->pixels[15 * 320 + 16], 6);
     EXPECT_EQ(image->pixels[0], 6);
-    EXPECT_EQ(render_multicolour_picture(*picture, *image, 13), ERR_INDEX_OUT_OF_TABLE);
+    // Any palette of the library renders; past its last, none.
+    ASSERT_EQ(render_multicolour_picture(*picture, *image, 16), ERR_SUCCESS);
+    EXPECT_EQ(image->palette[3 * 2], 0xBC);  // vice's red, BC5241
+    EXPECT_EQ(image->palette[3 * 2 + 2], 0x41);
+    EXPECT_EQ(render_multicolour_picture(*picture, *image, LIBRARY_PALETTE_COUNT), ERR_INDEX_OUT_OF_TABLE);
+    EXPECT_EQ(render_multicolour_picture(*picture, *image, -1), ERR_INDEX_OUT_OF_TABLE);
+}
+
+// The library is numbered by its files: the built-in palettes first, then the
+// emulators' and pixel editors' in their agreed order.
+TEST(PaletteLibrary, NumbersNamesAndColoursComeFromThePaletteFiles) {
+    ASSERT_EQ(LIBRARY_PALETTE_COUNT, 27);
+    const char* const added[] = {"colodore",  "colodore-variant", "lospec-commodore-64", "vice",
+                                 "vice-3.7.1-internal", "vice-old-lum", "archmage", "electric",
+                                 "le-funge",  "lenyn", "pantaloon", "perplex-1", "perplex-2", "ste"};
+    for (int p = 13; p < LIBRARY_PALETTE_COUNT; ++p) EXPECT_STREQ(library_palette_name(p), added[p - 13]) << p;
+    for (int p = 0; p < PALETTE_COUNT; ++p) {
+        for (int c = 0; c < 16; ++c) {
+            const std::uint32_t rgb = library_colour(p, c);
+            EXPECT_EQ(c64_palettes[p][c], (Rgb{static_cast<std::uint8_t>(rgb >> 16), static_cast<std::uint8_t>(rgb >> 8),
+                                               static_cast<std::uint8_t>(rgb)}));
+        }
+    }
+    EXPECT_EQ(library_colour(15, 2), 0x9F4E44u);  // the pixel editors' red
+    EXPECT_EQ(library_colour(26, 0), 0x000000u);
+    EXPECT_EQ(library_colour(13, 15), 0xB2B2B2u);
 }
 
 TEST(Encoding, SlotsFollowFirstAppearance) {

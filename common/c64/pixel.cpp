@@ -12,43 +12,12 @@ constexpr int HIRES_SLOTS = 2;
 constexpr int MULTICOLOUR_SLOTS = 4;
 constexpr std::uint8_t COLOUR_MASK = 0x0F;
 
-// RRGGBB by palette and colour index: black, white, red, cyan, purple, green,
-// blue, yellow, orange, brown, light red, dark grey, grey, light green,
-// light blue, light grey.
-constexpr std::uint32_t palette_rgb[PALETTE_COUNT][C64_COLOUR_COUNT] = {
-    {0x000000, 0xFFFFFF, 0x880000, 0xAAFFEE, 0xCC44CC, 0x00CC55, 0x0000AA, 0xEEEE77,  // 0
-     0xDD8855, 0x664400, 0xFF7777, 0x333333, 0x777777, 0xAAFF66, 0x0088FF, 0xBBBBBB},
-    {0x000000, 0xFFFFFF, 0xAD524A, 0x73F7F7, 0xBD6BBD, 0x73E773, 0x4242C6, 0xFFFF7B,  // 1
-     0xC88E2F, 0x846339, 0xFF9C9C, 0x7B7B7B, 0x949494, 0xA5FFA5, 0x9C9CF7, 0xCECECE},
-    {0x000000, 0xFFFFFF, 0x4A52AD, 0xF7F773, 0xBD6BBD, 0x73E773, 0xC64242, 0x7BFFFF,  // 2
-     0x2F8EC8, 0x396384, 0x9C9CFF, 0x7B7B7B, 0x949494, 0xA5FFA5, 0xF79C9C, 0xCECECE},
-    {0x040504, 0xFDFEFC, 0xBE1A24, 0x30E6C6, 0xB41AE2, 0x1FD21E, 0x211BAE, 0xDFF60A,  // 3
-     0xB84104, 0x6A3304, 0xFE4A57, 0x424540, 0x70746F, 0x59FE59, 0x5F53FE, 0xA4A7A2},
-    {0x000000, 0xFFFFFF, 0xAA0000, 0x55FFFF, 0xFF55FF, 0x00AA00, 0x0000AA, 0xFFFF55,  // 4
-     0xAAAA00, 0xAA00AA, 0xFF5555, 0x555555, 0x00AAAA, 0x55FF55, 0x5555FF, 0xAAAAAA},
-    {0x000000, 0xFFFFFF, 0x68372B, 0x70A4B2, 0x6F3D86, 0x588D43, 0x352879, 0xB8C76F,  // 5
-     0x6F4F25, 0x433900, 0x9A6759, 0x444444, 0x6C6C6C, 0x9AD284, 0x6C5EB5, 0x959595},
-    {0x000000, 0xFFFFFF, 0x882000, 0x68D0A8, 0xA838A0, 0x50B818, 0x181090, 0xF0E858,  // 6
-     0xA04800, 0x472B1B, 0xC87870, 0x484848, 0x808080, 0x98FF98, 0x5090D0, 0xB8B8B8},
-    {0x000000, 0xFDFEFC, 0xBE1A24, 0x30E6C6, 0xB41AE2, 0x1FA21E, 0x211BAE, 0xDFF60A,  // 7
-     0xB84104, 0x6A3304, 0xFE4A57, 0x424540, 0x70746F, 0x59FE59, 0x5F53FE, 0xA4A7A2},
-    {0x000000, 0xFFFFFF, 0xC60000, 0x00B5B5, 0xB242B2, 0x2E962E, 0x173FC2, 0xD3D370,  // 8
-     0xC15A00, 0x5B3208, 0xE67A7A, 0x555555, 0x828282, 0x2AE870, 0x4F7BFF, 0xA0A0A0},
-    {0x000000, 0xFFFFFF, 0xA80000, 0x04B0A0, 0xA40599, 0x349434, 0x0202C3, 0xDDCD02,  // 9
-     0xB14D02, 0x802C00, 0xDD5252, 0x505050, 0x7E7E7E, 0x91FF75, 0x0077FF, 0x9C9C9C},
-    {0x404040, 0x7F7F7F, 0x6E4A40, 0x546D7F, 0x72446C, 0x4B6B57, 0x4E427F, 0x7F7746,  // 10
-     0x705340, 0x627F40, 0x7D5A4F, 0x535353, 0x5D5D5D, 0x5B7F6A, 0x54587F, 0x696969},
-    {0x000000, 0xFFFFFF, 0x993434, 0xA4E0D2, 0xA955AB, 0x77CF67, 0x3737AF, 0xEBEB81,  // 11
-     0xA3692A, 0x5E3D0B, 0xEB9B9B, 0x616161, 0x9E9E9E, 0xBEFABE, 0x9696FF, 0xCFCFCF},
-    {0x000000, 0xFCFCFC, 0xC83C3C, 0x3CC8C8, 0xC83CC8, 0x3CC83C, 0x3C3CC8, 0xFCFC00,  // 12
-     0xC86C00, 0x885000, 0xFC6C6C, 0x646464, 0x8C8C8C, 0xA0FCA0, 0x8888FC, 0xC8C8C8},
-};
-
+// The built-in palettes are the library's first ones.
 constexpr auto split_palettes() {
     std::array<std::array<std::array<std::uint8_t, 3>, 16>, PALETTE_COUNT> palettes{};
     for (int p = 0; p < PALETTE_COUNT; ++p) {
         for (int c = 0; c < C64_COLOUR_COUNT; ++c) {
-            const std::uint32_t rgb = palette_rgb[p][c];
+            const std::uint32_t rgb = library_colour(p, c);
             palettes[p][c] = {static_cast<std::uint8_t>(rgb >> 16), static_cast<std::uint8_t>(rgb >> 8),
                               static_cast<std::uint8_t>(rgb)};
         }
@@ -66,15 +35,18 @@ std::size_t cell_origin(int cell) {
     return static_cast<std::size_t>((cell / CELL_COLUMNS) * CELL_ROW_PIXELS + (cell % CELL_COLUMNS) * 8);
 }
 
-// Puts the chosen C64 palette in entries 0 to 15; the other 240 entries are
-// black. The pixels are left as they are: every cell renders all of its own.
+// Puts the chosen library palette in entries 0 to 15; the other 240 entries
+// are black. The pixels are left as they are: every cell renders all of its own.
 ErrorCode start_rendered_image(PixelImage& image, int palette) {
-    if (palette < 0 || palette >= PALETTE_COUNT) {
+    if (palette < 0 || palette >= LIBRARY_PALETTE_COUNT) {
         return ERR_INDEX_OUT_OF_TABLE;
     }
     image.palette.fill(0);
     for (int c = 0; c < C64_COLOUR_COUNT; ++c) {
-        std::copy(c64_palettes[palette][c].begin(), c64_palettes[palette][c].end(), image.palette.begin() + 3 * c);
+        const std::uint32_t rgb = library_colour(palette, c);
+        image.palette[3 * c] = static_cast<std::uint8_t>(rgb >> 16);
+        image.palette[3 * c + 1] = static_cast<std::uint8_t>(rgb >> 8);
+        image.palette[3 * c + 2] = static_cast<std::uint8_t>(rgb);
     }
     return ERR_SUCCESS;
 }

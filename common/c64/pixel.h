@@ -6,13 +6,17 @@
 #include <cstdint>
 
 #include "errors.h"
+#include "palette_library.h"
 #include "pcx.h"
 #include "picture.h"
 
+// The built-in palettes, those that -p of exgravo and verimat chooses from:
+// the first 13 of the palette library.
 constexpr int PALETTE_COUNT = 13;
 constexpr int DEFAULT_PALETTE = 12;
+static_assert(LIBRARY_PALETTE_COUNT >= PALETTE_COUNT);
 
-// 13 palettes of 16 entries of red, green, blue.
+// The 13 built-in palettes as 16 entries of red, green, blue.
 extern const std::array<std::array<std::array<std::uint8_t, 3>, 16>, PALETTE_COUNT> c64_palettes;
 
 // The 64 pixels of one cell, 8 rows of 8, top row first.
@@ -38,6 +42,7 @@ ErrorCode picture_cell_put(const CellRecord& record, C64Picture& picture, int ce
 ErrorCode hires_picture_cell_put(const CellRecord& record, HiresPicture& picture, int cell);
 ErrorCode render_multicolour_cell(CellBlock& block, const CellRecord& record);
 ErrorCode render_hires_cell(CellBlock& block, const CellRecord& record);
+// Rendering takes any palette of the library.
 ErrorCode render_multicolour_picture(const C64Picture& picture, PixelImage& image, int palette);
 ErrorCode render_hires_picture(const HiresPicture& picture, PixelImage& image, int palette);
 ErrorCode encode_multicolour_cell(CellRecord& record, const CellBlock& block, std::uint8_t background);

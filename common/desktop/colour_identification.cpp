@@ -14,73 +14,102 @@
 
 namespace {
 
-// More distinct colours than this cannot be read by colour: the built-in
-// palettes hold fewer, and an approximate reading takes at most 16.
+// More distinct colours than this cannot be read by colour: a palette holds
+// fewer, and an approximate reading takes at most 16.
 constexpr int MAX_DISTINCT_COLOURS = 256;
 constexpr int COLOUR_TABLE_SLOTS = 2 * MAX_DISTINCT_COLOURS;  // open addressing, at most half full
 constexpr std::uint32_t SLOT_EMPTY = 0xFFFFFFFFu;
 constexpr std::uint8_t NO_NUMBER = 0xFF;
+constexpr int PALETTES = LIBRARY_PALETTE_COUNT;
+constexpr std::uint32_t ALL_PALETTES = PALETTES == 32 ? 0xFFFFFFFFu : (1u << PALETTES) - 1;
+static_assert(PALETTES <= 32, "a palette set is one bit a palette");
 
 std::uint32_t palette_colour(int palette, int number) {
-    const auto& rgb = c64_palettes[palette][number];
-    return (std::uint32_t{rgb[0]} << 16) | (std::uint32_t{rgb[1]} << 8) | rgb[2];
+    return library_colour(palette, number);
 }
 
-// Every colour of the built-in palettes with its one C64 number and the
-// palettes that hold it, sorted by colour for a binary search.
+// Every colour of every library palette with its number there, sorted by
+// colour (then palette) for a binary search. One colour may have different
+// numbers in different palettes.
 struct KnownColour {
     std::uint32_t colour;
+    std::uint8_t palette;
     std::uint8_t number;
-    std::uint16_t palettes;  // bit p: palette p holds the colour
 };
 
-struct KnownColours {
-    std::array<KnownColour, PALETTE_COUNT * C64_COLOUR_COUNT> entries;
-    int count;
-};
+using KnownColours = std::array<KnownColour, PALETTES * C64_COLOUR_COUNT>;
 
-// All colours sorted, then each run of one colour merged into one entry.
 KnownColours collect_known_colours() {
-    std::array<KnownColour, PALETTE_COUNT * C64_COLOUR_COUNT> all{};
-    for (int p = 0; p < PALETTE_COUNT; ++p) {
+    KnownColours all{};
+    for (int p = 0; p < PALETTES; ++p) {
         for (int c = 0; c < C64_COLOUR_COUNT; ++c) {
-            all[p * C64_COLOUR_COUNT + c] = {palette_colour(p, c), static_cast<std::uint8_t>(c),
-                                             static_cast<std::uint16_t>(1u << p)};
+            all[p * C64_COLOUR_COUNT + c] = {palette_colour(p, c), static_cast<std::uint8_t>(p),
+                                             static_cast<std::uint8_t>(c)};
         }
     }
-    std::sort(all.begin(), all.end(), [](const KnownColour& a, const KnownColour& b) { return a.colour < b.colour; });
-    KnownColours known{};
-    for (const KnownColour& entry : all) {
-        if (known.count > 0 && known.entries[known.count - 1].colour == entry.colour) {
-            KnownColour& same = known.entries[known.count - 1];
-            same.palettes = static_cast<std::uint16_t>(same.palettes | entry.palettes);
-        } else {
-            known.entries[known.count++] = entry;
-        }
-    }
-    return known;
+    std::sort(all.begin(), all.end(), [](const KnownColour& a, const KnownColour& b) {
+        return a.colour != b.colour ? a.colour < b.colour : a.palette < b.palette;
+    });
+    return all;
 }
 
-const KnownColour* find_known_colour(std::uint32_t colour) {
+// What the library says about one colour.
+struct ColourFacts {
+    std::uint32_t palettes;  // bit p: palette p holds the colour
+    std::uint32_t twice;     // bit p: palette p holds it under two numbers
+    std::uint8_t number;     // its number in the default palette, else in the lowest holding it; NO_NUMBER
+};
+
+const KnownColour* first_known_entry(std::uint32_t colour, const KnownColour*& end) {
     static const KnownColours known = collect_known_colours();
-    const auto* const end = known.entries.begin() + known.count;
-    const auto* const found = std::lower_bound(
-        known.entries.begin(), end, colour, [](const KnownColour& entry, std::uint32_t c) { return entry.colour < c; });
-    return found != end && found->colour == colour ? found : nullptr;
+    end = known.data() + known.size();
+    return std::lower_bound(known.data(), end, colour,
+                            [](const KnownColour& entry, std::uint32_t c) { return entry.colour < c; });
+}
+
+ColourFacts facts_of_colour(std::uint32_t colour) {
+    const KnownColour* end = nullptr;
+    ColourFacts facts{0, 0, NO_NUMBER};
+    for (const KnownColour* entry = first_known_entry(colour, end); entry != end && entry->colour == colour;
+         ++entry) {
+        const std::uint32_t bit = 1u << entry->palette;
+        if (facts.palettes & bit) facts.twice |= bit;
+        facts.palettes |= bit;
+        if (facts.number == NO_NUMBER || entry->palette == DEFAULT_PALETTE) facts.number = entry->number;
+    }
+    return facts;
+}
+
+bool is_known_colour(std::uint32_t colour) {
+    return facts_of_colour(colour).palettes != 0;
+}
+
+// The colour's number in a palette that holds it once.
+std::uint8_t number_in_palette(std::uint32_t colour, int palette) {
+    const KnownColour* end = nullptr;
+    for (const KnownColour* entry = first_known_entry(colour, end); entry != end && entry->colour == colour;
+         ++entry) {
+        if (entry->palette == palette) return entry->number;
+    }
+    return NO_NUMBER;
 }
 
 // The distinct colours of an image in order of first appearance, each with
-// its number when it is a colour of the built-in palettes.
+// a guess at its number (right whenever the palette the picture is read in
+// numbers it as the default palette, or the lowest holding it, does) so that
+// the common exact reading needs no second pass.
 struct DistinctColours {
     std::array<std::uint32_t, COLOUR_TABLE_SLOTS> slot_colour;
     std::array<std::uint8_t, COLOUR_TABLE_SLOTS> slot_entry;
-    std::array<std::uint8_t, COLOUR_TABLE_SLOTS> slot_number;  // NO_NUMBER for an unknown colour
+    std::array<std::uint8_t, COLOUR_TABLE_SLOTS> slot_number;  // the guess; NO_NUMBER for an unknown colour
     std::array<std::uint32_t, MAX_DISTINCT_COLOURS> colours;
+    std::array<std::uint8_t, MAX_DISTINCT_COLOURS> guessed_number;
     std::array<int, MAX_DISTINCT_COLOURS> first_pixel;
     int count;
     bool overflow;                 // more than MAX_DISTINCT_COLOURS; the lists hold the first ones
-    bool all_known;                // every colour is a colour of the built-in palettes
+    bool all_known;                // every colour is a colour of some library palette
     std::uint32_t common_palettes; // bit p: palette p holds every colour
+    std::uint32_t twice_palettes;  // bit p: palette p holds some colour under two numbers
 };
 
 std::uint32_t colour_hash(std::uint32_t colour) {
@@ -97,18 +126,26 @@ std::uint32_t slot_of(const DistinctColours& distinct, std::uint32_t colour) {
 }
 
 void add_distinct_colour(DistinctColours& distinct, std::uint32_t slot, std::uint32_t colour, int pixel) {
-    const KnownColour* const known = find_known_colour(colour);
+    const ColourFacts facts = facts_of_colour(colour);
     distinct.slot_colour[slot] = colour;
     distinct.slot_entry[slot] = static_cast<std::uint8_t>(distinct.count);
-    distinct.slot_number[slot] = known != nullptr ? known->number : NO_NUMBER;
+    distinct.slot_number[slot] = facts.number;
     distinct.colours[distinct.count] = colour;
+    distinct.guessed_number[distinct.count] = facts.number;
     distinct.first_pixel[distinct.count] = pixel;
     ++distinct.count;
-    if (known != nullptr) {
-        distinct.common_palettes &= known->palettes;
-    } else {
-        distinct.all_known = false;
-    }
+    distinct.common_palettes &= facts.palettes;
+    distinct.twice_palettes |= facts.twice;
+    distinct.all_known = distinct.all_known && facts.palettes != 0;
+}
+
+void start_distinct_colours(DistinctColours& distinct) {
+    distinct.slot_colour.fill(SLOT_EMPTY);
+    distinct.count = 0;
+    distinct.overflow = false;
+    distinct.all_known = true;
+    distinct.common_palettes = ALL_PALETTES;
+    distinct.twice_palettes = 0;
 }
 
 // Lists the distinct colours and leaves in each pixel of the image the number
@@ -116,11 +153,7 @@ void add_distinct_colour(DistinctColours& distinct, std::uint32_t slot, std::uin
 // equal pixels are the common case, so the previous pixel's colour is tried
 // first.
 void count_distinct_colours(const ColourImage& source, DistinctColours& distinct, PixelImage& image) {
-    distinct.slot_colour.fill(SLOT_EMPTY);
-    distinct.count = 0;
-    distinct.overflow = false;
-    distinct.all_known = true;
-    distinct.common_palettes = (1u << PALETTE_COUNT) - 1;
+    start_distinct_colours(distinct);
     std::uint32_t previous_colour = SLOT_EMPTY;
     std::uint8_t previous_number = 0;
     for (int i = 0; i < IMAGE_PIXELS; ++i) {
@@ -189,11 +222,7 @@ void list_palette_colours(const ColourImage& source, DistinctColours& distinct, 
         use.entry[index] = 0;
         use.number[index] = static_cast<std::uint8_t>(index);
     }
-    distinct.slot_colour.fill(SLOT_EMPTY);
-    distinct.count = 0;
-    distinct.overflow = false;
-    distinct.all_known = true;
-    distinct.common_palettes = (1u << PALETTE_COUNT) - 1;
+    start_distinct_colours(distinct);
     std::array<std::pair<int, std::uint8_t>, 256> first_pixels;  // (first pixel, index)
     int used_count = 0;
     for (int index = 0; index < 256; ++index) {
@@ -234,12 +263,32 @@ void put_index_numbers(const ColourImage& source, const PaletteUse& use, PixelIm
     }
 }
 
-// The palette named by an exact reading: the default palette when it holds
-// every colour, else the lowest that does, else -1 (several).
-int exact_palette(const DistinctColours& distinct) {
-    if (distinct.common_palettes == 0) return -1;
-    if (distinct.common_palettes & (1u << DEFAULT_PALETTE)) return DEFAULT_PALETTE;
-    return std::countr_zero(distinct.common_palettes);
+// An exact reading goes by whole palettes: the palettes that hold every
+// colour must agree on every colour's number (one RGB value is light grey in
+// one emulator's palette and grey in another's), and none may hold a colour
+// twice. Fills the numbers and returns the palette named (the default one
+// when it holds every colour, else the lowest that does), or -1.
+int read_exactly(const DistinctColours& distinct, NumberTable& numbers) {
+    const std::uint32_t holders = distinct.common_palettes;
+    if (!distinct.all_known || distinct.overflow || holders == 0 || (holders & distinct.twice_palettes) != 0) {
+        return -1;
+    }
+    const int named = (holders & (1u << DEFAULT_PALETTE)) != 0 ? DEFAULT_PALETTE : std::countr_zero(holders);
+    for (int d = 0; d < distinct.count; ++d) numbers[d] = number_in_palette(distinct.colours[d], named);
+    for (std::uint32_t others = holders & ~(1u << named); others != 0; others &= others - 1) {
+        const int p = std::countr_zero(others);
+        for (int d = 0; d < distinct.count; ++d) {
+            if (number_in_palette(distinct.colours[d], p) != numbers[d]) return -1;
+        }
+    }
+    return named;
+}
+
+bool numbers_are_guessed(const DistinctColours& distinct, const NumberTable& numbers) {
+    for (int d = 0; d < distinct.count; ++d) {
+        if (numbers[d] != distinct.guessed_number[d]) return false;
+    }
+    return true;
 }
 
 // Approximate reading; its rule is given where it is defined, below.
@@ -253,132 +302,117 @@ void name_pixel(const ColourImage& source, int pixel, ColourReading& reading) {
     reading.unknown_y = y + source.y_offset;
 }
 
-// The first pixel whose colour is not a colour of the built-in palettes; when
-// every colour is one (a reading refused for another reason), the first pixel.
+// The first pixel whose colour is not a colour of the library; when every
+// colour is one (a reading refused for another reason), the first pixel.
 void name_first_unknown_colour(const ColourImage& source, const DistinctColours& distinct, ColourReading& reading) {
     int entry = 0;
     for (int d = 0; d < distinct.count; ++d) {
-        if (find_known_colour(distinct.colours[d]) == nullptr) {
+        if (!is_known_colour(distinct.colours[d])) {
             entry = d;
             break;
         }
     }
+    reading.unknown_reason = UnknownReason::colour;
     reading.unknown_is_index = false;
     reading.unknown_colour = distinct.count > 0 ? distinct.colours[entry] : colour_of_pixel(source, 0) & 0xFFFFFFu;
     name_pixel(source, distinct.count > 0 ? distinct.first_pixel[entry] : 0, reading);
 }
 
-void put_palette_colours(PixelImage& image, int palette) {
-    image.palette.fill(0);
-    for (int c = 0; c < C64_COLOUR_COUNT; ++c) {
-        std::copy(c64_palettes[palette][c].begin(), c64_palettes[palette][c].end(), image.palette.begin() + 3 * c);
-    }
+void put_rgb(PixelImage& image, int entry, std::uint32_t colour) {
+    image.palette[3 * entry] = static_cast<std::uint8_t>(colour >> 16);
+    image.palette[3 * entry + 1] = static_cast<std::uint8_t>(colour >> 8);
+    image.palette[3 * entry + 2] = static_cast<std::uint8_t>(colour);
 }
 
-// Reading by index: the file's own colour of each used index 0 to 15, the
-// default palette's for the others.
-ErrorCode read_by_indices(const ColourImage& source, const PaletteUse& use, PixelImage& image,
+void put_palette_colours(PixelImage& image, int palette) {
+    image.palette.fill(0);
+    for (int c = 0; c < C64_COLOUR_COUNT; ++c) put_rgb(image, c, palette_colour(palette, c));
+}
+
+// Reading by index: the file's own colours of entries 0 to 15, which hold
+// the colours of a library palette in C64 order.
+ErrorCode read_by_indices(const ColourImage& source, const PaletteUse& use, int palette, PixelImage& image,
                           ColourReading& reading) {
     // The pixels are looked at only when an index above 15 is used.
     if (std::find(use.used.begin() + C64_COLOUR_COUNT, use.used.end(), true) != use.used.end()) {
         const auto* const above = std::find_if(source.indices.begin(), source.indices.end(),
                                                [](std::uint8_t index) { return index >= C64_COLOUR_COUNT; });
+        reading.unknown_reason = UnknownReason::index_above_15;
         reading.unknown_is_index = true;
         reading.unknown_index = *above;
         name_pixel(source, static_cast<int>(above - source.indices.begin()), reading);
         return ERR_UNKNOWN_COLOURS;
     }
-    put_palette_colours(image, DEFAULT_PALETTE);
+    image.palette.fill(0);
+    for (int index = 0; index < C64_COLOUR_COUNT; ++index) put_rgb(image, index, source.palette[index]);
     std::memcpy(image.pixels.data(), source.indices.data(), IMAGE_PIXELS);
-    for (int index = 0; index < C64_COLOUR_COUNT; ++index) {
-        if (use.used[index]) {
-            const std::uint32_t colour = source.palette[index];
-            image.palette[3 * index] = static_cast<std::uint8_t>(colour >> 16);
-            image.palette[3 * index + 1] = static_cast<std::uint8_t>(colour >> 8);
-            image.palette[3 * index + 2] = static_cast<std::uint8_t>(colour);
-        }
-    }
     reading.kind = ColourReadingKind::indices;
-    reading.palette = -1;
+    reading.palette = palette;
     return ERR_SUCCESS;
 }
 
-}  // namespace
-
-// Per pixel for an image of colours (its numbers already in place for an
-// exact reading), per palette index for a palette-based one.
-ErrorCode identify_colours(const ColourImage& source, PixelImage& image, ColourReading& reading) {
-    reading = ColourReading{};
-    reading.palette = -1;
-    try {
-        auto distinct = std::make_unique<DistinctColours>();
-        auto numbers = std::make_unique<NumberTable>();
-        auto use = std::make_unique<PaletteUse>();
-        numbers->fill(NO_NUMBER);
-        if (source.has_indices) {
-            list_palette_colours(source, *distinct, *use);
-        } else {
-            count_distinct_colours(source, *distinct, image);
+// Puts in every pixel the number of its distinct colour.
+void put_numbers(const ColourImage& source, const DistinctColours& distinct, const NumberTable& numbers,
+                 PaletteUse& use, PixelImage& image) {
+    if (source.has_indices) {
+        for (int index = 0; index < 256; ++index) {
+            if (use.used[index]) use.number[index] = numbers[use.entry[index]];
         }
-        if (distinct->all_known) {
-            reading.kind = ColourReadingKind::exact;
-            reading.palette = exact_palette(*distinct);
-            if (source.has_indices) {
-                put_index_numbers(source, *use, image);
-            }
-            put_palette_colours(image, reading.palette >= 0 ? reading.palette : DEFAULT_PALETTE);
-            return ERR_SUCCESS;
-        }
-        int palette = -1;
-        if (read_approximately(*distinct, *numbers, palette)) {
-            reading.kind = ColourReadingKind::approximate;
-            reading.approximated_colours = 0;
-            for (int d = 0; d < distinct->count; ++d) {
-                if (palette_colour(palette, (*numbers)[d]) != distinct->colours[d]) ++reading.approximated_colours;
-            }
-        } else if (source.has_indices) {
-            return read_by_indices(source, *use, image, reading);
-        } else {
-            name_first_unknown_colour(source, *distinct, reading);
-            return ERR_UNKNOWN_COLOURS;
-        }
-        reading.palette = palette;
-        if (source.has_indices) {
-            for (int index = 0; index < 256; ++index) {
-                if (use->used[index]) use->number[index] = (*numbers)[use->entry[index]];
-            }
-            put_index_numbers(source, *use, image);
-        } else {
-            put_colour_numbers(source, *distinct, *numbers, image);
-        }
-        put_palette_colours(image, palette);
-        return ERR_SUCCESS;
-    } catch (const std::bad_alloc&) {
-        return ERR_ALLOCATION;
+        put_index_numbers(source, use, image);
+    } else {
+        put_colour_numbers(source, distinct, numbers, image);
     }
 }
 
+// The colours a reading did not find exactly in its palette.
+int count_approximated(const DistinctColours& distinct, const NumberTable& numbers, int palette) {
+    int count = 0;
+    for (int d = 0; d < distinct.count; ++d) {
+        if (palette_colour(palette, numbers[d]) != distinct.colours[d]) ++count;
+    }
+    return count;
+}
+
+// Defined with the colour distances, below.
+int palette_in_c64_order(const ColourImage& source);
+bool read_in_given_palette(const DistinctColours& distinct, int count, int palette, NumberTable& numbers,
+                           ColourReading& reading);
+
+}  // namespace
+
 namespace {
 
-// How approximate colours are judged; the man page gives the same rule.
+// How approximate colours are judged; the man page gives the same rule and
+// the measurements that chose its bounds.
 //
 // Distances are CIELAB distances (sRGB, D65 white, the 1976 formula), a
-// simple measure of how different two colours look. For each built-in
-// palette the image's distinct colours (at most 16) are paired one-to-one
-// with the palette's 16 colours so that the sum of the squared distances is
-// least; two image colours never share a C64 number. The pairing of least sum
-// over all 13 palettes is the reading. It is accepted only when
+// simple measure of how different two colours look. For each library palette
+// the image's distinct colours (at most 16) are paired one-to-one with the
+// palette's 16 colours so that the sum of the squared distances is least; two
+// image colours never share a C64 number. The pairing of least sum over the
+// whole library is the reading. It is accepted only when
 //   - every image colour lies within MATCH_BOUND of its partner, and
 //   - every other pairing, in any palette, that gives any image colour another
 //     number and keeps all colours within ALTERNATIVE_BOUND of their partners,
-//     has a sum larger by at least MARGIN.
-// Squaring makes a pairing that swaps two colours (a lighter and a darker
-// grey) cost far more than the right one, so a full palette is read, while an
-// image of few colours that fits two palettes about as well with different
-// numbers is refused.
-constexpr double MATCH_BOUND = 30.0;
+//     costs more by a margin of at least MARGIN, or at least RELATIVE_MARGIN
+//     times the reading's own squared distance a colour (never taken below
+//     LEAST_SPREAD squared): a picture almost exactly in a palette is read
+//     even when that palette holds a second colour near one of its colours.
+// Pictures of 2 to 4 colours fit some numbering of the 27 palettes by chance
+// far more often, so they need SMALL_PICTURE_FACTOR times either margin.
+constexpr double MATCH_BOUND = 25.0;
 constexpr double ALTERNATIVE_BOUND = 45.0;
-constexpr double MARGIN = 400.0;
+constexpr double MARGIN = 700.0;
+constexpr double RELATIVE_MARGIN = 15.0;
+constexpr double LEAST_SPREAD = 3.0;
+constexpr double SMALL_PICTURE_FACTOR = 3.0;
+constexpr int SMALL_PICTURE = 4;
+// Palette 4 is the 16 colours of the PC's RGBI screen, which other programs
+// also give the C64's numbers in another order (one emulator palette holds
+// them, a few levels off, with orange, brown and the greys elsewhere): a
+// picture near them is never read approximately in palette 4, though a
+// numbering of palette 4 still counts as another reading that may refuse one.
+constexpr int RGBI_PALETTE = 4;
 constexpr double NO_PAIRING = 1e9;  // cost of a pair further apart than ALTERNATIVE_BOUND
 
 using Lab = std::array<double, 3>;
@@ -406,12 +440,12 @@ double squared_distance(const Lab& a, const Lab& b) {
     return (a[0] - b[0]) * (a[0] - b[0]) + (a[1] - b[1]) * (a[1] - b[1]) + (a[2] - b[2]) * (a[2] - b[2]);
 }
 
-using PaletteLabs = std::array<std::array<Lab, C64_COLOUR_COUNT>, PALETTE_COUNT>;
+using PaletteLabs = std::array<std::array<Lab, C64_COLOUR_COUNT>, PALETTES>;
 
 const PaletteLabs& palette_labs() {
     static const PaletteLabs labs = [] {
         PaletteLabs all{};
-        for (int p = 0; p < PALETTE_COUNT; ++p) {
+        for (int p = 0; p < PALETTES; ++p) {
             for (int c = 0; c < C64_COLOUR_COUNT; ++c) all[p][c] = lab_of(palette_colour(p, c));
         }
         return all;
@@ -491,8 +525,8 @@ Pairing least_cost_pairing(const CostMatrix& matrix) {
 
 // The work of one approximate reading, allocated once.
 struct ApproximateWork {
-    std::array<CostMatrix, PALETTE_COUNT> matrices;
-    std::array<Pairing, PALETTE_COUNT> best_of_palette;
+    std::array<CostMatrix, PALETTES> matrices;
+    std::array<Pairing, PALETTES> best_of_palette;
     CostMatrix without_pair;
 };
 
@@ -501,7 +535,7 @@ void build_cost_matrices(const DistinctColours& distinct, ApproximateWork& work)
     constexpr double far = ALTERNATIVE_BOUND * ALTERNATIVE_BOUND;
     for (int d = 0; d < distinct.count; ++d) {
         const Lab colour = lab_of(distinct.colours[d]);
-        for (int p = 0; p < PALETTE_COUNT; ++p) {
+        for (int p = 0; p < PALETTES; ++p) {
             for (int c = 0; c < C64_COLOUR_COUNT; ++c) {
                 const double cost = squared_distance(colour, labs[p][c]);
                 work.matrices[p].cost[d][c] = cost <= far ? cost : NO_PAIRING;
@@ -513,11 +547,11 @@ void build_cost_matrices(const DistinctColours& distinct, ApproximateWork& work)
 
 // The least sum of any pairing, in any palette, that gives some colour a
 // number other than in the reading.
-double least_other_reading(const Pairing& reading, double reading_cost, ApproximateWork& work) {
+double least_other_reading(const Pairing& reading, double needed, ApproximateWork& work) {
     double least = NO_PAIRING;
-    for (int p = 0; p < PALETTE_COUNT; ++p) {
+    for (int p = 0; p < PALETTES; ++p) {
         // Forbidding a pair never makes a pairing cheaper.
-        if (work.best_of_palette[p].cost >= reading_cost + MARGIN) continue;
+        if (work.best_of_palette[p].cost >= reading.cost + needed) continue;
         for (int row = 0; row < work.matrices[p].rows; ++row) {
             work.without_pair = work.matrices[p];
             work.without_pair.cost[row][reading.number[row]] = NO_PAIRING;
@@ -531,16 +565,22 @@ bool read_approximately(const DistinctColours& distinct, NumberTable& numbers, i
     if (distinct.overflow || distinct.count == 0 || distinct.count > C64_COLOUR_COUNT) return false;
     auto work = std::make_unique<ApproximateWork>();
     build_cost_matrices(distinct, *work);
-    int best = 0;
-    for (int p = 0; p < PALETTE_COUNT; ++p) {
+    int best = -1;
+    for (int p = 0; p < PALETTES; ++p) {
         work->best_of_palette[p] = least_cost_pairing(work->matrices[p]);
-        if (work->best_of_palette[p].cost < work->best_of_palette[best].cost) best = p;
+        if (p != RGBI_PALETTE && (best < 0 || work->best_of_palette[p].cost < work->best_of_palette[best].cost)) {
+            best = p;
+        }
     }
     const Pairing reading = work->best_of_palette[best];
     for (int d = 0; d < distinct.count; ++d) {
         if (work->matrices[best].cost[d][reading.number[d]] > MATCH_BOUND * MATCH_BOUND) return false;
     }
-    if (least_other_reading(reading, reading.cost, *work) < reading.cost + MARGIN) return false;
+    // The margin the reading needs over every other numbering.
+    const double spread = std::max(LEAST_SPREAD * LEAST_SPREAD, reading.cost / distinct.count);
+    const double factor = distinct.count <= SMALL_PICTURE ? SMALL_PICTURE_FACTOR : 1.0;
+    const double needed = factor * std::min(MARGIN, RELATIVE_MARGIN * spread);
+    if (least_other_reading(reading, needed, *work) < reading.cost + needed) return false;
     for (int d = 0; d < distinct.count; ++d) numbers[d] = reading.number[d];
     palette = best;
     return true;
@@ -548,37 +588,219 @@ bool read_approximately(const DistinctColours& distinct, NumberTable& numbers, i
 
 }  // namespace
 
+namespace {
+
+// "palette 16, vice"; the built-in palettes have a number only.
+std::string palette_label(int palette) {
+    std::string label = "palette " + std::to_string(palette);
+    const char* const name = palette >= 0 ? library_palette_name(palette) : "";
+    if (name[0] != '\0') {
+        label += ", ";
+        label += name;
+    }
+    return label;
+}
+
+}  // namespace
+
 std::string describe_colour_reading(const ColourReading& reading) {
-    char line[96];
+    char line[160];
+    const std::string palette = palette_label(reading.palette);
     switch (reading.kind) {
     case ColourReadingKind::exact:
-        if (reading.palette >= 0) {
-            std::snprintf(line, sizeof line, "colours read exactly (palette %d)\n", reading.palette);
-        } else {
-            std::snprintf(line, sizeof line, "colours read exactly (several palettes)\n");
-        }
+        std::snprintf(line, sizeof line, "colours read exactly (%s)\n", palette.c_str());
         break;
     case ColourReadingKind::approximate:
-        std::snprintf(line, sizeof line, "colours read approximately: %d colour%s matched to palette %d\n",
-                      reading.approximated_colours, reading.approximated_colours == 1 ? "" : "s", reading.palette);
+        std::snprintf(line, sizeof line, "colours read approximately: %d colour%s matched to %s\n",
+                      reading.approximated_colours, reading.approximated_colours == 1 ? "" : "s", palette.c_str());
+        break;
+    case ColourReadingKind::given_palette:
+        std::snprintf(line, sizeof line, "colours read in %s: %d colour%s matched approximately\n", palette.c_str(),
+                      reading.approximated_colours, reading.approximated_colours == 1 ? "" : "s");
         break;
     case ColourReadingKind::indices:
     default:
-        std::snprintf(line, sizeof line, "colours read by palette index\n");
+        std::snprintf(line, sizeof line, "colours read by palette index (the file's palette is %s)\n",
+                      palette.c_str());
         break;
     }
     return line;
 }
 
 std::string describe_unknown_colour(const ColourReading& reading) {
-    char line[96];
-    if (reading.unknown_is_index) {
+    char line[200];
+    const unsigned colour = reading.unknown_colour & 0xFFFFFFu;
+    switch (reading.unknown_reason) {
+    case UnknownReason::index_above_15:
         std::snprintf(line, sizeof line, "palette index %d above 15 at x %d, y %d\n", reading.unknown_index,
                       reading.unknown_x, reading.unknown_y);
-    } else {
-        std::snprintf(line, sizeof line, "unknown colour #%06X at x %d, y %d\n",
-                      static_cast<unsigned>(reading.unknown_colour & 0xFFFFFFu), reading.unknown_x,
+        break;
+    case UnknownReason::too_far:
+        std::snprintf(line, sizeof line,
+                      "colour #%06X at x %d, y %d lies %.0f from colour %d of palette %d, farther than %.0f\n", colour,
+                      reading.unknown_x, reading.unknown_y, reading.unknown_distance, reading.unknown_number,
+                      reading.palette, GIVEN_PALETTE_BOUND);
+        break;
+    case UnknownReason::shared_number:
+        std::snprintf(line, sizeof line, "colour #%06X at x %d, y %d and colour #%06X are both nearest colour %d of palette %d\n",
+                      colour, reading.unknown_x, reading.unknown_y,
+                      static_cast<unsigned>(reading.other_colour & 0xFFFFFFu), reading.unknown_number,
+                      reading.palette);
+        break;
+    case UnknownReason::colour:
+    default:
+        std::snprintf(line, sizeof line, "unknown colour #%06X at x %d, y %d\n", colour, reading.unknown_x,
                       reading.unknown_y);
+        break;
     }
     return line;
+}
+
+namespace {
+
+// The library palette whose colours entries 0 to 15 of the file's palette
+// hold in C64 order: entry k nearer colour k of that palette than any other
+// of its colours, and within GIVEN_PALETTE_BOUND of it; of several, the
+// nearest in all. -1 when none does.
+int palette_in_c64_order(const ColourImage& source) {
+    const PaletteLabs& labs = palette_labs();
+    std::array<Lab, C64_COLOUR_COUNT> entries;
+    for (int k = 0; k < C64_COLOUR_COUNT; ++k) entries[k] = lab_of(source.palette[k] & 0xFFFFFFu);
+    constexpr double bound = GIVEN_PALETTE_BOUND * GIVEN_PALETTE_BOUND;
+    int found = -1;
+    double found_sum = 0.0;
+    for (int p = 0; p < PALETTES; ++p) {
+        bool ordered = true;
+        double sum = 0.0;
+        for (int k = 0; k < C64_COLOUR_COUNT && ordered; ++k) {
+            const double own = squared_distance(entries[k], labs[p][k]);
+            ordered = own <= bound;
+            sum += own;
+            for (int c = 0; c < C64_COLOUR_COUNT && ordered; ++c) {
+                ordered = c == k || own < squared_distance(entries[k], labs[p][c]);
+            }
+        }
+        if (ordered && (found < 0 || sum < found_sum)) {
+            found = p;
+            found_sum = sum;
+        }
+    }
+    return found;
+}
+
+// Each of the first count colours as its nearest colour in the palette;
+// refuses, naming the colour, one too far from it or two that share it.
+bool read_in_given_palette(const DistinctColours& distinct, int count, int palette, NumberTable& numbers,
+                           ColourReading& reading) {
+    const PaletteLabs& labs = palette_labs();
+    std::array<int, C64_COLOUR_COUNT> holder;
+    holder.fill(-1);
+    for (int d = 0; d < count; ++d) {
+        const Lab colour = lab_of(distinct.colours[d]);
+        int nearest = 0;
+        double least = squared_distance(colour, labs[palette][0]);
+        for (int c = 1; c < C64_COLOUR_COUNT; ++c) {
+            const double distance = squared_distance(colour, labs[palette][c]);
+            if (distance < least) {
+                least = distance;
+                nearest = c;
+            }
+        }
+        reading.unknown_colour = distinct.colours[d];
+        reading.unknown_number = nearest;
+        reading.unknown_distance = std::sqrt(least);
+        reading.unknown_index = d;
+        if (least > GIVEN_PALETTE_BOUND * GIVEN_PALETTE_BOUND) {
+            reading.unknown_reason = UnknownReason::too_far;
+            return false;
+        }
+        if (holder[nearest] >= 0) {
+            reading.unknown_reason = UnknownReason::shared_number;
+            reading.other_colour = distinct.colours[holder[nearest]];
+            return false;
+        }
+        holder[nearest] = d;
+        numbers[d] = static_cast<std::uint8_t>(nearest);
+    }
+    return true;
+}
+
+// The work of any reading, allocated once.
+struct ReadingWork {
+    DistinctColours distinct;
+    NumberTable numbers;
+    PaletteUse use;
+};
+
+std::unique_ptr<ReadingWork> list_colours(const ColourImage& source, PixelImage& image) {
+    auto work = std::make_unique<ReadingWork>();
+    work->numbers.fill(NO_NUMBER);
+    if (source.has_indices) {
+        list_palette_colours(source, work->distinct, work->use);
+    } else {
+        count_distinct_colours(source, work->distinct, image);
+    }
+    return work;
+}
+
+}  // namespace
+
+// Per pixel for an image of colours (its numbers already in place for an
+// exact reading in the usual numbering), per palette index for a
+// palette-based one.
+ErrorCode identify_colours(const ColourImage& source, PixelImage& image, ColourReading& reading) {
+    reading = ColourReading{};
+    reading.palette = -1;
+    try {
+        const auto work = list_colours(source, image);
+        const DistinctColours& distinct = work->distinct;
+        NumberTable& numbers = work->numbers;
+        int palette = read_exactly(distinct, numbers);
+        if (palette >= 0) {
+            reading.kind = ColourReadingKind::exact;
+            if (source.has_indices || !numbers_are_guessed(distinct, numbers)) {
+                put_numbers(source, distinct, numbers, work->use, image);
+            }
+        } else if (source.has_indices && (palette = palette_in_c64_order(source)) >= 0) {
+            return read_by_indices(source, work->use, palette, image, reading);
+        } else if (read_approximately(distinct, numbers, palette)) {
+            reading.kind = ColourReadingKind::approximate;
+            reading.approximated_colours = count_approximated(distinct, numbers, palette);
+            put_numbers(source, distinct, numbers, work->use, image);
+        } else {
+            name_first_unknown_colour(source, distinct, reading);
+            return ERR_UNKNOWN_COLOURS;
+        }
+        reading.palette = palette;
+        put_palette_colours(image, palette);
+        return ERR_SUCCESS;
+    } catch (const std::bad_alloc&) {
+        return ERR_ALLOCATION;
+    }
+}
+
+ErrorCode identify_colours_in_palette(const ColourImage& source, int palette, PixelImage& image,
+                                      ColourReading& reading) {
+    reading = ColourReading{};
+    reading.palette = palette;
+    if (palette < 0 || palette >= PALETTES) return ERR_INDEX_OUT_OF_TABLE;
+    try {
+        const auto work = list_colours(source, image);
+        const DistinctColours& distinct = work->distinct;
+        if (distinct.overflow || distinct.count > C64_COLOUR_COUNT) {
+            // More colours than a palette has: two of the first 17 share a number.
+            read_in_given_palette(distinct, C64_COLOUR_COUNT + 1, palette, work->numbers, reading);
+        } else if (read_in_given_palette(distinct, distinct.count, palette, work->numbers, reading)) {
+            reading.kind = ColourReadingKind::given_palette;
+            reading.approximated_colours = count_approximated(distinct, work->numbers, palette);
+            put_numbers(source, distinct, work->numbers, work->use, image);
+            put_palette_colours(image, palette);
+            return ERR_SUCCESS;
+        }
+        reading.unknown_is_index = false;
+        name_pixel(source, distinct.first_pixel[reading.unknown_index], reading);
+        return ERR_UNKNOWN_COLOURS;
+    } catch (const std::bad_alloc&) {
+        return ERR_ALLOCATION;
+    }
 }

@@ -1,6 +1,7 @@
 // Which C64 colour number each pixel of a desktop picture (a PNG) shows: by
-// its exact colour, by a clear-cut approximate match to a built-in palette, or,
-// for a palette-based file whose colours identify nothing, by its index.
+// its exact colours in one palette of the library, by the file's palette when
+// it holds a library palette's colours in C64 order, by a clear-cut
+// approximate match to a library palette, or in a palette the user names.
 #pragma once
 
 #include <array>
@@ -31,27 +32,51 @@ inline std::uint32_t colour_of_pixel(const ColourImage& image, std::size_t pixel
     return image.has_indices ? image.palette[image.indices[pixel]] : image.colours[pixel];
 }
 
-enum class ColourReadingKind { exact, approximate, indices };
+enum class ColourReadingKind { exact, approximate, indices, given_palette };
+
+// Why a reading stopped.
+enum class UnknownReason {
+    colour,           // a colour that no rule identifies
+    index_above_15,   // reading by index, an index above 15
+    too_far,          // given palette: the colour is too far from its nearest colour
+    shared_number,    // given palette: two colours are nearest the same colour
+};
 
 // How the colours were read, or which pixel stopped the reading.
 struct ColourReading {
     ColourReadingKind kind;
-    int palette;              // the built-in palette the colours came from or were matched to; -1 for several
-    int approximated_colours; // colours matched approximately (kind approximate)
+    int palette;              // the library palette the colours came from, were matched to or were ordered by
+    int approximated_colours; // colours not exactly their partner's (kinds approximate, given_palette)
     // The first pixel that could not be identified (on ERR_UNKNOWN_COLOURS),
     // in file coordinates, with its colour or, when reading by indices, its index.
+    UnknownReason unknown_reason;
     bool unknown_is_index;
     std::uint32_t unknown_colour;
     int unknown_index;
     int unknown_x;
     int unknown_y;
+    // Given palette: the C64 number nearest the colour, its distance, and
+    // for shared_number the other colour nearest the same number.
+    int unknown_number;
+    double unknown_distance;
+    std::uint32_t other_colour;
 };
+
+// How far (CIELAB distance) a colour may lie from the palette colour it is
+// read as, when the palette is given (-c) or the file's palette orders it.
+constexpr double GIVEN_PALETTE_BOUND = 40.0;
 
 // Fills image.pixels with C64 colour numbers and image.palette with the colours
 // they were identified by (entries 16 to 255 black). Returns ERR_UNKNOWN_COLOURS,
 // with reading naming the first unidentified pixel, when the colours cannot be
 // identified for certain.
 ErrorCode identify_colours(const ColourImage& source, PixelImage& image, ColourReading& reading);
+
+// Reads each distinct colour as the nearest colour of the given library
+// palette. Refuses with ERR_UNKNOWN_COLOURS when two colours would become one
+// C64 colour, or a colour lies farther than GIVEN_PALETTE_BOUND from its own.
+ErrorCode identify_colours_in_palette(const ColourImage& source, int palette, PixelImage& image,
+                                      ColourReading& reading);
 
 // The one console line (with its line feed) that says how the colours were read.
 std::string describe_colour_reading(const ColourReading& reading);
