@@ -60,8 +60,8 @@ int main(int argc, char** argv) {
         return 2;
     }
     const auto image = std::make_unique<ColourImage>();
-    PngSize size{};
-    if (png_read(argv[1], true, *image, size) != ERR_SUCCESS || !image->has_indices) {
+    PictureFraming framing{};
+    if (png_read(argv[1], true, *image, framing) != ERR_SUCCESS || !image->has_indices) {
         std::fprintf(stderr, "make_png_inputs: %s is not a palette-based 320 by 200 PNG\n", argv[1]);
         return 1;
     }

@@ -2,6 +2,7 @@
 
 #include <cctype>
 
+#include "gif_file.h"
 #include "png_file.h"
 
 bool names_png_file(const std::string& path) {
@@ -21,4 +22,17 @@ bool names_png_file(const std::string& path) {
 
 ErrorCode desktop_image_write(const PixelImage& image, const std::string& path, OutputBatch* batch) {
     return names_png_file(path) ? png_write(image, path, batch) : pcx_write(image, path, batch);
+}
+
+DesktopImageKind desktop_image_kind(const std::string& path) {
+    if (is_png_file(path)) {
+        return DesktopImageKind::png;
+    }
+    return is_gif_file(path) ? DesktopImageKind::gif : DesktopImageKind::pcx;
+}
+
+ErrorCode desktop_colour_image_read(const std::string& path, DesktopImageKind kind, bool multicolour,
+                                    ColourImage& image, PictureFraming& framing) {
+    return kind == DesktopImageKind::gif ? gif_read(path, multicolour, image, framing)
+                                         : png_read(path, multicolour, image, framing);
 }
