@@ -1,7 +1,10 @@
 #include "desktop_image.h"
 
+#include <array>
 #include <cctype>
+#include <cstdio>
 
+#include "file_names.h"
 #include "gif_file.h"
 #include "png_file.h"
 
@@ -24,11 +27,15 @@ ErrorCode desktop_image_write(const PixelImage& image, const std::string& path, 
     return names_png_file(path) ? png_write(image, path, batch) : pcx_write(image, path, batch);
 }
 
+// The file is opened once: its first eight bytes hold either signature.
 DesktopImageKind desktop_image_kind(const std::string& path) {
-    if (is_png_file(path)) {
+    FileHandle file = FileHandle::open(path, "rb");
+    std::array<std::uint8_t, 8> start{};
+    const std::size_t read = file.is_open() ? std::fread(start.data(), 1, start.size(), file.get()) : 0;
+    if (starts_with_png_signature(start.data(), read)) {
         return DesktopImageKind::png;
     }
-    return is_gif_file(path) ? DesktopImageKind::gif : DesktopImageKind::pcx;
+    return starts_with_gif_signature(start.data(), read) ? DesktopImageKind::gif : DesktopImageKind::pcx;
 }
 
 ErrorCode desktop_colour_image_read(const std::string& path, DesktopImageKind kind, bool multicolour,

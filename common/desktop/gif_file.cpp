@@ -2,6 +2,7 @@
 
 #include <gif_lib.h>
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <new>
@@ -120,10 +121,8 @@ ErrorCode decode_frame(GifFileType* gif, const ColorMapObject& map, std::vector<
         if (DGifGetLine(gif, line.data(), frame.Width) == GIF_ERROR) {
             return refuse_decoder(framing, decoder);
         }
-        for (const GifPixelType index : line) {
-            if (index >= map.ColorCount) {
-                return refuse(framing, "an index beyond its colour map");
-            }
+        if (map.ColorCount < 256 && highest_index(line.data(), line.size()) >= map.ColorCount) {
+            return refuse(framing, "an index beyond its colour map");
         }
         std::memcpy(screen.data() + static_cast<std::size_t>(frame.Top + y) * static_cast<std::size_t>(gif->SWidth) +
                         static_cast<std::size_t>(frame.Left),
@@ -206,10 +205,13 @@ ErrorCode gif_read(const std::string& path, bool multicolour, ColourImage& image
     return decode_gif(file, multicolour, image, framing);
 }
 
+bool starts_with_gif_signature(const std::uint8_t* bytes, std::size_t count) {
+    return count >= SIGNATURE_BYTES &&
+           (std::memcmp(bytes, "GIF87a", SIGNATURE_BYTES) == 0 || std::memcmp(bytes, "GIF89a", SIGNATURE_BYTES) == 0);
+}
+
 bool is_gif_file(const std::string& path) {
     FileHandle file = FileHandle::open(path, "rb");
-    std::array<char, SIGNATURE_BYTES> start{};
-    return file.is_open() && std::fread(start.data(), 1, start.size(), file.get()) == start.size() &&
-           (std::memcmp(start.data(), "GIF87a", SIGNATURE_BYTES) == 0 ||
-            std::memcmp(start.data(), "GIF89a", SIGNATURE_BYTES) == 0);
+    std::array<std::uint8_t, SIGNATURE_BYTES> start{};
+    return file.is_open() && starts_with_gif_signature(start.data(), std::fread(start.data(), 1, start.size(), file.get()));
 }

@@ -2,6 +2,8 @@
 // frame is read, its colours through its own colour map or the file's.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
 
 #include "colour_identification.h"
@@ -17,3 +19,6 @@ ErrorCode gif_read(const std::string& path, bool multicolour, ColourImage& image
 // True when the file starts with GIF87a or GIF89a, whatever its name; false
 // when it cannot be read.
 bool is_gif_file(const std::string& path);
+
+// True when the first `count` bytes of a file hold GIF87a or GIF89a.
+bool starts_with_gif_signature(const std::uint8_t* bytes, std::size_t count);

@@ -124,40 +124,54 @@ ErrorCode find_enlargement(const DecodedRows& rows, bool multicolour, int& scale
     return ERR_SUCCESS;
 }
 
-// Everything outside the picture's rectangle (file pixels) is one colour;
-// otherwise framing names the first pixel that differs.
+// The first x from `from` to `to` whose colour is not frame, or to. The
+// depth is chosen once a stretch: a border is tens of thousands of pixels.
+int first_other_colour(const DecodedRows& rows, const std::uint8_t* row, int from, int to, std::uint32_t frame) {
+    if (rows.bits_per_pixel == RGB_BITS) {
+        for (int x = from; x < to; ++x) {
+            if (rgb_at(row + 3 * static_cast<std::size_t>(x)) != frame) return x;
+        }
+    } else if (rows.bits_per_pixel == 8) {
+        for (int x = from; x < to; ++x) {
+            if (row[x] >= rows.palette_entries || rows.palette[row[x]] != frame) return x;
+        }
+    } else {
+        for (int x = from; x < to; ++x) {
+            if (colour_at(rows, row, x) != frame) return x;
+        }
+    }
+    return to;
+}
+
+// Everything outside the picture's rectangle (file pixels) is one colour,
+// which is a colour of the palette; otherwise framing names the first pixel
+// that differs.
 bool frame_is_one_colour(const DecodedRows& rows, int left, int top, int right, int bottom,
                          PictureFraming& framing) {
-    bool have_colour = false;
-    std::uint32_t frame = 0;
-    const auto same = [&](const std::uint8_t* row, int x, int y) {
-        const std::uint32_t colour = colour_at(rows, row, x);
-        if (!have_colour) {
-            have_colour = true;
-            frame = colour;
-        }
-        if (colour == frame && colour != BEYOND_PALETTE) {
-            return true;
-        }
-        framing.frame_colour = frame;
-        framing.odd_colour = colour;
-        framing.odd_x = x;
-        framing.odd_y = y;
+    // The first pixel outside: the top left one, unless the picture is there.
+    const bool corner_inside = left == 0 && top == 0;
+    const int first_x = corner_inside ? (right < rows.width ? right : 0) : 0;
+    const int first_y = corner_inside && right >= rows.width ? bottom : 0;
+    const std::uint32_t frame = colour_at(rows, row_at(rows, first_y), first_x);
+    framing.frame_colour = frame;
+    if (frame == BEYOND_PALETTE) {
+        framing.odd_colour = frame;
+        framing.odd_x = first_x;
+        framing.odd_y = first_y;
         return false;
-    };
+    }
     for (int y = 0; y < rows.height; ++y) {
         const std::uint8_t* row = row_at(rows, y);
         const bool beside = y >= top && y < bottom;
-        for (int x = 0; x < rows.width; ++x) {
-            if (beside && x == left) {
-                x = right;
-                if (x >= rows.width) {
-                    break;
-                }
-            }
-            if (!same(row, x, y)) {
-                return false;
-            }
+        int odd = first_other_colour(rows, row, 0, beside ? left : rows.width, frame);
+        if (odd == (beside ? left : rows.width) && beside) {
+            odd = first_other_colour(rows, row, right, rows.width, frame);
+        }
+        if (odd < rows.width && !(beside && odd == left)) {
+            framing.odd_colour = colour_at(rows, row, odd);
+            framing.odd_x = odd;
+            framing.odd_y = y;
+            return false;
         }
     }
     return true;
@@ -215,8 +229,7 @@ ErrorCode place_indices(const DecodedRows& rows, const Placement& placement, int
         }
     }
     const int entries = rows.palette_entries;
-    const auto beyond_palette = [entries](std::uint8_t index) { return index >= entries; };
-    if (entries < 1 << depth && std::any_of(image.indices.begin(), image.indices.end(), beyond_palette)) {
+    if (entries < 1 << depth && highest_index(image.indices.data(), image.indices.size()) >= entries) {
         return ERR_INVALID_PNG;
     }
     std::fill(image.palette.begin(), image.palette.end(), 0);
@@ -259,6 +272,14 @@ ErrorCode refuse(PictureFraming& framing, FramingVerdict verdict) {
 }
 
 }  // namespace
+
+std::uint8_t highest_index(const std::uint8_t* indices, std::size_t count) {
+    std::uint8_t highest = 0;
+    for (std::size_t at = 0; at < count; ++at) {
+        highest = std::max(highest, indices[at]);
+    }
+    return highest;
+}
 
 PictureFraming unread_framing(const char* format) {
     return {format, 0, 0, 1, FramingVerdict::unread, nullptr, 0, 0, 0, 0};

@@ -46,6 +46,10 @@ struct PictureFraming {
 
 PictureFraming unread_framing(const char* format);
 
+// The highest of count indices; a loop the compiler runs a whole register at
+// a time.
+std::uint8_t highest_index(const std::uint8_t* indices, std::size_t count);
+
 // True when a picture of this size could be accepted, judged from its header
 // alone, before anything is allocated for its pixels.
 bool picture_size_possible(int width, int height, bool multicolour);

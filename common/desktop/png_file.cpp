@@ -420,9 +420,12 @@ ErrorCode png_read(const std::string& path, bool multicolour, ColourImage& image
     return decode_png(file, multicolour, image, framing);
 }
 
+bool starts_with_png_signature(const std::uint8_t* bytes, std::size_t count) {
+    return count >= PNG_SIGNATURE.size() && std::equal(PNG_SIGNATURE.begin(), PNG_SIGNATURE.end(), bytes);
+}
+
 bool is_png_file(const std::string& path) {
     FileHandle file = FileHandle::open(path, "rb");
     std::array<std::uint8_t, PNG_SIGNATURE.size()> start{};
-    return file.is_open() && std::fread(start.data(), 1, start.size(), file.get()) == start.size() &&
-           start == PNG_SIGNATURE;
+    return file.is_open() && starts_with_png_signature(start.data(), std::fread(start.data(), 1, start.size(), file.get()));
 }

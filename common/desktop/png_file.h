@@ -2,6 +2,8 @@
 // a paint program or an emulator writes, read as colours.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
 
 #include "colour_identification.h"
@@ -29,3 +31,6 @@ ErrorCode png_read(const std::string& path, bool multicolour, ColourImage& image
 // True when the file starts with the PNG signature, whatever its name; false
 // when it cannot be read.
 bool is_png_file(const std::string& path);
+
+// True when the first `count` bytes of a file hold the PNG signature.
+bool starts_with_png_signature(const std::uint8_t* bytes, std::size_t count);
