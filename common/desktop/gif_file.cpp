@@ -28,6 +28,10 @@ int read_from_buffer(GifFileType* gif, GifByteType* data, int length) {
     auto* source = static_cast<ReadSource*>(gif->UserData);
     const std::size_t left = source->size - source->position;
     const std::size_t count = length < 0 ? 0 : std::min(static_cast<std::size_t>(length), left);
+    // An empty file has no bytes at all to copy from.
+    if (count == 0) {
+        return 0;
+    }
     std::memcpy(data, source->bytes + source->position, count);
     source->position += count;
     return static_cast<int>(count);
