@@ -118,22 +118,6 @@ TEST_F(GifTest, ScreenAroundASmallerFrameIsItsBackground) {
               "gif file refused: a first image smaller than its screen, without its background colour\n");
 }
 
-TEST_F(GifTest, NarrowAndEnlargedPictures) {
-    TestGif narrow{160, 200, 0, 0, 160, 200, false, c64_map(5, 16), {}, 0, colour_at};
-    store(build_gif(narrow));
-    ASSERT_EQ(read_back(true), 0);
-    expect_indices([](int x, int y) { return colour_at(x / 2, y); });
-    EXPECT_EQ(read_back(false), ERR_INVALID_PNG);
-    EXPECT_EQ(framing.verdict, FramingVerdict::size_refused);
-    EXPECT_EQ(describe_refused_framing(framing, false).rfind("gif image of 160 x 200: accepted sizes are", 0), 0u);
-    TestGif enlarged{640, 400, 0, 0, 640, 400, false, c64_map(5, 16), {}, 0,
-                     [](int x, int y) { return colour_at(x / 2, y / 2); }};
-    store(build_gif(enlarged));
-    ASSERT_EQ(read_back(false), 0);
-    expect_indices(colour_at);
-    EXPECT_EQ(image->scale, 2);
-}
-
 // A map of 2 entries holds its indices at 2 bits: 2 and 3 have no colour.
 TEST_F(GifTest, IndexBeyondTheColourMapIsRefused) {
     TestGif recipe{320, 200, 0, 0, 320, 200, false, c64_map(5, 2), {}, 0,
