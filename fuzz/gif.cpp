@@ -1,6 +1,6 @@
 // The GIF reader, the framing step and the colour identification on any
-// bytes, as ingravo runs them. What is accepted must hold C64 colour numbers
-// only, and a picture only multicolour accepts must be refused in hires.
+// bytes, as ingravo runs them. What is accepted must lie inside the file and
+// hold C64 colour numbers only, and a 160 by 200 file must be refused in hires.
 #include <algorithm>
 #include <cstdint>
 #include <memory>
@@ -22,12 +22,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         describe_refused_framing(framing, true);
         return 0;
     }
-    if (framing.verdict != FramingVerdict::accepted || !source->has_indices || source->scale < 1 ||
-        source->x_offset < 0 || source->y_offset < 0 || source->x_offset + 320 / source->x_divisor > framing.width ||
-        source->y_offset + 200 > framing.height) {
+    const int scale = source->scale;
+    if (framing.verdict != FramingVerdict::accepted || !source->has_indices || scale < 1 || source->x_offset < 0 ||
+        source->y_offset < 0 || (source->x_offset + 320 / source->x_divisor) * scale > framing.width ||
+        (source->y_offset + 200) * scale > framing.height) {
         fuzz_check_failed("an accepted GIF is placed outside itself");
     }
-    if (source->x_divisor == 2) {
+    // Only a 160 by 200 file: enlarged, hires may read it as a framed picture.
+    if (source->x_divisor == 2 && source->scale == 1) {
         const auto hires = std::make_unique<ColourImage>();
         PictureFraming hires_framing{};
         if (gif_read(input, false, *hires, hires_framing) != ERR_INVALID_PNG) {

@@ -13,10 +13,10 @@
 
 namespace {
 
-// Only a 160 by 200 picture (enlarged or not) depends on the mode: hires
-// refuses it.
+// A 160 by 200 file depends on the mode: hires refuses it. (Enlarged, hires
+// may read it as a framed picture.)
 void check_narrow_image(const std::string& input, const ColourImage& image) {
-    if (image.x_divisor != 2) {
+    if (image.x_divisor != 2 || image.scale != 1) {
         return;
     }
     const auto hires_source = std::make_unique<ColourImage>();
