@@ -318,8 +318,11 @@ ErrorCode frame_picture(const DecodedRows& rows, bool multicolour, ColourImage& 
     if (placement.framed &&
         !frame_is_one_colour(rows, placement.x * scale, placement.y * scale, (placement.x + IMAGE_WIDTH) * scale,
                              (placement.y + IMAGE_HEIGHT) * scale, framing)) {
-        const bool beyond = framing.odd_colour == BEYOND_PALETTE || framing.frame_colour == BEYOND_PALETTE;
-        return refuse(framing, beyond ? FramingVerdict::corrupt : FramingVerdict::frame_not_one_colour);
+        if (framing.odd_colour == BEYOND_PALETTE || framing.frame_colour == BEYOND_PALETTE) {
+            framing.problem = "an index beyond the palette";
+            return refuse(framing, FramingVerdict::corrupt);
+        }
+        return refuse(framing, FramingVerdict::frame_not_one_colour);
     }
     image.x_offset = placement.x;
     image.y_offset = placement.y;
