@@ -24,12 +24,13 @@ make_typical_inputs() {
         dd of=edited.koa bs=1 seek=$((2 + 41 * 8)) conv=notrunc 2>/dev/null
 }
 
-# The PNG inputs, from the picture made above: exgravo's PNG of it, the same
-# picture 160 by 200, as an emulator screenshot of 384 by 272 and as RGB in a
-# foreign emulator palette (read approximately). Needs MAKE_PNG_INPUTS.
+# The PNG and GIF inputs, from the picture made above: exgravo's PNG of it,
+# the same picture 160 by 200, as an emulator screenshot of 384 by 272, as
+# RGB in a foreign emulator palette (read approximately), as a framed NTSC
+# screenshot of 384 by 247 and as a GIF. Needs MAKE_PNG_INPUTS.
 make_png_inputs() {
     "$BIN/exgravo" picture.koa picture.png >/dev/null
-    "$MAKE_PNG_INPUTS" picture.png narrow.png screenshot.png approximate.png
+    "$MAKE_PNG_INPUTS" picture.png narrow.png screenshot.png approximate.png framed.png picture.gif
 }
 
 # A packing script: loads of the two font pictures in turn, and cuts of

@@ -1,16 +1,19 @@
-// The PNG inputs of the whole-program runs, made from a 320 by 200 PNG that
-// exgravo wrote: the same picture 160 by 200 (each pair one pixel), as a
-// 384 by 272 emulator screenshot (the picture at x 32, y 35 in a border of
-// its background), and as 8-bit RGB in another emulator's palette, read
-// approximately (when its colours allow a clear-cut reading).
+// The PNG and GIF inputs of the whole-program runs, made from a 320 by 200
+// PNG that exgravo wrote: the same picture 160 by 200 (each pair one pixel),
+// as a 384 by 272 emulator screenshot (the picture at x 32, y 35 in a border
+// of its background), as 8-bit RGB in another emulator's palette, read
+// approximately (when its colours allow a clear-cut reading), as a framed
+// NTSC screenshot of 384 by 247 (RGB, the picture centred in a border of its
+// background) and as a GIF.
 //
-//   make_png_inputs picture.png narrow.png screenshot.png approximate.png
+//   make_png_inputs picture.png narrow.png screenshot.png approximate.png framed.png picture.gif
 #include <array>
 #include <cstdio>
 #include <fstream>
 #include <memory>
 
 #include "colour_identification.h"
+#include "gif_builder.h"
 #include "png_builder.h"
 #include "png_file.h"
 
@@ -46,23 +49,51 @@ bool reads_approximately(const ColourImage& picture) {
            reading.kind == ColourReadingKind::approximate;
 }
 
-bool store(const TestPng& recipe, const char* path) {
-    const std::vector<std::uint8_t> bytes = build_png(recipe);
+bool store_bytes(const std::vector<std::uint8_t>& bytes, const char* path) {
     std::ofstream out(path, std::ios::binary);
     out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    return static_cast<bool>(out);
+    return !bytes.empty() && static_cast<bool>(out);
+}
+
+bool store(const TestPng& recipe, const char* path) {
+    return store_bytes(build_png(recipe), path);
+}
+
+std::array<std::uint16_t, 4> rgb_channels(std::uint32_t colour) {
+    return {static_cast<std::uint16_t>(colour >> 16), static_cast<std::uint16_t>(colour >> 8 & 0xFF),
+            static_cast<std::uint16_t>(colour & 0xFF)};
+}
+
+// The framed NTSC screenshot and the GIF.
+bool store_framed_and_gif(const ColourImage& picture, const char* framed_path, const char* gif_path) {
+    const std::uint32_t border = picture.palette[index_at(picture, 0, 0)];
+    const TestPng framed{384, 247, PNG_COLOR_TYPE_RGB, 8, false, {}, [&](int x, int y) {
+                             const bool inside = x >= 32 && x < 352 && y >= 23 && y < 223;
+                             return rgb_channels(inside ? picture.palette[index_at(picture, x - 32, y - 23)] : border);
+                         }};
+    std::vector<GifColorType> map;
+    for (int entry = 0; entry < 16; ++entry) {
+        const std::uint32_t colour = picture.palette[static_cast<std::size_t>(entry)];
+        map.push_back({static_cast<GifByteType>(colour >> 16), static_cast<GifByteType>(colour >> 8),
+                       static_cast<GifByteType>(colour)});
+    }
+    const TestGif gif{320, 200, 0, 0, 320, 200, false, map, {}, 0, [&](int x, int y) {
+                          return static_cast<std::uint8_t>(index_at(picture, x, y));
+                      }};
+    return store(framed, framed_path) && store_bytes(build_gif(gif), gif_path);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 5) {
-        std::fprintf(stderr, "usage: make_png_inputs picture.png narrow.png screenshot.png approximate.png\n");
+    if (argc != 7) {
+        std::fprintf(stderr, "usage: make_png_inputs picture.png narrow.png screenshot.png approximate.png "
+                             "framed.png picture.gif\n");
         return 2;
     }
     const auto image = std::make_unique<ColourImage>();
-    PngSize size{};
-    if (png_read(argv[1], true, *image, size) != ERR_SUCCESS || !image->has_indices) {
+    PictureFraming framing{};
+    if (png_read(argv[1], true, *image, framing) != ERR_SUCCESS || !image->has_indices) {
         std::fprintf(stderr, "make_png_inputs: %s is not a palette-based 320 by 200 PNG\n", argv[1]);
         return 1;
     }
@@ -82,7 +113,7 @@ int main(int argc, char** argv) {
                                                                       static_cast<std::uint16_t>(colour >> 8 & 0xFF),
                                                                       static_cast<std::uint16_t>(colour & 0xFF)};
                               }};
-    if (!store(narrow, argv[2]) || !store(screenshot, argv[3])) {
+    if (!store(narrow, argv[2]) || !store(screenshot, argv[3]) || !store_framed_and_gif(picture, argv[5], argv[6])) {
         return 1;
     }
     if (!reads_approximately(picture)) {

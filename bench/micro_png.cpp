@@ -23,8 +23,8 @@ std::unique_ptr<ColourImage> read_drawn_picture() {
     const bench::ScratchFile file("identify.png");
     png_write(*bench::rendered_image(*bench::drawn_multicolour_picture()), file.path);
     auto source = std::make_unique<ColourImage>();
-    PngSize size{};
-    png_read(file.path, true, *source, size);
+    PictureFraming framing{};
+    png_read(file.path, true, *source, framing);
     return source;
 }
 
@@ -80,9 +80,9 @@ void png_read_picture(benchmark::State& state) {
     const bench::ScratchFile file("read.png");
     png_write(*bench::rendered_image(*bench::drawn_multicolour_picture()), file.path);
     const auto source = std::make_unique<ColourImage>();
-    PngSize size{};
+    PictureFraming framing{};
     for (auto _ : state) {
-        benchmark::DoNotOptimize(png_read(file.path, true, *source, size));
+        benchmark::DoNotOptimize(png_read(file.path, true, *source, framing));
     }
 }
 BENCHMARK(png_read_picture);

@@ -44,13 +44,16 @@ RUN_LIST=(
     "zorbel|cuts100.zbs|out_cuts.def out_cuts.spr|$BIN/zorbel cuts100.zbs out_cuts.def out_cuts.spr"
     "typolan|demo.fnt|out_font.art|$BIN/typolan demo.fnt out_font.art -014 -16"
 )
-# PNG runs: the writer, and the reader on the suite's own PNG, a 160 by 200
-# image, an emulator screenshot and an RGB image in a foreign palette.
+# PNG and GIF runs: the writer, and the reader on the suite's own PNG, a 160
+# by 200 image, an emulator screenshot, a framed NTSC screenshot (its border
+# checked), a GIF and an RGB image in a foreign palette.
 PNG_RUN_LIST=(
     "exgravo-png|picture.koa|out_ex.png|$BIN/exgravo picture.koa out_ex.png"
     "ingravo-png|picture.png|out_in_png.koa|$BIN/ingravo picture.png out_in_png.koa out_in_errors.png -b\$$BACKGROUND"
     "ingravo-png160|narrow.png|out_in_160.koa|$BIN/ingravo narrow.png out_in_160.koa out_in_errors.png -b\$$BACKGROUND"
     "ingravo-png384|screenshot.png|out_in_384.koa|$BIN/ingravo screenshot.png out_in_384.koa out_in_errors.png -b\$$BACKGROUND"
+    "ingravo-framed|framed.png|out_in_framed.koa|$BIN/ingravo framed.png out_in_framed.koa out_in_errors.png -b\$$BACKGROUND"
+    "ingravo-gif|picture.gif|out_in_gif.koa|$BIN/ingravo picture.gif out_in_gif.koa out_in_errors.png -b\$$BACKGROUND"
 )
 # The demo picture's four colours fit several readings: the approximate run
 # needs a picture of more colours (PICTURE=...).

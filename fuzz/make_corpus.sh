@@ -2,7 +2,8 @@
 # Makes the seed corpora of fuzz/corpus/ with the suite's own programs: the
 # demo font is laid out, exported, imported, remapped and cut, and a few of
 # the files on the way become seeds; the seeds of PNG kinds the suite does not
-# write and of the packed picture formats come from make_fuzz_seeds. Needs the
+# write, of GIF and of the packed picture formats come from make_fuzz_seeds,
+# and a few GIF fixtures of other programs join them. Needs the
 # default build (cmake --preset default && cmake --build build --target all
 # make_demo_font).
 #
@@ -32,7 +33,7 @@ quiet "$BIN/emblex" demo_mc logo logo logo -00 -11 -22
 
 # Other files of the corpus folders (inputs of faults found by fuzzing) stay.
 mkdir -p "$corpus/pcx" "$corpus/amica" "$corpus/koala" "$corpus/art_studio" "$corpus/font" \
-    "$corpus/command_line" "$corpus/packing_script" "$corpus/png" "$corpus/picture_formats"
+    "$corpus/command_line" "$corpus/packing_script" "$corpus/png" "$corpus/picture_formats" "$corpus/gif"
 cp demo_mc.pcx "$corpus/pcx/multicolour.pcx"
 cp demo_hires.pcx "$corpus/pcx/hires.pcx"
 cp errors.pcx "$corpus/pcx/errors.pcx"
@@ -44,6 +45,9 @@ cp demo.art "$corpus/art_studio/font.art"
 cp demo_back.art "$corpus/art_studio/imported.art"
 cp demo_mc.png "$corpus/png/exgravo_multicolour.png"
 "$build/tests/make_fuzz_seeds" "$corpus"
+for fixture in gimp_indexed imagemagick_interlaced pillow_brightness_order; do
+    cp "$source_dir/../tests/fixtures/gif/$fixture.gif" "$corpus/gif/$fixture.gif"
+done
 
 # Font seeds: a byte of format and colours, then the font file.
 { printf '\000'; cat demo.fnt; } >"$corpus/font/hires"

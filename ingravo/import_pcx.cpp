@@ -9,7 +9,6 @@
 #include "fit.h"
 #include "pcx.h"
 #include "pixel.h"
-#include "png_file.h"
 #include "runnable_program.h"
 
 namespace {
@@ -142,14 +141,14 @@ ErrorCode write_picture(const std::string& path, int format, const EncodedPictur
 
 // The pixels become C64 colour numbers by their colours (or indices); the
 // line that says how is printed once the reading has succeeded.
-ErrorCode read_png_image(const ImportRequest& request, PixelImage& image) {
-    // png_read fills every field: zeroing its 320 KB first is wasted work.
+ErrorCode read_colour_image(const ImportRequest& request, DesktopImageKind kind, PixelImage& image) {
+    // The reader fills every field: zeroing its 320 KB first is wasted work.
     const auto source = std::make_unique_for_overwrite<ColourImage>();
     const bool multicolour = request.format != FORMAT_ART_STUDIO;
-    PngSize size{};
-    ErrorCode code = png_read(request.pcx_path, multicolour, *source, size);
-    if (code == ERR_INVALID_PNG && size.width > 0 && !png_size_accepted(size, multicolour)) {
-        std::printf("%s", describe_refused_png_size(size, multicolour).c_str());
+    PictureFraming framing{};
+    ErrorCode code = desktop_colour_image_read(request.pcx_path, kind, multicolour, *source, framing);
+    if (code == ERR_INVALID_PNG) {
+        std::printf("%s", describe_refused_framing(framing, multicolour).c_str());
     }
     if (code < 0) {
         return code;
@@ -167,11 +166,12 @@ ErrorCode read_png_image(const ImportRequest& request, PixelImage& image) {
     return ERR_SUCCESS;
 }
 
-// PNG by its signature, whatever the name; anything else is read as PCX.
+// The reader is chosen by the file's first bytes, whatever its name.
 // by_colours: the pixels were identified by their colours, not taken as numbers.
 ErrorCode read_desktop_image(const ImportRequest& request, PixelImage& image, bool& by_colours) {
-    by_colours = is_png_file(request.pcx_path);
-    return by_colours ? read_png_image(request, image) : pcx_read(request.pcx_path, image);
+    const DesktopImageKind kind = desktop_image_kind(request.pcx_path);
+    by_colours = kind != DesktopImageKind::pcx;
+    return by_colours ? read_colour_image(request, kind, image) : pcx_read(request.pcx_path, image);
 }
 
 // Without -f, the run's own mode and background; with it, those found.

@@ -24,7 +24,7 @@ void print_usage() {
     std::printf("-s   target picture in art studio    format  (hires       bitmap)\n");
     std::printf("-bNN backgound color for multi-color picture (default is the most used color)\n");
     std::printf("-?   display this help\n");
-    std::printf("-cNN palette the png image was drawn in, 0 to %d (default: found from its colours)\n",
+    std::printf("-cNN palette the png or gif image was drawn in, 0 to %d (default: found from its colours)\n",
                 LIBRARY_PALETTE_COUNT - 1);
     std::printf("-f   fit: find multi-color or hires and the background from the picture\n");
 }

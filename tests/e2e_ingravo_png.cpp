@@ -1,25 +1,28 @@
-// ingravo end to end on PNG files written by other programs, and the line
-// that names a colour it cannot identify.
+// ingravo end to end on PNG and GIF files written by other programs (framed
+// screenshots and enlargements too), the line that names a colour it cannot
+// identify, and files that lie about themselves.
 #include <filesystem>
 #include <memory>
 
 #include "fixture_patterns.h"
+#include "gif_builder.h"
+#include "ingravo_texts.h"
 #include "png_builder.h"
 #include "run_program.h"
 #include "test_pictures.h"
 
 namespace {
 
-const std::string INGRAVO_BANNER = "INGRAVO v1.0.0beta - converts a PCX image into a C64 picture\n";
 const std::string PICTURE_DONE = "most used colour = $00\nOK, C64 file generated.\nEnded process.\n";
 const std::string READ_EXACTLY = "colours read exactly (palette 12)\n";
 
 std::string read_exactly_in(int palette) {
-    return "colours read exactly (palette " + std::to_string(palette) + ", " + library_palette_name(palette) + ")\n";
+    const std::string name = library_palette_name(palette);
+    return "colours read exactly (palette " + std::to_string(palette) + (name.empty() ? "" : ", " + name) + ")\n";
 }
 
 struct ForeignPng {
-    const char* name;
+    const char* name;  // in fixtures/png, or fixtures/gif when it ends in .gif
     bool hires;
     std::uint8_t (*pattern)(int, int);
     std::string reading_line;
@@ -29,19 +32,21 @@ class IngravoForeignPng : public ToolTest {
 protected:
     // Converts the fixture and returns the picture file rendered back.
     std::unique_ptr<PixelImage> converted(const ForeignPng& fixture) {
-        const std::string input = std::string(fixture.name) + ".png";
-        std::filesystem::copy_file(fixture_path("png/" + input), file(input));
+        const std::string name = fixture.name;
+        const bool gif = name.ends_with(".gif");
+        const std::string stem = gif ? name.substr(0, name.size() - 4) : name;
+        const std::string input = gif ? name : name + ".png";
+        std::filesystem::copy_file(fixture_path((gif ? "gif/" : "png/") + input), file(input));
         const ProgramResult result = run("ingravo", {input, fixture.hires ? "-s" : "-b0"});
         EXPECT_EQ(result.output, INGRAVO_BANNER + fixture.reading_line + PICTURE_DONE) << fixture.name;
         EXPECT_FALSE(exists("errors.pcx")) << fixture.name;
         if (fixture.hires) {
             auto picture = std::make_unique<HiresPicture>();
-            EXPECT_EQ(load_hires_picture(file(std::string(fixture.name) + ".art").string(), *picture), 0);
+            EXPECT_EQ(load_hires_picture(file(stem + ".art").string(), *picture), 0);
             return rendered(*picture);
         }
         auto picture = std::make_unique<C64Picture>();
-        EXPECT_EQ(load_multicolour_picture(file(std::string(fixture.name) + ".koa").string(), FORMAT_KOALA, *picture),
-                  0);
+        EXPECT_EQ(load_multicolour_picture(file(stem + ".koa").string(), FORMAT_KOALA, *picture), 0);
         return rendered(*picture);
     }
 };
@@ -76,6 +81,19 @@ TEST_F(IngravoForeignPng, EveryFixtureReadsToItsColourNumbers) {
         {"gimp_perplex_indexed", false, multicolour_pattern, read_exactly_in(24)},
         {"pillow_unlisted_by_brightness", false, multicolour_pattern,
          "colours read approximately: 15 colours matched to palette 12\n"},
+        // Framed screenshots and enlargements, in other built-in palettes.
+        {"pillow_ntsc_384x247", false, multicolour_pattern, read_exactly_in(0)},
+        {"imagemagick_framed_402x292", false, multicolour_pattern, read_exactly_in(8)},
+        {"imagemagick_enlarged_2x", false, multicolour_pattern, read_exactly_in(0)},
+        // GIF: the palette in C64 order or by brightness, interlaced, hires,
+        // framed, an enlarged screenshot.
+        {"pillow_c64_order.gif", false, multicolour_pattern, read_exactly_in(5)},
+        {"pillow_brightness_order.gif", false, multicolour_pattern, read_exactly_in(6)},
+        {"pillow_ntsc_384x247.gif", false, multicolour_pattern, read_exactly_in(5)},
+        {"imagemagick_hires.gif", true, hires_pattern, read_exactly_in(8)},
+        {"imagemagick_interlaced.gif", false, multicolour_pattern, read_exactly_in(0)},
+        {"imagemagick_screenshot_2x.gif", false, multicolour_pattern, read_exactly_in(9)},
+        {"gimp_indexed.gif", false, multicolour_pattern, read_exactly_in(9)},
     };
     for (const auto& fixture : fixtures) {
         const auto image = converted(fixture);
@@ -116,6 +134,96 @@ TEST_F(IngravoForeignPng, UnknownColourIsNamedWhereItLiesInTheFile) {
     EXPECT_FALSE(exists("shot.koa"));
     EXPECT_FALSE(exists("narrow.koa"));
     EXPECT_FALSE(exists("errors.pcx"));
+}
+
+// A pixel the colours cannot name is named where it lies in an enlarged,
+// framed file: its block's top left pixel.
+TEST_F(IngravoForeignPng, UnknownColourInAnEnlargementIsNamedInFileCoordinates) {
+    TestPng shot{768, 494, PNG_COLOR_TYPE_RGB, 8, false, {}, [](int x, int y) {
+                     const bool odd = x / 2 == 32 + 100 && y / 2 == 23 + 50;
+                     const auto level = static_cast<std::uint16_t>(odd ? 0x7A : 0);
+                     return std::array<std::uint16_t, 4>{level, level, level};
+                 }};
+    write_bytes(file("shot.png"), build_png(shot));
+    const ProgramResult result = run("ingravo", {"shot.png"});
+    EXPECT_EQ(result.status, status_of(ERR_UNKNOWN_COLOURS));
+    EXPECT_EQ(result.output.substr(INGRAVO_BANNER.size()).rfind("unknown colour #7A7A7A at x 264, y 146\n", 0), 0u)
+        << result.output;
+    EXPECT_FALSE(exists("shot.koa"));
+}
+
+class IngravoBadInput : public ToolTest {
+protected:
+    // Runs ingravo on the bytes; the run must stop with -29 after the line,
+    // and write nothing.
+    void expect_refused(const std::string& name, const std::vector<std::uint8_t>& bytes, const std::string& line) {
+        write_bytes(file(name), bytes);
+        const ProgramResult result = run("ingravo", {name});
+        EXPECT_EQ(result.status, status_of(ERR_INVALID_PNG)) << name;
+        EXPECT_EQ(result.output, INGRAVO_BANNER + line + error_block("fichier png invalide", INGRAVO_USAGE)) << name;
+        const auto left = std::distance(std::filesystem::directory_iterator(folder), {});
+        EXPECT_EQ(left, 1) << name << ": something was written";
+        std::filesystem::remove(file(name));
+    }
+};
+
+TestGif c64_gif(int width, int height, int colours) {
+    std::vector<GifColorType> map;
+    for (int entry = 0; entry < colours; ++entry) {
+        const auto& rgb = c64_palettes[DEFAULT_PALETTE][static_cast<std::size_t>(entry % 16)];
+        map.push_back({rgb[0], rgb[1], rgb[2]});
+    }
+    return {width, height, 0, 0, width, height, false, map, {}, 0,
+            [colours](int x, int y) { return static_cast<std::uint8_t>(multicolour_pattern(x, y) % colours); }};
+}
+
+TEST_F(IngravoBadInput, GifsThatLieOrEndEarlyAreRefusedNamingGif) {
+    const std::vector<std::uint8_t> good = build_gif(c64_gif(320, 200, 16));
+    std::vector<std::uint8_t> huge = good;
+    huge[6] = huge[7] = huge[8] = huge[9] = 0xFF;
+    expect_refused("huge.gif", huge,
+                   "gif image of 65535 x 65535: accepted sizes are 320 x 200, 384 x 272, 160 x 200, any size up to "
+                   "2048 x 2048 with the picture centred in a one-colour frame, and these enlarged 2, 3 or 4 "
+                   "times\n");
+    std::vector<std::uint8_t> wide_frame = good;
+    const std::size_t width_at = first_image_descriptor(good) + 5;
+    ASSERT_LT(width_at + 1, wide_frame.size());
+    wide_frame.at(width_at) = 0x41;  // 321 wide on a 320 screen
+    wide_frame.at(width_at + 1) = 0x01;
+    expect_refused("wide.gif", wide_frame, "gif file refused: a first image that does not fit in its screen\n");
+    TestGif short_map = c64_gif(320, 200, 2);
+    short_map.index = [](int x, int y) { return static_cast<std::uint8_t>(x == 200 && y == 100 ? 2 : 0); };
+    expect_refused("short.gif", build_gif(short_map), "gif file refused: an index beyond its colour map\n");
+    expect_refused("cut.gif", std::vector<std::uint8_t>(good.begin(), good.begin() + 900),
+                   "gif file refused: Failed to read from given file\n");
+    expect_refused("header.gif", std::vector<std::uint8_t>(good.begin(), good.begin() + 8),
+                   "gif file refused: No screen descriptor detected\n");
+}
+
+TEST_F(IngravoBadInput, PngsWithAShortPaletteOrAFramedBorderAreRefused) {
+    TestPng picture{320, 200, PNG_COLOR_TYPE_PALETTE, 8, false, {}, [](int x, int y) {
+                        return std::array<std::uint16_t, 4>{static_cast<std::uint16_t>(multicolour_pattern(x, y))};
+                    }};
+    for (int entry = 0; entry < 16; ++entry) {
+        const auto& rgb = c64_palettes[DEFAULT_PALETTE][static_cast<std::size_t>(entry)];
+        picture.palette.push_back({rgb[0], rgb[1], rgb[2]});
+    }
+    TestPng short_palette = picture;
+    short_palette.bit_depth = 4;
+    short_palette.palette.resize(10);
+    // libpng writes an index at most one beyond the palette.
+    short_palette.sample = [](int x, int y) {
+        return std::array<std::uint16_t, 4>{static_cast<std::uint16_t>(x == 160 && y == 100 ? 10 : x % 10)};
+    };
+    expect_refused("short.png", build_png(short_palette), "");
+    // A framed size whose frame holds a second colour.
+    TestPng framed{384, 247, PNG_COLOR_TYPE_RGB, 8, false, {}, [](int x, int y) {
+                       const auto blue = static_cast<std::uint16_t>(x == 383 && y == 246 ? 0xC7 : 0xC8);
+                       return std::array<std::uint16_t, 4>{0x3C, 0x3C, blue};
+                   }};
+    expect_refused("framed.png", build_png(framed),
+                   "png image of 384 x 247: the frame around the 320 x 200 picture is not one colour (#3C3CC8, "
+                   "then #3C3CC7 at x 383, y 246)\n");
 }
 
 }  // namespace

@@ -208,15 +208,20 @@ TEST_F(Png, RefusalsWriteNothing) {
     TestPng small{100, 60, PNG_COLOR_TYPE_GRAY, 8, false, {}, [](int, int) { return std::array<std::uint16_t, 4>{}; }};
     write_bytes(file("small.png"), build_png(small));
     ProgramResult result = run("ingravo", {"small.png"});
-    EXPECT_EQ(result.output, INGRAVO_BANNER + "png image of 100 x 60: accepted sizes are 320 x 200, 384 x 272 and 160 x 200\n" + block);
+    EXPECT_EQ(result.output, INGRAVO_BANNER +
+                                 "png image of 100 x 60: accepted sizes are 320 x 200, 384 x 272, 160 x 200, any size "
+                                 "up to 2048 x 2048 with the picture centred in a one-colour frame, and these "
+                                 "enlarged 2, 3 or 4 times\n" +
+                                 block);
     EXPECT_EQ(result.status, status_of(ERR_INVALID_PNG));
 
     TestPng narrow{160, 200, PNG_COLOR_TYPE_GRAY, 8, false, {}, [](int, int) { return std::array<std::uint16_t, 4>{}; }};
     write_bytes(file("narrow.png"), build_png(narrow));
     result = run("ingravo", {"narrow.png", "-s"});
     EXPECT_EQ(result.output, INGRAVO_BANNER +
-                                 "png image of 160 x 200: accepted sizes are 320 x 200, 384 x 272 "
-                                 "(160 x 200 in multicolour only)\n" +
+                                 "png image of 160 x 200: accepted sizes are 320 x 200, 384 x 272, 160 x 200 "
+                                 "(multicolour only), any size up to 2048 x 2048 with the picture centred in a "
+                                 "one-colour frame, and these enlarged 2, 3 or 4 times\n" +
                                  block);
 
     std::vector<std::uint8_t> bytes = build_png(narrow);

@@ -43,13 +43,13 @@ protected:
         out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     }
     ErrorCode read_back(bool multicolour = true) {
-        return png_read(path, multicolour, *image, size);
+        return png_read(path, multicolour, *image, framing);
     }
 
     fs::path folder;
     std::string path;
     std::unique_ptr<ColourImage> image = std::make_unique<ColourImage>();
-    PngSize size{};
+    PictureFraming framing{};
 };
 
 // C64 colour number of picture pixel (x, y): every colour, in changing runs.
@@ -256,9 +256,12 @@ TEST_F(PngTest, NarrowImageIsDoubledInMulticolourOnly) {
     }
     EXPECT_EQ(image->x_divisor, 2);
     EXPECT_EQ(read_back(false), ERR_INVALID_PNG);
-    EXPECT_EQ(size.width, 160);
-    EXPECT_EQ(describe_refused_png_size(size, false),
-              "png image of 160 x 200: accepted sizes are 320 x 200, 384 x 272 (160 x 200 in multicolour only)\n");
+    EXPECT_EQ(framing.width, 160);
+    EXPECT_EQ(framing.verdict, FramingVerdict::size_refused);
+    EXPECT_EQ(describe_refused_framing(framing, false),
+              "png image of 160 x 200: accepted sizes are 320 x 200, 384 x 272, 160 x 200 (multicolour only), any "
+              "size up to 2048 x 2048 with the picture centred in a one-colour frame, and these enlarged 2, 3 or 4 "
+              "times\n");
 }
 
 // Palette rows are unpacked by the reader: every depth, cropped from a
@@ -305,18 +308,23 @@ TEST_F(PngTest, FourBitIndexBeyondAShortPaletteIsRefused) {
 }
 
 TEST_F(PngTest, OtherSizesAreRefusedWithTheirSize) {
-    for (const auto& [width, height] : {std::pair{321, 200}, {320, 199}, {384, 271}, {1, 1}, {200, 160}}) {
+    for (const auto& [width, height] :
+         {std::pair{319, 200}, {320, 199}, {1, 1}, {200, 160}, {2049, 200}, {320, 2049}, {160, 400}}) {
         TestPng recipe{width, height, PNG_COLOR_TYPE_GRAY, 8, false, {}, [](int, int) {
                          return std::array<std::uint16_t, 4>{};
                      }};
         store(build_png(recipe));
         EXPECT_EQ(read_back(), ERR_INVALID_PNG) << width << " x " << height;
-        EXPECT_EQ(size.width, width);
-        EXPECT_EQ(size.height, height);
-        EXPECT_FALSE(png_size_accepted(size, true));
+        EXPECT_EQ(framing.width, width);
+        EXPECT_EQ(framing.height, height);
+        EXPECT_EQ(framing.verdict, FramingVerdict::size_refused);
+        EXPECT_FALSE(picture_size_possible(width, height, true));
     }
-    EXPECT_EQ(describe_refused_png_size({640, 400}, true),
-              "png image of 640 x 400: accepted sizes are 320 x 200, 384 x 272 and 160 x 200\n");
+    framing.width = 100;
+    framing.height = 64;
+    EXPECT_EQ(describe_refused_framing(framing, true),
+              "png image of 100 x 64: accepted sizes are 320 x 200, 384 x 272, 160 x 200, any size up to 2048 x "
+              "2048 with the picture centred in a one-colour frame, and these enlarged 2, 3 or 4 times\n");
 }
 
 TEST_F(PngTest, CorruptAndTruncatedFilesAreRefused) {
@@ -361,8 +369,8 @@ TEST_F(PngTest, HugeDeclaredSizeIsRefusedAtOnce) {
     const auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(read_back(), ERR_INVALID_PNG);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(200));
-    EXPECT_EQ(size.width, 0x7FFFFFF0);
-    EXPECT_EQ(size.height, 0x7FFFFFF0);
+    EXPECT_EQ(framing.width, 0x7FFFFFF0);
+    EXPECT_EQ(framing.height, 0x7FFFFFF0);
 }
 
 // A deflate stream of 200 MB of zeros behind a 320 by 200 header: refused

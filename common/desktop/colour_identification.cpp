@@ -298,8 +298,9 @@ void name_pixel(const ColourImage& source, int pixel, ColourReading& reading) {
     const int x = pixel % IMAGE_WIDTH;
     const int y = pixel / IMAGE_WIDTH;
     const int divisor = source.x_divisor > 0 ? source.x_divisor : 1;
-    reading.unknown_x = x / divisor + source.x_offset;
-    reading.unknown_y = y + source.y_offset;
+    const int scale = source.scale > 0 ? source.scale : 1;
+    reading.unknown_x = (x / divisor + source.x_offset) * scale;
+    reading.unknown_y = (y + source.y_offset) * scale;
 }
 
 // The first pixel whose colour is not a colour of the library; when every

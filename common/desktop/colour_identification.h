@@ -12,19 +12,22 @@
 #include "errors.h"
 #include "pcx.h"
 
-// A decoded desktop picture already brought to 320 by 200 (cropped from an
-// emulator screenshot, or widened from 160 by 200). A palette-based file keeps
-// its indices and its palette; any other its pixels' colours.
+// A decoded desktop picture already brought to 320 by 200 (cropped from a
+// screen border, widened from 160 by 200, reduced from an enlargement). A
+// palette-based file keeps its indices and its palette; any other its pixels'
+// colours.
 struct ColourImage {
     bool has_indices;                                 // the file is palette-based
     std::array<std::uint8_t, IMAGE_PIXELS> indices;   // palette index of each pixel, when has_indices
     std::array<std::uint32_t, 256> palette;           // 0xRRGGBB of each palette entry, when has_indices
     std::array<std::uint32_t, IMAGE_PIXELS> colours;  // 0xRRGGBB of each pixel, alpha dropped, when not has_indices
     // Where pixel (x, y) lies in the file, for messages:
-    // file x = x / x_divisor + x_offset, file y = y + y_offset.
+    // file x = (x / x_divisor + x_offset) * scale,
+    // file y = (y + y_offset) * scale.
     int x_offset;
     int y_offset;
     int x_divisor;
+    int scale;  // the enlargement undone, 1 for none
 };
 
 // The 0xRRGGBB colour of a pixel, whichever way the image holds it.

@@ -22,9 +22,9 @@ namespace {
 
 constexpr std::array<std::uint8_t, 8> PNG_SIGNATURE = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
 
-// The largest file read: a 384 by 272 RGBA image of 16 bits a channel, stored
-// without compression, is under 1 MiB.
-constexpr long MAX_PNG_FILE_BYTES = 16L * 1024 * 1024;
+// The largest file read. Pictures are mostly one colour a stretch: even a
+// 2048 by 2048 one compresses far below this.
+constexpr std::size_t MAX_PNG_FILE_BYTES = 16L * 1024 * 1024;
 // Ancillary chunks are ignored, but a text or profile chunk is still bounded.
 constexpr png_alloc_size_t MAX_CHUNK_BYTES = 1024 * 1024;
 
@@ -33,11 +33,6 @@ constexpr png_alloc_size_t MAX_CHUNK_BYTES = 1024 * 1024;
 // libpng would inflate to the end: a decompression bomb.
 constexpr std::size_t MAX_IDAT_BYTES_AFTER_ROWS = 16 * 1024;
 
-constexpr int SCREENSHOT_WIDTH = 384;
-constexpr int SCREENSHOT_HEIGHT = 272;
-constexpr int SCREENSHOT_PICTURE_X = 32;
-constexpr int SCREENSHOT_PICTURE_Y = 35;
-constexpr int NARROW_WIDTH = 160;
 
 // Measured on real pictures: run-length matching without row filters costs
 // half of zlib's default level for files about 10 % larger; the smaller
@@ -339,141 +334,18 @@ bool read_palette(png_structp png, png_infop info, png_colorp& palette, int& ent
     return png_get_PLTE(png, info, &palette, &entries) != 0;
 }
 
-ErrorCode read_whole_file(const std::string& path, std::vector<std::uint8_t>& bytes) {
-    FileHandle file = FileHandle::open(path, "rb");
-    if (!file.is_open()) {
-        return ERR_OPEN;
-    }
-    if (std::fseek(file.get(), 0, SEEK_END) != 0) {
-        return ERR_READ;
-    }
-    const long size = std::ftell(file.get());
-    if (size < 0 || std::fseek(file.get(), 0, SEEK_SET) != 0) {
-        return ERR_READ;
-    }
-    if (size > MAX_PNG_FILE_BYTES) {
-        return ERR_INVALID_PNG;
-    }
-    bytes.resize(static_cast<std::size_t>(size));
-    return read_block_and_close(file, bytes.data(), bytes.size());
-}
-
-// Where picture pixel (x, y) lies in the file.
-void set_mapping(const PngSize& size, ColourImage& image) {
-    image.x_offset = 0;
-    image.y_offset = 0;
-    image.x_divisor = 1;
-    if (size.width == SCREENSHOT_WIDTH) {
-        image.x_offset = SCREENSHOT_PICTURE_X;
-        image.y_offset = SCREENSHOT_PICTURE_Y;
-    } else if (size.width == NARROW_WIDTH) {
-        image.x_divisor = 2;
-    }
-}
-
-std::uint32_t rgb_at(const std::uint8_t* pixel) {
-    return static_cast<std::uint32_t>(pixel[0]) << 16 | static_cast<std::uint32_t>(pixel[1]) << 8 | pixel[2];
-}
-
-// Unpacking rows of 1, 2 or 4 bits: the leftmost pixel is in the high bits.
-// Four-bit rows, the usual case, have loops of their own (fixed lengths the
-// compiler turns into whole-register steps).
-constexpr int FOUR_BIT_PICTURE_BYTES = IMAGE_WIDTH / 2;
-constexpr int FOUR_BIT_NARROW_BYTES = NARROW_WIDTH / 2;
-
-void unpack_four_bit_row(const std::uint8_t* __restrict packed, std::uint8_t* __restrict indices) {
-    for (int at = 0; at < FOUR_BIT_PICTURE_BYTES; ++at) {
-        indices[2 * at] = static_cast<std::uint8_t>(packed[at] >> 4);
-        indices[2 * at + 1] = static_cast<std::uint8_t>(packed[at] & 0x0F);
-    }
-}
-
-// Each pixel of the narrow image becomes two.
-void unpack_four_bit_narrow_row(const std::uint8_t* __restrict packed, std::uint8_t* __restrict indices) {
-    for (int at = 0; at < FOUR_BIT_NARROW_BYTES; ++at) {
-        const auto left = static_cast<std::uint8_t>(packed[at] >> 4);
-        const auto right = static_cast<std::uint8_t>(packed[at] & 0x0F);
-        indices[4 * at] = left;
-        indices[4 * at + 1] = left;
-        indices[4 * at + 2] = right;
-        indices[4 * at + 3] = right;
-    }
-}
-
-// Any depth: count file pixels from file column first, each put `repeat` times.
-void unpack_row(const std::uint8_t* packed, int bit_depth, int first, int count, int repeat, std::uint8_t* indices) {
-    const int mask = (1 << bit_depth) - 1;
-    for (int x = 0; x < count; ++x) {
-        const int bit = (first + x) * bit_depth;
-        const auto index = static_cast<std::uint8_t>(packed[bit / 8] >> (8 - bit_depth - bit % 8) & mask);
-        for (int copy = 0; copy < repeat; ++copy) {
-            *indices++ = index;
-        }
-    }
-}
-
-// The picture's part of each packed row, as one index a pixel. An index
-// beyond the palette is a corrupt file; it can only occur when the palette
-// holds fewer entries than the depth can name.
-ErrorCode place_indices(const std::uint8_t* decoded, std::size_t row_bytes, int bit_depth, int entries,
-                        ColourImage& image) {
-    const int repeat = image.x_divisor;
-    const bool four_bits = bit_depth == 4 && image.x_offset % 2 == 0;
-    for (int y = 0; y < IMAGE_HEIGHT; ++y) {
-        const std::uint8_t* row = decoded + static_cast<std::size_t>(y + image.y_offset) * row_bytes;
-        std::uint8_t* indices = image.indices.data() + static_cast<std::size_t>(y) * IMAGE_WIDTH;
-        if (four_bits && repeat == 1) {
-            unpack_four_bit_row(row + image.x_offset / 2, indices);
-        } else if (four_bits) {
-            unpack_four_bit_narrow_row(row + image.x_offset / 2, indices);
-        } else if (bit_depth == 8 && repeat == 1) {
-            std::memcpy(indices, row + image.x_offset, IMAGE_WIDTH);
-        } else {
-            unpack_row(row, bit_depth, image.x_offset, IMAGE_WIDTH / repeat, repeat, indices);
-        }
-    }
-    const auto beyond_palette = [entries](std::uint8_t index) { return index >= entries; };
-    if (entries < 1 << bit_depth && std::any_of(image.indices.begin(), image.indices.end(), beyond_palette)) {
-        return ERR_INVALID_PNG;
-    }
-    return ERR_SUCCESS;
-}
-
-void fill_palette(const png_color* palette, int entries, ColourImage& image) {
-    image.palette.fill(0);
+std::array<std::uint32_t, 256> palette_colours(const png_color* palette, int entries) {
+    std::array<std::uint32_t, 256> colours{};
     for (int entry = 0; entry < entries; ++entry) {
         const png_color& colour = palette[entry];
-        image.palette[static_cast<std::size_t>(entry)] = static_cast<std::uint32_t>(colour.red) << 16 |
-                                                         static_cast<std::uint32_t>(colour.green) << 8 | colour.blue;
+        colours[static_cast<std::size_t>(entry)] = static_cast<std::uint32_t>(colour.red) << 16 |
+                                                   static_cast<std::uint32_t>(colour.green) << 8 | colour.blue;
     }
+    return colours;
 }
 
-// One picture row of colours from 8-bit RGB file pixels, each put Repeat times.
-template <int Repeat>
-void colour_row(const std::uint8_t* __restrict rgb, std::uint32_t* __restrict colours) {
-    for (int x = 0; x < IMAGE_WIDTH / Repeat; ++x) {
-        const std::uint32_t colour = rgb_at(rgb + 3 * x);
-        for (int copy = 0; copy < Repeat; ++copy) {
-            colours[Repeat * x + copy] = colour;
-        }
-    }
-}
-
-void fill_from_colours(const std::uint8_t* decoded, std::size_t row_bytes, ColourImage& image) {
-    for (int y = 0; y < IMAGE_HEIGHT; ++y) {
-        const std::uint8_t* row =
-            decoded + static_cast<std::size_t>(y + image.y_offset) * row_bytes + 3 * image.x_offset;
-        std::uint32_t* colours = image.colours.data() + static_cast<std::size_t>(y) * IMAGE_WIDTH;
-        if (image.x_divisor == 1) {
-            colour_row<1>(row, colours);
-        } else {
-            colour_row<2>(row, colours);
-        }
-    }
-    image.has_indices = false;
-}
-
-ErrorCode decode_png(const std::vector<std::uint8_t>& file, bool multicolour, ColourImage& image, PngSize& size) {
+ErrorCode decode_png(const std::vector<std::uint8_t>& file, bool multicolour, ColourImage& image,
+                     PictureFraming& framing) {
     ReadStruct read;
     if (!read.ready()) {
         return ERR_ALLOCATION;
@@ -486,9 +358,10 @@ ErrorCode decode_png(const std::vector<std::uint8_t>& file, bool multicolour, Co
     }
     // The size is checked before any row is allocated: a huge declared size
     // costs nothing.
-    size = {static_cast<int>(std::min<png_uint_32>(layout.width, INT32_MAX)),
-            static_cast<int>(std::min<png_uint_32>(layout.height, INT32_MAX))};
-    if (!png_size_accepted(size, multicolour)) {
+    framing.width = static_cast<int>(std::min<png_uint_32>(layout.width, INT32_MAX));
+    framing.height = static_cast<int>(std::min<png_uint_32>(layout.height, INT32_MAX));
+    if (!picture_size_possible(framing.width, framing.height, multicolour)) {
+        framing.verdict = FramingVerdict::size_refused;
         return ERR_INVALID_PNG;
     }
     const bool indexed = layout.colour_type == PNG_COLOR_TYPE_PALETTE;
@@ -505,22 +378,18 @@ ErrorCode decode_png(const std::vector<std::uint8_t>& file, bool multicolour, Co
     for (std::size_t y = 0; y < rows.size(); ++y) {
         rows[y] = decoded.get() + y * row_bytes;
     }
-    if (!read_rows(read.png(), rows.data(), passes, size.height, source) || !read_end(read.png(), read.info())) {
+    if (!read_rows(read.png(), rows.data(), passes, framing.height, source) || !read_end(read.png(), read.info())) {
         return ERR_INVALID_PNG;
-    }
-    set_mapping(size, image);
-    if (!indexed) {
-        fill_from_colours(decoded.get(), row_bytes, image);
-        return ERR_SUCCESS;
     }
     png_colorp palette = nullptr;
     int entries = 0;
-    if (!read_palette(read.png(), read.info(), palette, entries)) {
+    if (indexed && !read_palette(read.png(), read.info(), palette, entries)) {
         return ERR_INVALID_PNG;
     }
-    fill_palette(palette, entries, image);
-    image.has_indices = true;
-    return place_indices(decoded.get(), row_bytes, layout.bit_depth, entries, image);
+    const std::array<std::uint32_t, 256> colours = palette_colours(palette, entries);
+    const DecodedRows whole{decoded.get(), row_bytes,       framing.width, framing.height,
+                            indexed ? layout.bit_depth : 24, colours.data(), entries};
+    return frame_picture(whole, multicolour, image, framing);
 }
 
 }  // namespace
@@ -541,32 +410,22 @@ ErrorCode png_write(const PixelImage& image, const std::string& path, OutputBatc
     return file.finish_writing();
 }
 
-bool png_size_accepted(const PngSize& size, bool multicolour) {
-    return (size.width == IMAGE_WIDTH && size.height == IMAGE_HEIGHT) ||
-           (size.width == SCREENSHOT_WIDTH && size.height == SCREENSHOT_HEIGHT) ||
-           (multicolour && size.width == NARROW_WIDTH && size.height == IMAGE_HEIGHT);
-}
-
-std::string describe_refused_png_size(const PngSize& size, bool multicolour) {
-    std::array<char, 160> line{};
-    std::snprintf(line.data(), line.size(), "png image of %d x %d: accepted sizes are 320 x 200, 384 x 272%s\n",
-                  size.width, size.height, multicolour ? " and 160 x 200" : " (160 x 200 in multicolour only)");
-    return line.data();
-}
-
-ErrorCode png_read(const std::string& path, bool multicolour, ColourImage& image, PngSize& size) {
-    size = {0, 0};
+ErrorCode png_read(const std::string& path, bool multicolour, ColourImage& image, PictureFraming& framing) {
+    framing = unread_framing("png");
     std::vector<std::uint8_t> file;
-    const ErrorCode code = read_whole_file(path, file);
+    const ErrorCode code = read_whole_file(path, MAX_PNG_FILE_BYTES, file, ERR_INVALID_PNG);
     if (code < 0) {
         return code;
     }
-    return decode_png(file, multicolour, image, size);
+    return decode_png(file, multicolour, image, framing);
+}
+
+bool starts_with_png_signature(const std::uint8_t* bytes, std::size_t count) {
+    return count >= PNG_SIGNATURE.size() && std::equal(PNG_SIGNATURE.begin(), PNG_SIGNATURE.end(), bytes);
 }
 
 bool is_png_file(const std::string& path) {
     FileHandle file = FileHandle::open(path, "rb");
     std::array<std::uint8_t, PNG_SIGNATURE.size()> start{};
-    return file.is_open() && std::fread(start.data(), 1, start.size(), file.get()) == start.size() &&
-           start == PNG_SIGNATURE;
+    return file.is_open() && starts_with_png_signature(start.data(), std::fread(start.data(), 1, start.size(), file.get()));
 }

@@ -2,11 +2,14 @@
 // a paint program or an emulator writes, read as colours.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
 
 #include "colour_identification.h"
 #include "errors.h"
 #include "pcx.h"
+#include "picture_framing.h"
 
 class OutputBatch;
 
@@ -18,25 +21,16 @@ class OutputBatch;
 // when the batch is committed.
 ErrorCode png_write(const PixelImage& image, const std::string& path, OutputBatch* batch = nullptr);
 
-// The size of the last PNG read, for the line that refuses it.
-struct PngSize {
-    int width;
-    int height;
-};
-
-// Reads a PNG of 320 by 200, 384 by 272 (an emulator screenshot: the picture
-// at x 32, y 35 is taken) or, in multicolour, 160 by 200 (each pixel doubled).
-// Any other size, a corrupt or truncated file: ERR_INVALID_PNG. size is set as
-// soon as the header has been read.
-ErrorCode png_read(const std::string& path, bool multicolour, ColourImage& image, PngSize& size);
-
-// True when the size is one png_read accepts.
-bool png_size_accepted(const PngSize& size, bool multicolour);
-
-// The console line (with its line feed) that names a refused size and the
-// sizes accepted.
-std::string describe_refused_png_size(const PngSize& size, bool multicolour);
+// Reads a PNG of any size picture_framing.h places the picture in (320 by
+// 200; 160 by 200 in multicolour, each pixel doubled; a 384 by 272 emulator
+// screenshot, the picture at x 32, y 35; a picture centred in a one-colour
+// border; any of these enlarged 2, 3 or 4 times). Any other size, a corrupt
+// or truncated file: ERR_INVALID_PNG, with framing saying why when it can.
+ErrorCode png_read(const std::string& path, bool multicolour, ColourImage& image, PictureFraming& framing);
 
 // True when the file starts with the PNG signature, whatever its name; false
 // when it cannot be read.
 bool is_png_file(const std::string& path);
+
+// True when the first `count` bytes of a file hold the PNG signature.
+bool starts_with_png_signature(const std::uint8_t* bytes, std::size_t count);

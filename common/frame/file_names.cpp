@@ -99,6 +99,26 @@ ErrorCode read_block_and_close(FileHandle& stream, std::uint8_t* buffer, std::si
     return stream.close();
 }
 
+ErrorCode read_whole_file(const std::string& path, std::size_t max_bytes, std::vector<std::uint8_t>& bytes,
+                          ErrorCode too_large) {
+    FileHandle file = FileHandle::open(path, "rb");
+    if (!file.is_open()) {
+        return ERR_OPEN;
+    }
+    if (std::fseek(file.get(), 0, SEEK_END) != 0) {
+        return ERR_READ;
+    }
+    const long size = std::ftell(file.get());
+    if (size < 0 || std::fseek(file.get(), 0, SEEK_SET) != 0) {
+        return ERR_READ;
+    }
+    if (static_cast<unsigned long>(size) > max_bytes) {
+        return too_large;
+    }
+    bytes.resize(static_cast<std::size_t>(size));
+    return read_block_and_close(file, bytes.data(), bytes.size());
+}
+
 ErrorCode write_whole_file(const std::string& path, const std::uint8_t* data, std::size_t size,
                            OutputBatch* batch) {
     OutputFile file;

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "errors.h"
 #include "switches.h"
@@ -51,6 +52,11 @@ ErrorCode write_word(std::uint16_t value, std::FILE* stream);
 
 // Reads exactly size bytes (a longer file is fine), then closes the stream.
 ErrorCode read_block_and_close(FileHandle& stream, std::uint8_t* buffer, std::size_t size);
+
+// Reads the whole file into bytes; a file longer than max_bytes is refused
+// with too_large before anything is allocated for it.
+ErrorCode read_whole_file(const std::string& path, std::size_t max_bytes, std::vector<std::uint8_t>& bytes,
+                          ErrorCode too_large);
 
 // Creates path and writes size bytes in one piece: ERR_CREATE, ERR_WRITE or
 // ERR_CLOSE on failure. The file appears whole or not at all (output_file.h);

@@ -13,5 +13,5 @@ inline const std::string INGRAVO_USAGE =
     "-s   target picture in art studio    format  (hires       bitmap)\n"
     "-bNN backgound color for multi-color picture (default is the most used color)\n"
     "-?   display this help\n"
-    "-cNN palette the png image was drawn in, 0 to 26 (default: found from its colours)\n"
+    "-cNN palette the png or gif image was drawn in, 0 to 26 (default: found from its colours)\n"
     "-f   fit: find multi-color or hires and the background from the picture\n";

@@ -1,5 +1,5 @@
-// Seed inputs of the png and picture_formats fuzz targets, made with the
-// suite's PNG writer, libpng and the tests' own packers. Pictures of wide
+// Seed inputs of the png, gif and picture_formats fuzz targets, made with the
+// suite's PNG writer, libpng, giflib and the tests' own packers. Pictures of wide
 // stripes keep the files small.
 //
 //   make_fuzz_seeds CORPUS_FOLDER    (fuzz/make_corpus.sh runs it)
@@ -10,6 +10,7 @@
 #include <string>
 
 #include "format_files.h"
+#include "gif_builder.h"
 #include "picture_formats.h"
 #include "png_builder.h"
 #include "png_file.h"
@@ -123,6 +124,46 @@ void make_png_seeds(const fs::path& folder, const PixelImage& image) {
                           }}));
 }
 
+// Framed and enlarged pictures of wide stripes, as PNG.
+void make_framed_png_seeds(const fs::path& folder, const PixelImage& image) {
+    const auto index = [&](int x, int y) {
+        return image.pixels[static_cast<std::size_t>(y * IMAGE_WIDTH + x)];
+    };
+    std::vector<png_color> palette;
+    for (int colour = 0; colour < 16; ++colour) {
+        palette.push_back({image.palette[3 * colour], image.palette[3 * colour + 1], image.palette[3 * colour + 2]});
+    }
+    write_seed(folder / "framed_384x247.png",
+               build_png({384, 247, PNG_COLOR_TYPE_PALETTE, 4, false, palette, [&](int x, int y) {
+                              const bool inside = x >= 32 && x < 352 && y >= 23 && y < 223;
+                              return std::array<std::uint16_t, 4>{
+                                  static_cast<std::uint16_t>(inside ? index(x - 32, y - 23) : 14)};
+                          }}));
+    write_seed(folder / "enlarged_640x400.png",
+               build_png({640, 400, PNG_COLOR_TYPE_PALETTE, 4, false, palette, [&](int x, int y) {
+                              return std::array<std::uint16_t, 4>{static_cast<std::uint16_t>(index(x / 2, y / 2))};
+                          }}));
+}
+
+// GIF: global and local maps, interlacing, extensions, a frame smaller than
+// its screen, narrow and enlarged pictures.
+void make_gif_seeds(const fs::path& folder, const PixelImage& image) {
+    fs::create_directories(folder);
+    std::vector<GifColorType> map;
+    for (int colour = 0; colour < 16; ++colour) {
+        map.push_back({image.palette[3 * colour], image.palette[3 * colour + 1], image.palette[3 * colour + 2]});
+    }
+    const auto index = [&](int x, int y) { return image.pixels[static_cast<std::size_t>(y * IMAGE_WIDTH + x)]; };
+    write_seed(folder / "picture.gif", build_gif({320, 200, 0, 0, 320, 200, false, map, {}, 0, index}));
+    write_seed(folder / "interlaced_local_map.gif",
+               build_gif({320, 200, 0, 0, 320, 200, true, {}, map, 0, index, true}));
+    write_seed(folder / "framed_384x247.gif", build_gif({384, 247, 32, 23, 320, 200, false, map, {}, 14, index}));
+    write_seed(folder / "narrow.gif", build_gif({160, 200, 0, 0, 160, 200, false, map, {}, 0,
+                                                 [&](int x, int y) { return index(2 * x, y); }}));
+    write_seed(folder / "enlarged_640x400.gif", build_gif({640, 400, 0, 0, 640, 400, false, map, {}, 0,
+                                                           [&](int x, int y) { return index(x / 2, y / 2); }}));
+}
+
 // The first byte chooses the row of the table.
 void write_format_seed(const fs::path& folder, const std::string& extension, const FileBytes& file) {
     const int row = format_of_file_name("seed." + extension, -1) - FIRST_TABLE_FORMAT;
@@ -162,6 +203,8 @@ int main(int argc, char** argv) {
     const auto picture = striped_multicolour_picture();
     const auto hires = striped_hires_picture();
     make_png_seeds(corpus / "png", *rendered(*picture));
+    make_framed_png_seeds(corpus / "png", *rendered(*picture));
+    make_gif_seeds(corpus / "gif", *rendered(*picture));
     make_format_seeds(corpus / "picture_formats", *picture, *hires);
     return 0;
 }
