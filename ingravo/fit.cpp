@@ -1,7 +1,6 @@
 #include "fit.h"
 
 #include <bit>
-#include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -70,14 +69,7 @@ bool cell_passes(std::uint32_t cell, bool hires, std::uint8_t background) {
 }  // namespace
 
 int format_of_output_name(const std::string& name) {
-    const std::size_t dot = name.rfind('.');
-    if (dot == std::string::npos) {
-        return FIT_MODE_OPEN;
-    }
-    std::string extension = name.substr(dot + 1);
-    for (char& letter : extension) {
-        letter = static_cast<char>(std::tolower(static_cast<unsigned char>(letter)));
-    }
+    const std::string extension = file_extension(name);
     for (int format = FORMAT_KOALA; format <= FORMAT_ART_STUDIO; ++format) {
         if (extension == picture_extensions[static_cast<std::size_t>(format)]) {
             return format;

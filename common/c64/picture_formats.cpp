@@ -1,7 +1,6 @@
 #include "picture_formats.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstring>
 #include <memory>
 
@@ -133,12 +132,6 @@ ErrorCode read_picture_data(const std::string& path, const PictureFormat& format
     return code < 0 ? code : file.close();
 }
 
-std::string lower_case(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text;
-}
-
 template <std::size_t N>
 void copy_area(const PictureData& data, std::size_t offset, std::array<std::uint8_t, N>& area) {
     std::memcpy(area.data(), data.bytes.data() + offset, N);
@@ -160,11 +153,10 @@ bool picture_format_is_hires(int format) {
 }
 
 int format_of_file_name(const std::string& path, int switch_format) {
-    const std::size_t dot = path.rfind('.');
-    if (dot == std::string::npos) {
+    const std::string extension = file_extension(path);
+    if (extension.empty()) {
         return switch_format;
     }
-    const std::string extension = lower_case(path.substr(dot + 1));
     for (std::size_t row = 0; row < picture_format_table.size(); ++row) {
         for (const char* listed : picture_format_table[row].extensions) {
             if (listed != nullptr && extension == listed) {

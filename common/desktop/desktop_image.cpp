@@ -1,7 +1,6 @@
 #include "desktop_image.h"
 
 #include <array>
-#include <cctype>
 #include <cstdio>
 
 #include "file_names.h"
@@ -9,18 +8,7 @@
 #include "png_file.h"
 
 bool names_png_file(const std::string& path) {
-    const std::size_t dot = path.find_last_of('.');
-    const std::size_t slash = path.find_last_of('/');
-    if (dot == std::string::npos || (slash != std::string::npos && slash > dot) || path.size() - dot != 4) {
-        return false;
-    }
-    const char* const extension = "png";
-    for (std::size_t at = 0; at < 3; ++at) {
-        if (std::tolower(static_cast<unsigned char>(path[dot + 1 + at])) != extension[at]) {
-            return false;
-        }
-    }
-    return true;
+    return file_extension(path) == "png";
 }
 
 ErrorCode desktop_image_write(const PixelImage& image, const std::string& path, OutputBatch* batch) {

@@ -1,5 +1,6 @@
 #include "file_names.h"
 
+#include <cctype>
 #include <cstring>
 
 #include "output_file.h"
@@ -17,6 +18,19 @@ ErrorCode stored_name(const SwitchTable& table, int position, std::string& name)
 }
 
 }  // namespace
+
+std::string file_extension(const std::string& path) {
+    const std::size_t dot = path.find_last_of('.');
+    const std::size_t slash = path.find_last_of('/');
+    if (dot == std::string::npos || (slash != std::string::npos && slash > dot)) {
+        return "";
+    }
+    std::string extension = path.substr(dot + 1);
+    for (char& letter : extension) {
+        letter = static_cast<char>(std::tolower(static_cast<unsigned char>(letter)));
+    }
+    return extension;
+}
 
 ErrorCode get_file_name(const SwitchTable& table, int position, const char* default_extension, std::string& name) {
     const ErrorCode code = stored_name(table, position, name);

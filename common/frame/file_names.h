@@ -15,6 +15,10 @@ class OutputBatch;
 // Picture file extension by picture format (0 Koala, 1 Amica, 2 Art Studio).
 extern const std::array<const char*, 3> picture_extensions;
 
+// The extension of a path in lower case: what follows the last '.' of its
+// last part, empty when that part has none.
+std::string file_extension(const std::string& path);
+
 // Name n (from 1) as typed, with "." and the default extension added when it
 // has no '.'; a name ending in '.' is refused with ERR_PARAMETERS.
 ErrorCode get_file_name(const SwitchTable& table, int position, const char* default_extension, std::string& name);

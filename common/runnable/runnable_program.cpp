@@ -1,7 +1,6 @@
 #include "runnable_program.h"
 
 #include <algorithm>
-#include <cctype>
 #include <memory>
 
 #include "displayer_code.h"
@@ -36,18 +35,7 @@ ErrorCode start_program(const DisplayerCode& displayer, RunnableProgram& program
 }  // namespace
 
 bool names_program_file(const std::string& path) {
-    const std::size_t dot = path.find_last_of('.');
-    const std::size_t slash = path.find_last_of('/');
-    if (dot == std::string::npos || (slash != std::string::npos && slash > dot) || path.size() - dot != 4) {
-        return false;
-    }
-    const char* const extension = "prg";
-    for (std::size_t at = 0; at < 3; ++at) {
-        if (std::tolower(static_cast<unsigned char>(path[dot + 1 + at])) != extension[at]) {
-            return false;
-        }
-    }
-    return true;
+    return file_extension(path) == "prg";
 }
 
 ErrorCode multicolour_to_program(const C64Picture& picture, RunnableProgram& program) {
