@@ -25,7 +25,8 @@ ErrorCode draw_demo_scene(bool with_boat, SceneCanvas& canvas);
 
 // Leaves at most three colours beside the background in every cell: the
 // most used stay, each other one becomes the nearest of them (or the
-// background) in palette 12.
+// background) in palette 12. The scene is drawn within the limits; this
+// keeps an edit of the drawing from writing a picture ingravo refuses.
 ErrorCode fit_cells_to_multicolour(std::uint8_t background, SceneCanvas& canvas);
 
 // Each pixel twice, in a 320 by 200 image with palette 12.
