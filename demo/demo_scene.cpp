@@ -141,13 +141,12 @@ bool is_bird(int x, int y) {
     return false;
 }
 
-std::uint8_t land_colour(int x, int y, bool& covered) {
-    covered = true;
-    if (is_window(x, y)) return YELLOW;
-    if (in_house(x, y) || y >= shore_top(x)) return BLACK;
-    if (in_pine(x, y, 4, 34) || in_pine(x, y, 11, 26) || in_pine(x, y, 46, 20) || in_pine(x, y, 52, 15)) return BLACK;
-    covered = false;
-    return BLACK;
+// The foreground: the hill, its trees and the house, black but for the
+// lit windows. False where the land does not cover the pixel.
+bool land_pixel(int x, int y, std::uint8_t& colour) {
+    colour = is_window(x, y) ? YELLOW : BLACK;
+    return is_window(x, y) || in_house(x, y) || y >= shore_top(x) || in_pine(x, y, 4, 34) ||
+           in_pine(x, y, 11, 26) || in_pine(x, y, 46, 20) || in_pine(x, y, 52, 15);
 }
 
 std::uint8_t sky_pixel(int x, int y) {
@@ -235,9 +234,8 @@ int colour_distance2(std::uint8_t a, std::uint8_t b) {
 ErrorCode draw_demo_scene(bool with_boat, SceneCanvas& canvas) {
     for (int y = 0; y < SCENE_HEIGHT; ++y) {
         for (int x = 0; x < SCENE_WIDTH; ++x) {
-            bool covered = false;
-            std::uint8_t colour = land_colour(x, y, covered);
-            if (!covered) colour = y < HORIZON ? sky_pixel(x, y) : water_pixel(x, y);
+            std::uint8_t colour = 0;
+            if (!land_pixel(x, y, colour)) colour = y < HORIZON ? sky_pixel(x, y) : water_pixel(x, y);
             canvas.pixels[static_cast<std::size_t>(y * SCENE_WIDTH + x)] = colour;
         }
     }
