@@ -1,8 +1,9 @@
-// Copies a PCX image with seven cells of row 12 spoiled the ways ingravo's
-// multicolour check knows, so that cell 8 + 4 * (v - 1) fails with value v:
+// Copies a PCX image with seven cells of row 23 spoiled the ways ingravo's
+// multicolour check knows, so that cell 1 + 2 * (v - 1) fails with value v:
 // 1 four colours beside the background, 2 a pair of unequal pixels, 4 a pair
-// of pixel value 16, which is no C64 colour. The cells must show only the
-// background (colour 0 here) beforehand.
+// of pixel value 16, which is no C64 colour. Each cell is cleared to colour
+// 0 first, the background the demo gives ingravo, so that whatever the
+// picture showed there, the cell fails in exactly the way meant.
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -11,9 +12,11 @@
 
 namespace {
 
-constexpr int SPOILED_ROW = 12;
-constexpr int FIRST_COLUMN = 8;
-constexpr int COLUMN_STEP = 4;
+// In the demo scene these cells lie in the black hill at the bottom left,
+// where every error colour shows.
+constexpr int SPOILED_ROW = 23;
+constexpr int FIRST_COLUMN = 1;
+constexpr int COLUMN_STEP = 2;
 constexpr int NO_C64_COLOUR = 16;
 
 void put(PixelImage& image, int column, int x, int y, int value) {
@@ -23,6 +26,9 @@ void put(PixelImage& image, int column, int x, int y, int value) {
 }
 
 void spoil_cell(PixelImage& image, int column, int error_value) {
+    for (int y = 0; y < 8; ++y) {
+        for (int x = 0; x < 8; ++x) put(image, column, x, y, 0);
+    }
     if ((error_value & 1) != 0) {
         for (int pair = 0; pair < 4; ++pair) {  // colours 1, 2, 3, 4: five with the background
             put(image, column, 2 * pair, 0, pair + 1);
