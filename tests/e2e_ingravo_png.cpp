@@ -136,12 +136,12 @@ void write_pattern_png(const std::filesystem::path& path, const std::array<std::
 }
 
 // -c settles a picture the automatic rules refuse: vice's colours, each
-// channel 20 brighter, so that no library palette fits them clearly.
+// channel 30 brighter, so that no library palette fits them clearly.
 TEST_F(IngravoGivenPalette, NamedPaletteReadsWhatTheRulesRefuse) {
     std::array<std::uint32_t, 16> brighter{};
     for (int c = 0; c < 16; ++c) {
         for (int shift = 0; shift < 24; shift += 8) {
-            brighter[c] |= std::min(255u, (library_colour(16, c) >> shift & 0xFF) + 20) << shift;
+            brighter[c] |= std::min(255u, (library_colour(16, c) >> shift & 0xFF) + 30) << shift;
         }
     }
     write_pattern_png(file("bright.png"), brighter);
