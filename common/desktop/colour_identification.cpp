@@ -420,7 +420,7 @@ constexpr double LEAST_SPREAD = 4.0;
 constexpr double SMALL_PICTURE_FACTOR = 3.0;
 constexpr int SMALL_PICTURE = 4;
 constexpr double LEVEL_TOLERANCE = 4.0;
-constexpr int MAX_CANDIDATES_LOOKED_AT = 200;
+constexpr int MAX_CANDIDATES_LOOKED_AT = 40;
 // Palette 4 is the 16 colours of the PC's RGBI screen, which other programs
 // also give the C64's numbers in another order (one emulator palette holds
 // them, a few levels off, with orange, brown and the greys elsewhere): a
