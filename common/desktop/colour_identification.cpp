@@ -653,10 +653,10 @@ Candidate pop_cheapest(ApproximateWork& work) {
 }
 
 // The margin a reading needs over every other plausible numbering.
-double needed_margin(const Candidate& reading, int rows, bool close) {
+double needed_margin(const Candidate& reading, int rows, bool judged) {
     const double spread = std::max(LEAST_SPREAD * LEAST_SPREAD, reading.cost / rows);
     const double factor = rows <= SMALL_PICTURE ? SMALL_PICTURE_FACTOR : 1.0;
-    return factor * std::min(close ? MARGIN : FAR_MARGIN, RELATIVE_MARGIN * spread);
+    return factor * std::min(judged ? MARGIN : FAR_MARGIN, RELATIVE_MARGIN * spread);
 }
 
 // Numberings are taken from every palette in order of cost. The first outside
@@ -674,50 +674,61 @@ void start_candidates(ApproximateWork& work) {
     }
 }
 
+// Whether every colour of the reading lies within LEVELS_TRUSTED of its
+// partner: farther, the luminance levels do not judge other numberings.
+bool levels_judge_rivals(const Candidate& reading, int rows, const ApproximateWork& work) {
+    for (int d = 0; d < rows; ++d) {
+        if (work.matrices[reading.palette].cost[d][reading.pairing.number[d]] > LEVELS_TRUSTED * LEVELS_TRUSTED) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// A numbering that may refuse the reading.
+bool is_rival(const Candidate& other, const Candidate& reading, int rows, bool judged, const ApproximateWork& work) {
+    return !same_numbering(other.pairing, reading.pairing, rows) &&
+           (!judged || keeps_luminance_levels(other.pairing, other.palette, rows, work));
+}
+
 // Takes numberings until the first outside RGBI_PALETTE, the reading. False
-// when it is implausible, a colour lies beyond MATCH_BOUND, or a plausible
-// numbering of RGBI_PALETTE other than the reading's came first.
+// when it is implausible, a colour lies beyond MATCH_BOUND, or a numbering of
+// RGBI_PALETTE that came first is a rival.
 bool take_reading(int rows, ApproximateWork& work, Candidate& reading, int& looked_at) {
-    std::vector<Pairing> cheaper_in_rgbi;
+    std::vector<Candidate> cheaper_in_rgbi;
     for (; !work.queue.empty() && looked_at < MAX_CANDIDATES_LOOKED_AT; ++looked_at) {
         const Candidate next = pop_cheapest(work);
         push_other_numberings(next, rows, work);
-        const bool plausible = keeps_luminance_levels(next.pairing, next.palette, rows, work);
         if (next.palette == RGBI_PALETTE) {
-            if (plausible) cheaper_in_rgbi.push_back(next.pairing);
+            cheaper_in_rgbi.push_back(next);
             continue;
         }
         ++looked_at;
         reading = next;
-        if (!plausible) return false;
+        if (!keeps_luminance_levels(reading.pairing, reading.palette, rows, work)) return false;
         for (int d = 0; d < rows; ++d) {
             if (work.matrices[reading.palette].cost[d][reading.pairing.number[d]] > MATCH_BOUND * MATCH_BOUND) {
                 return false;
             }
         }
-        return std::all_of(cheaper_in_rgbi.begin(), cheaper_in_rgbi.end(),
-                           [&](const Pairing& rival) { return same_numbering(rival, reading.pairing, rows); });
+        const bool judged = levels_judge_rivals(reading, rows, work);
+        return std::none_of(cheaper_in_rgbi.begin(), cheaper_in_rgbi.end(), [&](const Candidate& other) {
+            return is_rival(other, reading, rows, judged, work);
+        });
     }
     return false;
 }
 
-// True when every plausible numbering other than the reading's costs at
-// least the margin more.
+// True when every rival costs at least the margin more than the reading.
 bool has_no_near_rival(const Candidate& reading, int rows, ApproximateWork& work, int looked_at) {
-    bool close = true;
-    for (int d = 0; d < rows; ++d) {
-        close = close && work.matrices[reading.palette].cost[d][reading.pairing.number[d]] <= LEVELS_TRUSTED * LEVELS_TRUSTED;
-    }
-    const double bound = reading.cost + needed_margin(reading, rows, close);
+    const bool judged = levels_judge_rivals(reading, rows, work);
+    const double bound = reading.cost + needed_margin(reading, rows, judged);
     for (; !work.queue.empty(); ++looked_at) {
         if (looked_at == MAX_CANDIDATES_LOOKED_AT) return false;
         const Candidate next = pop_cheapest(work);
         if (next.cost >= bound) return true;
         push_other_numberings(next, rows, work);
-        if ((!close || keeps_luminance_levels(next.pairing, next.palette, rows, work)) &&
-            !same_numbering(next.pairing, reading.pairing, rows)) {
-            return false;
-        }
+        if (is_rival(next, reading, rows, judged, work)) return false;
     }
     return true;
 }
