@@ -243,13 +243,13 @@ void write_pattern_png(const std::filesystem::path& path, const std::array<std::
     write_bytes(path, build_png(png));
 }
 
-// -c settles a picture the automatic rules refuse: vice's colours, each
-// channel 20 brighter, so that no library palette fits them clearly.
+// -c settles a picture the automatic rules refuse: palette 4's colours (never
+// the palette of an approximate reading), each channel 20 brighter.
 TEST_F(IngravoGivenPalette, NamedPaletteReadsWhatTheRulesRefuse) {
     std::array<std::uint32_t, 16> brighter{};
     for (int c = 0; c < 16; ++c) {
         for (int shift = 0; shift < 24; shift += 8) {
-            brighter[c] |= std::min(255u, (library_colour(16, c) >> shift & 0xFF) + 20) << shift;
+            brighter[c] |= std::min(255u, (library_colour(4, c) >> shift & 0xFF) + 20) << shift;
         }
     }
     write_pattern_png(file("bright.png"), brighter);
@@ -257,9 +257,9 @@ TEST_F(IngravoGivenPalette, NamedPaletteReadsWhatTheRulesRefuse) {
     ASSERT_EQ(refused.status, status_of(ERR_UNKNOWN_COLOURS)) << refused.output;
     EXPECT_FALSE(exists("bright.koa"));
 
-    const ProgramResult result = run("ingravo", {"bright.png", "-b0", "-c16"});
+    const ProgramResult result = run("ingravo", {"bright.png", "-b0", "-c4"});
     EXPECT_EQ(result.status, 0) << result.output;
-    EXPECT_EQ(result.output.substr(INGRAVO_BANNER.size()).rfind("colours read in palette 16, vice: ", 0), 0u)
+    EXPECT_EQ(result.output.substr(INGRAVO_BANNER.size()).rfind("colours read in palette 4: ", 0), 0u)
         << result.output;
     auto picture = std::make_unique<C64Picture>();
     ASSERT_EQ(load_multicolour_picture(file("bright.koa").string(), FORMAT_KOALA, *picture), 0);

@@ -339,6 +339,51 @@ TEST(ApproximateReading, TwoColoursNearOneNumberNeverShareIt) {
     EXPECT_EQ(describe_unknown_colour(result.reading), "unknown colour #FAFA04 at x 0, y 0\n");
 }
 
+// A library palette with every channel raised, as an emulator's brightness
+// setting does: the alternative numberings that come close move one colour
+// to a nearby colour of another luminance level, which the picture's other
+// colours contradict.
+std::array<std::uint32_t, 16> brightened(int palette, std::uint32_t raise) {
+    std::array<std::uint32_t, 16> colours{};
+    for (int c = 0; c < 16; ++c) {
+        for (int shift = 0; shift < 24; shift += 8) {
+            colours[c] |= std::min(255u, (library_colour(palette, c) >> shift & 0xFF) + raise) << shift;
+        }
+    }
+    return colours;
+}
+
+TEST(ApproximateReading, PicturesWhoseNearRivalsBreakTheLuminanceLevelsAreRead) {
+    const std::vector<std::pair<std::vector<int>, std::array<std::uint32_t, 16>>> cases = {
+        {all_sixteen, brightened(16, 20)},
+        {{0, 1, 2, 3, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15}, brightened(16, 20)},
+        {{0, 1, 2, 3, 4, 5, 6, 8, 9, 10, 11, 12, 14, 15}, foreign_palette},
+    };
+    for (const auto& [subset, colours] : cases) {
+        const auto picture = stripes(subset);
+        const auto result = identify(*coloured(picture, colours));
+        ASSERT_EQ(result.code, ERR_SUCCESS) << subset.size() << " colours";
+        EXPECT_EQ(result.reading.kind, ColourReadingKind::approximate);
+        EXPECT_TRUE(pixels_are(*result.image, picture)) << subset.size() << " colours";
+    }
+}
+
+TEST(ApproximateReading, AmbiguousFewColoursOfABrightenedPaletteAreRefused) {
+    // Black and grey, or grey and light grey, raised: as near other numberings.
+    for (const auto& subset : std::vector<std::vector<int>>{{0, 12}, {12, 15}, {11, 12, 15}}) {
+        const auto result = identify(*coloured(stripes(subset), brightened(16, 20)));
+        EXPECT_EQ(result.code, ERR_UNKNOWN_COLOURS) << subset.size() << " colours from " << subset[0];
+    }
+}
+
+TEST(ApproximateReading, PictureAlmostExactlyInAnotherNumberingIsRefused) {
+    // Palette 18's colours at half saturation: within 2 of palette 15's
+    // black, white, blue, dark grey and light grey, though drawn as grey.
+    const std::array<std::uint32_t, 16> colours = {0x000000, 0xFFFFFF, 0x574C9E, 0x5C5C5C, 0xB0B0B0};
+    const auto result = identify(*coloured(stripes({0, 1, 2, 3, 4}), colours));
+    EXPECT_EQ(result.code, ERR_UNKNOWN_COLOURS);
+}
+
 TEST(ApproximateReading, SlightlyChangedBuiltInPalettesReadRightOrNotAtAll) {
     const auto picture = stripes(all_sixteen);
     TestBytes bytes(8);

@@ -9,6 +9,7 @@
 #include <memory>
 #include <new>
 #include <utility>
+#include <vector>
 
 #include "pixel.h"
 
@@ -387,27 +388,40 @@ namespace {
 // the measurements that chose its bounds.
 //
 // Distances are CIELAB distances (sRGB, D65 white, the 1976 formula), a
-// simple measure of how different two colours look. For each library palette
-// the image's distinct colours (at most 16) are paired one-to-one with the
-// palette's 16 colours so that the sum of the squared distances is least; two
-// image colours never share a C64 number. The pairing of least sum over the
-// whole library is the reading. It is accepted only when
-//   - every image colour lies within MATCH_BOUND of its partner, and
-//   - every other pairing, in any palette, that gives any image colour another
-//     number and keeps all colours within ALTERNATIVE_BOUND of their partners,
-//     costs more by a margin of at least MARGIN, or at least RELATIVE_MARGIN
-//     times the reading's own squared distance a colour (never taken below
-//     LEAST_SPREAD squared): a picture almost exactly in a palette is read
-//     even when that palette holds a second colour near one of its colours.
+// simple measure of how different two colours look. A numbering pairs the
+// image's distinct colours (at most 16) one-to-one with the 16 colours of one
+// library palette; its cost is the sum of the squared distances. Numberings of
+// every palette are taken in order of cost. The C64's colours come in
+// luminance levels (LUMINANCE_LEVEL) that emulators' palettes keep in order:
+// a numbering is implausible when it makes an image colour lighter, by more
+// than LEVEL_TOLERANCE in L*, than one it puts on a higher level that its
+// palette shows lighter too. Implausible numberings are passed over: they are
+// most often one colour moved to a nearby colour the picture does not use.
+// The cheapest numbering is the reading. It is accepted only when
+//   - it is plausible and every image colour lies within MATCH_BOUND of its
+//     partner, and
+//   - every other plausible numbering, in any palette, that gives any image
+//     colour another number and keeps all colours within ALTERNATIVE_BOUND of
+//     their partners, costs more by a margin of at least MARGIN, or at least
+//     RELATIVE_MARGIN times the reading's own squared distance a colour
+//     (never taken below LEAST_SPREAD squared): a picture almost exactly in a
+//     palette is read even when that palette holds a second colour near one
+//     of its colours.
 // Pictures of 2 to 4 colours fit some numbering of the 27 palettes by chance
-// far more often, so they need SMALL_PICTURE_FACTOR times either margin.
+// far more often, so they need SMALL_PICTURE_FACTOR times either margin. A
+// picture whose cheapest numberings are too many to look at
+// (MAX_CANDIDATES_LOOKED_AT) is not clear-cut either.
 constexpr double MATCH_BOUND = 25.0;
+constexpr double LEVELS_TRUSTED = 20.0;
 constexpr double ALTERNATIVE_BOUND = 45.0;
-constexpr double MARGIN = 700.0;
+constexpr double MARGIN = 900.0;
+constexpr double FAR_MARGIN = 700.0;
 constexpr double RELATIVE_MARGIN = 15.0;
-constexpr double LEAST_SPREAD = 3.0;
+constexpr double LEAST_SPREAD = 4.0;
 constexpr double SMALL_PICTURE_FACTOR = 3.0;
 constexpr int SMALL_PICTURE = 4;
+constexpr double LEVEL_TOLERANCE = 4.0;
+constexpr int MAX_CANDIDATES_LOOKED_AT = 40;
 // Palette 4 is the 16 colours of the PC's RGBI screen, which other programs
 // also give the C64's numbers in another order (one emulator palette holds
 // them, a few levels off, with orange, brown and the greys elsewhere): a
@@ -524,11 +538,27 @@ Pairing least_cost_pairing(const CostMatrix& matrix) {
     return pairing;
 }
 
+// A numbering of the picture's colours in one palette, with the pairs it was
+// made to keep and to avoid: a part of all numberings that no other part
+// holds, so that they are listed in order of cost each once.
+struct Candidate {
+    double cost;
+    int palette;
+    Pairing pairing;
+    std::array<std::int8_t, C64_COLOUR_COUNT> kept;       // column a row must keep, -1 for none
+    std::array<std::uint16_t, C64_COLOUR_COUNT> avoided;  // bit c: the row may not take column c
+};
+
+struct CostlierFirst {
+    bool operator()(const Candidate& a, const Candidate& b) const { return a.cost > b.cost; }
+};
+
 // The work of one approximate reading, allocated once.
 struct ApproximateWork {
     std::array<CostMatrix, PALETTES> matrices;
-    std::array<Pairing, PALETTES> best_of_palette;
-    CostMatrix without_pair;
+    std::array<double, C64_COLOUR_COUNT> lightness;  // L* of each image colour
+    CostMatrix constrained;
+    std::vector<Candidate> queue;  // a heap, cheapest on top
 };
 
 void build_cost_matrices(const DistinctColours& distinct, ApproximateWork& work) {
@@ -536,6 +566,7 @@ void build_cost_matrices(const DistinctColours& distinct, ApproximateWork& work)
     constexpr double far = ALTERNATIVE_BOUND * ALTERNATIVE_BOUND;
     for (int d = 0; d < distinct.count; ++d) {
         const Lab colour = lab_of(distinct.colours[d]);
+        work.lightness[d] = colour[0];
         for (int p = 0; p < PALETTES; ++p) {
             for (int c = 0; c < C64_COLOUR_COUNT; ++c) {
                 const double cost = squared_distance(colour, labs[p][c]);
@@ -546,44 +577,176 @@ void build_cost_matrices(const DistinctColours& distinct, ApproximateWork& work)
     for (auto& matrix : work.matrices) matrix.rows = distinct.count;
 }
 
-// The least sum of any pairing, in any palette, that gives some colour a
-// number other than in the reading.
-double least_other_reading(const Pairing& reading, double needed, ApproximateWork& work) {
-    double least = NO_PAIRING;
-    for (int p = 0; p < PALETTES; ++p) {
-        // Forbidding a pair never makes a pairing cheaper.
-        if (work.best_of_palette[p].cost >= reading.cost + needed) continue;
-        for (int row = 0; row < work.matrices[p].rows; ++row) {
-            work.without_pair = work.matrices[p];
-            work.without_pair.cost[row][reading.number[row]] = NO_PAIRING;
-            least = std::min(least, least_cost_pairing(work.without_pair).cost);
+// The cheapest pairing of the candidate's palette that keeps and avoids the
+// candidate's pairs; its cost is NO_PAIRING or more when there is none.
+void solve_candidate(Candidate& candidate, ApproximateWork& work) {
+    CostMatrix& matrix = work.constrained;
+    matrix = work.matrices[candidate.palette];
+    for (int row = 0; row < matrix.rows; ++row) {
+        const int kept = candidate.kept[row];
+        for (int c = 0; c < C64_COLOUR_COUNT; ++c) {
+            if ((kept >= 0 && c != kept) || (candidate.avoided[row] >> c & 1)) matrix.cost[row][c] = NO_PAIRING;
+        }
+        if (kept < 0) continue;
+        for (int other = 0; other < matrix.rows; ++other) {
+            if (other != row) matrix.cost[other][kept] = NO_PAIRING;
         }
     }
-    return least;
+    candidate.pairing = least_cost_pairing(matrix);
+    candidate.cost = candidate.pairing.cost;
+}
+
+void push_candidate(Candidate& candidate, ApproximateWork& work) {
+    solve_candidate(candidate, work);
+    if (candidate.cost >= NO_PAIRING) return;
+    work.queue.push_back(candidate);
+    std::push_heap(work.queue.begin(), work.queue.end(), CostlierFirst{});
+}
+
+// Splits the numberings of a candidate's part other than its own pairing
+// into parts, one a row that is free to change: the earlier free rows keep
+// their columns, this one avoids its column.
+void push_other_numberings(const Candidate& parent, int rows, ApproximateWork& work) {
+    Candidate child = parent;
+    for (int row = 0; row < rows; ++row) {
+        if (parent.kept[row] >= 0) continue;
+        const int column = parent.pairing.number[row];
+        child.avoided[row] = static_cast<std::uint16_t>(parent.avoided[row] | 1u << column);
+        push_candidate(child, work);
+        child.avoided[row] = parent.avoided[row];
+        child.kept[row] = static_cast<std::int8_t>(column);
+    }
+}
+
+// The C64's luminance levels: black, then blue and brown, red and dark grey,
+// purple and orange, grey and light blue, green and light red, cyan and light
+// grey, yellow and light green, white. A few old palettes break the order
+// (one shows orange lighter than grey), so a pair is judged only where the
+// numbering's own palette keeps it.
+constexpr std::array<int, C64_COLOUR_COUNT> LUMINANCE_LEVEL = {0, 8, 2, 6, 3, 5, 1, 7, 3, 1, 5, 2, 4, 7, 4, 6};
+
+// False when the numbering makes an image colour of a lower level lighter, by
+// more than LEVEL_TOLERANCE, than one of a higher level that the palette
+// shows lighter.
+bool keeps_luminance_levels(const Pairing& pairing, int palette, int rows, const ApproximateWork& work) {
+    const PaletteLabs& labs = palette_labs();
+    for (int a = 0; a < rows; ++a) {
+        for (int b = 0; b < rows; ++b) {
+            if (LUMINANCE_LEVEL[pairing.number[a]] < LUMINANCE_LEVEL[pairing.number[b]] &&
+                labs[palette][pairing.number[a]][0] < labs[palette][pairing.number[b]][0] &&
+                work.lightness[a] > work.lightness[b] + LEVEL_TOLERANCE) {
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+bool same_numbering(const Pairing& a, const Pairing& b, int rows) {
+    return std::equal(a.number.begin(), a.number.begin() + rows, b.number.begin());
+}
+
+Candidate pop_cheapest(ApproximateWork& work) {
+    std::pop_heap(work.queue.begin(), work.queue.end(), CostlierFirst{});
+    const Candidate cheapest = work.queue.back();
+    work.queue.pop_back();
+    return cheapest;
+}
+
+// The margin a reading needs over every other plausible numbering.
+double needed_margin(const Candidate& reading, int rows, bool judged) {
+    const double spread = std::max(LEAST_SPREAD * LEAST_SPREAD, reading.cost / rows);
+    const double factor = rows <= SMALL_PICTURE ? SMALL_PICTURE_FACTOR : 1.0;
+    return factor * std::min(judged ? MARGIN : FAR_MARGIN, RELATIVE_MARGIN * spread);
+}
+
+// Numberings are taken from every palette in order of cost. The first outside
+// RGBI_PALETTE is the reading, refused when it breaks the luminance levels or
+// when a plausible numbering other than its own, in any palette, comes before
+// it or within the margin after it.
+void start_candidates(ApproximateWork& work) {
+    work.queue.clear();
+    work.queue.reserve(MAX_CANDIDATES_LOOKED_AT * C64_COLOUR_COUNT + PALETTES);
+    for (int p = 0; p < PALETTES; ++p) {
+        Candidate whole{};
+        whole.palette = p;
+        whole.kept.fill(-1);
+        push_candidate(whole, work);
+    }
+}
+
+// Whether every colour of the reading lies within LEVELS_TRUSTED of its
+// partner: farther, the luminance levels do not judge other numberings.
+bool levels_judge_rivals(const Candidate& reading, int rows, const ApproximateWork& work) {
+    for (int d = 0; d < rows; ++d) {
+        if (work.matrices[reading.palette].cost[d][reading.pairing.number[d]] > LEVELS_TRUSTED * LEVELS_TRUSTED) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// A numbering that may refuse the reading.
+bool is_rival(const Candidate& other, const Candidate& reading, int rows, bool judged, const ApproximateWork& work) {
+    return !same_numbering(other.pairing, reading.pairing, rows) &&
+           (!judged || keeps_luminance_levels(other.pairing, other.palette, rows, work));
+}
+
+// Takes numberings until the first outside RGBI_PALETTE, the reading. False
+// when it is implausible, a colour lies beyond MATCH_BOUND, or a numbering of
+// RGBI_PALETTE that came first is a rival.
+bool take_reading(int rows, ApproximateWork& work, Candidate& reading, int& looked_at) {
+    std::vector<Candidate> cheaper_in_rgbi;
+    for (; !work.queue.empty() && looked_at < MAX_CANDIDATES_LOOKED_AT; ++looked_at) {
+        const Candidate next = pop_cheapest(work);
+        push_other_numberings(next, rows, work);
+        if (next.palette == RGBI_PALETTE) {
+            cheaper_in_rgbi.push_back(next);
+            continue;
+        }
+        ++looked_at;
+        reading = next;
+        if (!keeps_luminance_levels(reading.pairing, reading.palette, rows, work)) return false;
+        for (int d = 0; d < rows; ++d) {
+            if (work.matrices[reading.palette].cost[d][reading.pairing.number[d]] > MATCH_BOUND * MATCH_BOUND) {
+                return false;
+            }
+        }
+        const bool judged = levels_judge_rivals(reading, rows, work);
+        return std::none_of(cheaper_in_rgbi.begin(), cheaper_in_rgbi.end(), [&](const Candidate& other) {
+            return is_rival(other, reading, rows, judged, work);
+        });
+    }
+    return false;
+}
+
+// True when every rival costs at least the margin more than the reading.
+bool has_no_near_rival(const Candidate& reading, int rows, ApproximateWork& work, int looked_at) {
+    const bool judged = levels_judge_rivals(reading, rows, work);
+    const double bound = reading.cost + needed_margin(reading, rows, judged);
+    for (; !work.queue.empty(); ++looked_at) {
+        if (looked_at == MAX_CANDIDATES_LOOKED_AT) return false;
+        const Candidate next = pop_cheapest(work);
+        if (next.cost >= bound) return true;
+        push_other_numberings(next, rows, work);
+        if (is_rival(next, reading, rows, judged, work)) return false;
+    }
+    return true;
 }
 
 bool read_approximately(const DistinctColours& distinct, NumberTable& numbers, int& palette) {
     if (distinct.overflow || distinct.count == 0 || distinct.count > C64_COLOUR_COUNT) return false;
+    const int rows = distinct.count;
     auto work = std::make_unique<ApproximateWork>();
     build_cost_matrices(distinct, *work);
-    int best = -1;
-    for (int p = 0; p < PALETTES; ++p) {
-        work->best_of_palette[p] = least_cost_pairing(work->matrices[p]);
-        if (p != RGBI_PALETTE && (best < 0 || work->best_of_palette[p].cost < work->best_of_palette[best].cost)) {
-            best = p;
-        }
+    start_candidates(*work);
+    Candidate reading{};
+    int looked_at = 0;
+    if (!take_reading(rows, *work, reading, looked_at) || !has_no_near_rival(reading, rows, *work, looked_at)) {
+        return false;
     }
-    const Pairing reading = work->best_of_palette[best];
-    for (int d = 0; d < distinct.count; ++d) {
-        if (work->matrices[best].cost[d][reading.number[d]] > MATCH_BOUND * MATCH_BOUND) return false;
-    }
-    // The margin the reading needs over every other numbering.
-    const double spread = std::max(LEAST_SPREAD * LEAST_SPREAD, reading.cost / distinct.count);
-    const double factor = distinct.count <= SMALL_PICTURE ? SMALL_PICTURE_FACTOR : 1.0;
-    const double needed = factor * std::min(MARGIN, RELATIVE_MARGIN * spread);
-    if (least_other_reading(reading, needed, *work) < reading.cost + needed) return false;
-    for (int d = 0; d < distinct.count; ++d) numbers[d] = reading.number[d];
-    palette = best;
+    for (int d = 0; d < rows; ++d) numbers[d] = reading.pairing.number[d];
+    palette = reading.palette;
     return true;
 }
 
