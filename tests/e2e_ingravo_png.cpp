@@ -74,7 +74,7 @@ TEST_F(IngravoForeignPng, EveryFixtureReadsToItsColourNumbers) {
         {"gimp_indexed", false, multicolour_pattern, READ_EXACTLY},
         // Library palettes, indexed darkest first and RGB: read by colour, never by index.
         {"pillow_vice_by_brightness", false, multicolour_pattern, read_exactly_in(16)},
-        {"pillow_lospec_by_brightness", false, multicolour_pattern, read_exactly_in(15)},
+        {"pillow_pixel_editor_by_brightness", false, multicolour_pattern, read_exactly_in(15)},
         {"pillow_pantaloon_rgb", false, multicolour_pattern, read_exactly_in(23)},
         {"imagemagick_colodore_rgb", false, multicolour_pattern, read_exactly_in(13)},
         {"imagemagick_ste_indexed", false, multicolour_pattern, read_exactly_in(26)},
