@@ -1,12 +1,12 @@
 // The GIF reader, the framing step and the colour identification on any
 // bytes, as ingravo runs them. What is accepted must lie inside the file and
 // hold C64 colour numbers only, and a 160 by 200 file must be refused in hires.
-#include <algorithm>
 #include <cstdint>
 #include <memory>
 
 #include "colour_identification.h"
 #include "fuzz_scratch.h"
+#include "identification_checks.h"
 #include "gif_file.h"
 #include "picture_framing.h"
 
@@ -37,18 +37,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
     }
     const auto image = std::make_unique<PixelImage>();
-    ColourReading reading{};
-    code = identify_colours(*source, *image, reading);
-    if (code == ERR_UNKNOWN_COLOURS) {
-        describe_unknown_colour(reading);
+    if (!identify_and_check(*source, *image)) {
         return 0;
-    }
-    if (code < 0) {
-        fuzz_check_failed("the colour identification fails with another code");
-    }
-    describe_colour_reading(reading);
-    if (std::any_of(image->pixels.begin(), image->pixels.end(), [](std::uint8_t pixel) { return pixel > 15; })) {
-        fuzz_check_failed("an identified pixel is no C64 colour number");
     }
     return 0;
 }

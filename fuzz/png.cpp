@@ -1,7 +1,6 @@
 // The PNG reader and the colour identification on any bytes, as ingravo runs
 // them; an image they accept goes on to the cell checks, and one whose cells
 // all pass must encode to a picture that renders to the same pixels.
-#include <algorithm>
 #include <cstdint>
 #include <memory>
 
@@ -10,6 +9,7 @@
 #include "pixel.h"
 #include "png_file.h"
 #include "fuzz_scratch.h"
+#include "identification_checks.h"
 
 namespace {
 
@@ -94,18 +94,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     check_narrow_image(input, *source);
     const auto image = std::make_unique<PixelImage>();
-    ColourReading reading{};
-    code = identify_colours(*source, *image, reading);
-    if (code == ERR_UNKNOWN_COLOURS) {
-        describe_unknown_colour(reading);
+    if (!identify_and_check(*source, *image)) {
         return 0;
-    }
-    if (code < 0) {
-        fuzz_check_failed("the colour identification fails with another code");
-    }
-    describe_colour_reading(reading);
-    if (std::any_of(image->pixels.begin(), image->pixels.end(), [](std::uint8_t pixel) { return pixel > 15; })) {
-        fuzz_check_failed("an identified pixel is no C64 colour number");
     }
     std::uint8_t background = 0;
     most_used_colour(*image, background);
