@@ -412,6 +412,18 @@ namespace {
 // far more often, so they need SMALL_PICTURE_FACTOR times either margin. A
 // picture whose cheapest numberings are too many to look at
 // (MAX_CANDIDATES_LOOKED_AT) is not clear-cut either.
+// An emulator's palette differs from a library palette mostly by one change
+// of all its colours (brightness, contrast, saturation, hue), which moves a
+// picture as far from its own numbering as from a wrong one. From
+// SHIFT_LEAST_COLOURS colours on, each numbering is also costed after a
+// bounded least-squares shift of the image's colours towards it (its
+// shifted cost). Such a picture is read when the reading is plausible and
+// within MATCH_BOUND, and either every rival within SHIFTED_WINDOW costs
+// SHIFTED_MARGIN_FACTOR margins more once both are shifted, or the plain
+// margin holds and the first rival there within those margins shifted
+// still costs more than the reading shifted; and in both cases no
+// palette's own best numbering, shifted and paired again, is another
+// numbering within PALETTE_MARGIN_FACTOR margins of it.
 constexpr double MATCH_BOUND = 25.0;
 constexpr double LEVELS_TRUSTED = 20.0;
 constexpr double ALTERNATIVE_BOUND = 45.0;
