@@ -368,6 +368,34 @@ TEST(ApproximateReading, PicturesWhoseNearRivalsBreakTheLuminanceLevelsAreRead) 
     }
 }
 
+// Brightened this far, each of these pictures has a rival numbering within
+// the margin as the colours stand; shifted back to fit, the right numbering
+// is far ahead of every rival.
+TEST(ApproximateReading, PicturesThatFitTightlyOnceShiftedAreRead) {
+    for (const auto& subset : std::vector<std::vector<int>>{{0, 1, 2, 5, 6, 8, 9, 10, 11, 12, 13, 14, 15},
+                                                             {0, 2, 3, 4, 5, 7, 8, 9, 10, 11, 12, 13, 14, 15}}) {
+        const auto picture = stripes(subset);
+        const auto result = identify(*coloured(picture, brightened(16, 20)));
+        ASSERT_EQ(result.code, ERR_SUCCESS) << subset.size() << " colours";
+        EXPECT_EQ(result.reading.kind, ColourReadingKind::approximate);
+        EXPECT_EQ(result.reading.palette, 16);
+        EXPECT_TRUE(pixels_are(*result.image, picture)) << subset.size() << " colours";
+    }
+}
+
+// Palette 4 brightened by 18 and at 60% saturation: its brown is a magenta
+// that, as the colours stand, palette 13's purple matches best by a wide
+// margin. Shifted back, palette 4 fits better, so the picture is refused.
+TEST(ApproximateReading, PictureAnotherPaletteFitsBetterOnceShiftedIsRefused) {
+    constexpr std::array<std::uint32_t, 16> pale_rgbi = {0x121212, 0xFFFFFF, 0x8C2626, 0x97FDFD, 0xE983E9, 0x3AA03A,
+                                                         0x1A1A80, 0xFFFFA3, 0xB4B44E, 0x942E94, 0xE17B7B, 0x676767,
+                                                         0x42A8A8, 0x8FF58F, 0x6F6FD5, 0xBCBCBC};
+    for (const auto& subset : std::vector<std::vector<int>>{{5, 6, 7, 9, 10, 13}, {0, 5, 6, 7, 9, 10, 11, 13}}) {
+        const auto result = identify(*coloured(stripes(subset), pale_rgbi));
+        EXPECT_EQ(result.code, ERR_UNKNOWN_COLOURS) << subset.size() << " colours";
+    }
+}
+
 TEST(ApproximateReading, AmbiguousFewColoursOfABrightenedPaletteAreRefused) {
     // Black and grey, or grey and light grey, raised: as near other numberings.
     for (const auto& subset : std::vector<std::vector<int>>{{0, 12}, {12, 15}, {11, 12, 15}}) {

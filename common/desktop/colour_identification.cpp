@@ -8,6 +8,7 @@
 #include <limits>
 #include <memory>
 #include <new>
+#include <numbers>
 #include <utility>
 #include <vector>
 
@@ -411,6 +412,18 @@ namespace {
 // far more often, so they need SMALL_PICTURE_FACTOR times either margin. A
 // picture whose cheapest numberings are too many to look at
 // (MAX_CANDIDATES_LOOKED_AT) is not clear-cut either.
+// An emulator's palette differs from a library palette mostly by one change
+// of all its colours (brightness, contrast, saturation, hue), which moves a
+// picture as far from its own numbering as from a wrong one. From
+// SHIFT_LEAST_COLOURS colours on, each numbering is also costed after a
+// bounded least-squares shift of the image's colours towards it (its
+// shifted cost). Such a picture is read when the reading is plausible and
+// within MATCH_BOUND, and either every rival within SHIFTED_WINDOW costs
+// SHIFTED_MARGIN_FACTOR margins more once both are shifted, or the plain
+// margin holds and the first rival there within those margins shifted
+// still costs more than the reading shifted; and in both cases no
+// palette's own best numbering, shifted and paired again, is another
+// numbering within PALETTE_MARGIN_FACTOR margins of it.
 constexpr double MATCH_BOUND = 25.0;
 constexpr double LEVELS_TRUSTED = 20.0;
 constexpr double ALTERNATIVE_BOUND = 45.0;
@@ -422,6 +435,18 @@ constexpr double SMALL_PICTURE_FACTOR = 3.0;
 constexpr int SMALL_PICTURE = 4;
 constexpr double LEVEL_TOLERANCE = 4.0;
 constexpr int MAX_CANDIDATES_LOOKED_AT = 40;
+constexpr int SHIFT_LEAST_COLOURS = 5;
+constexpr double SHIFTED_WINDOW = 2000.0;
+constexpr double SHIFTED_LEAST_WINDOW = 300.0;
+constexpr double SHIFTED_MARGIN_FACTOR = 1.5;
+constexpr double PALETTE_MARGIN_FACTOR = 0.3;
+constexpr double SHIFT_LEAST_SCALE = 0.8;
+constexpr double SHIFT_MOST_SCALE = 1.25;
+constexpr double SHIFT_MOST_OFFSET = 20.0;
+constexpr double SHIFT_LEAST_CHROMA = 0.6;
+constexpr double SHIFT_MOST_CHROMA = 1.6;
+constexpr double SHIFT_MOST_TURN = 20.0;  // degrees
+constexpr int SHIFT_ROUNDS = 2;
 // Palette 4 is the 16 colours of the PC's RGBI screen, which other programs
 // also give the C64's numbers in another order (one emulator palette holds
 // them, a few levels off, with orange, brown and the greys elsewhere): a
@@ -456,6 +481,7 @@ double squared_distance(const Lab& a, const Lab& b) {
 }
 
 using PaletteLabs = std::array<std::array<Lab, C64_COLOUR_COUNT>, PALETTES>;
+using ImageLabs = std::array<Lab, C64_COLOUR_COUNT>;  // the image's distinct colours
 
 const PaletteLabs& palette_labs() {
     static const PaletteLabs labs = [] {
@@ -561,11 +587,12 @@ struct ApproximateWork {
     std::vector<Candidate> queue;  // a heap, cheapest on top
 };
 
-void build_cost_matrices(const DistinctColours& distinct, ApproximateWork& work) {
+void build_cost_matrices(const DistinctColours& distinct, ImageLabs& colours, ApproximateWork& work) {
     const PaletteLabs& labs = palette_labs();
     constexpr double far = ALTERNATIVE_BOUND * ALTERNATIVE_BOUND;
     for (int d = 0; d < distinct.count; ++d) {
         const Lab colour = lab_of(distinct.colours[d]);
+        colours[d] = colour;
         work.lightness[d] = colour[0];
         for (int p = 0; p < PALETTES; ++p) {
             for (int c = 0; c < C64_COLOUR_COUNT; ++c) {
@@ -720,16 +747,146 @@ bool take_reading(int rows, ApproximateWork& work, Candidate& reading, int& look
     return false;
 }
 
-// True when every rival costs at least the margin more than the reading.
-bool has_no_near_rival(const Candidate& reading, int rows, ApproximateWork& work, int looked_at) {
+// A global change of a palette's colours, the way emulators' palettes differ
+// from one another: lightness scaled and moved, chroma scaled and turned
+// (a complex factor on a* + i b*).
+struct ColourShift {
+    double lightness_scale;
+    double lightness_offset;
+    double chroma_re;
+    double chroma_im;
+};
+
+Lab shifted(const Lab& colour, const ColourShift& shift) {
+    return {shift.lightness_scale * colour[0] + shift.lightness_offset,
+            shift.chroma_re * colour[1] - shift.chroma_im * colour[2],
+            shift.chroma_im * colour[1] + shift.chroma_re * colour[2]};
+}
+
+// The least-squares shift taking the image's colours to their partners in a
+// numbering, held within the SHIFT bounds so that it cannot bend one
+// numbering into another.
+ColourShift fit_shift(const ImageLabs& colours, const Pairing& pairing, int palette, int rows) {
+    const auto& partners = palette_labs()[palette];
+    double mean_x = 0.0;
+    double mean_y = 0.0;
+    for (int d = 0; d < rows; ++d) {
+        mean_x += colours[d][0];
+        mean_y += partners[pairing.number[d]][0];
+    }
+    mean_x /= rows;
+    mean_y /= rows;
+    double covariance = 0.0, variance = 0.0, cross_re = 0.0, cross_im = 0.0, chroma = 0.0;
+    for (int d = 0; d < rows; ++d) {
+        const Lab& x = colours[d];
+        const Lab& y = partners[pairing.number[d]];
+        covariance += (x[0] - mean_x) * (y[0] - mean_y);
+        variance += (x[0] - mean_x) * (x[0] - mean_x);
+        cross_re += x[1] * y[1] + x[2] * y[2];
+        cross_im += x[1] * y[2] - x[2] * y[1];
+        chroma += x[1] * x[1] + x[2] * x[2];
+    }
+    ColourShift shift{1.0, 0.0, 1.0, 0.0};
+    if (variance > 1.0) {
+        shift.lightness_scale = std::clamp(covariance / variance, SHIFT_LEAST_SCALE, SHIFT_MOST_SCALE);
+    }
+    shift.lightness_offset =
+        std::clamp(mean_y - shift.lightness_scale * mean_x, -SHIFT_MOST_OFFSET, SHIFT_MOST_OFFSET);
+    if (chroma > 1.0) {
+        const double scale = std::clamp(std::hypot(cross_re, cross_im) / chroma, SHIFT_LEAST_CHROMA, SHIFT_MOST_CHROMA);
+        const double most_turn = SHIFT_MOST_TURN * std::numbers::pi / 180.0;
+        const double turn = std::clamp(std::atan2(cross_im, cross_re), -most_turn, most_turn);
+        shift.chroma_re = scale * std::cos(turn);
+        shift.chroma_im = scale * std::sin(turn);
+    }
+    return shift;
+}
+
+// The cost of a numbering once the image's colours are shifted to fit it.
+double cost_after_shift(const ImageLabs& colours, const Pairing& pairing, int palette, int rows) {
+    const auto& partners = palette_labs()[palette];
+    const ColourShift shift = fit_shift(colours, pairing, palette, rows);
+    double cost = 0.0;
+    for (int d = 0; d < rows; ++d) cost += squared_distance(shifted(colours[d], shift), partners[pairing.number[d]]);
+    return cost;
+}
+
+// What the numberings after the reading say of it.
+struct Verdict {
+    bool clear;          // every rival costs at least the margin more
+    bool clear_shifted;  // every rival, shifted to fit, costs at least SHIFTED_MARGIN_FACTOR margins more
+    bool contradicted;   // a rival, shifted to fit, costs less than the reading shifted
+};
+
+// Judges the reading by the numberings that follow it in order of cost, both
+// as they are and each shifted to fit it: those up to the margin as they
+// are, those up to SHIFTED_WINDOW after it shifted.
+Verdict judge_rivals(const Candidate& reading, int rows, const ImageLabs& colours, ApproximateWork& work,
+                     int looked_at) {
     const bool judged = levels_judge_rivals(reading, rows, work);
     const double bound = reading.cost + needed_margin(reading, rows, judged);
-    for (; !work.queue.empty(); ++looked_at) {
-        if (looked_at == MAX_CANDIDATES_LOOKED_AT) return false;
+    const bool shifts = rows >= SHIFT_LEAST_COLOURS;
+    Candidate reading_shifted = reading;
+    if (shifts) reading_shifted.cost = cost_after_shift(colours, reading.pairing, reading.palette, rows);
+    const double shifted_bound =
+        reading_shifted.cost + SHIFTED_MARGIN_FACTOR * needed_margin(reading_shifted, rows, judged);
+    Verdict verdict{true, shifts, false};
+    bool plain_open = true;
+    bool shifted_open = shifts;
+    for (; !work.queue.empty() && (plain_open || shifted_open); ++looked_at) {
+        if (looked_at == MAX_CANDIDATES_LOOKED_AT) {
+            // Numberings not looked at cost at least the last one taken.
+            if (plain_open) verdict.clear = false;
+            if (shifted_open) verdict.clear_shifted = work.queue.front().cost - reading.cost >= SHIFTED_LEAST_WINDOW;
+            break;
+        }
         const Candidate next = pop_cheapest(work);
-        if (next.cost >= bound) return true;
+        plain_open = plain_open && next.cost < bound;
+        shifted_open = shifted_open && next.cost < reading.cost + SHIFTED_WINDOW;
+        if (!plain_open && !shifted_open) break;
         push_other_numberings(next, rows, work);
-        if (is_rival(next, reading, rows, judged, work)) return false;
+        if (!is_rival(next, reading, rows, judged, work)) continue;
+        if (plain_open) {
+            verdict.clear = false;
+            plain_open = false;
+        }
+        if (shifted_open) {
+            const double cost = cost_after_shift(colours, next.pairing, next.palette, rows);
+            if (cost < shifted_bound) {
+                verdict.clear_shifted = false;
+                verdict.contradicted = cost < reading_shifted.cost;
+                shifted_open = false;
+            }
+        }
+    }
+    return verdict;
+}
+
+// False when some palette's own best numbering, shifted to fit and paired
+// again, is another numbering that costs less than the reading shifted plus
+// PALETTE_MARGIN_FACTOR margins: a palette whose colours were all moved far
+// (brightened and paled, say) can hold the right numbering beyond the window.
+bool no_palette_fits_better(const Candidate& reading, int rows, const ImageLabs& colours, ApproximateWork& work) {
+    const PaletteLabs& labs = palette_labs();
+    Candidate reading_shifted = reading;
+    reading_shifted.cost = cost_after_shift(colours, reading.pairing, reading.palette, rows);
+    const double bound = reading_shifted.cost + PALETTE_MARGIN_FACTOR * needed_margin(reading_shifted, rows, true);
+    CostMatrix& matrix = work.constrained;
+    matrix.rows = rows;
+    for (int p = 0; p < PALETTES; ++p) {
+        Pairing best = least_cost_pairing(work.matrices[p]);
+        if (best.cost >= NO_PAIRING) continue;
+        for (int round = 0; round < SHIFT_ROUNDS; ++round) {
+            const ColourShift shift = fit_shift(colours, best, p, rows);
+            for (int d = 0; d < rows; ++d) {
+                const Lab moved = shifted(colours[d], shift);
+                for (int c = 0; c < C64_COLOUR_COUNT; ++c) matrix.cost[d][c] = squared_distance(moved, labs[p][c]);
+            }
+            best = least_cost_pairing(matrix);
+        }
+        if (!same_numbering(best, reading.pairing, rows) && cost_after_shift(colours, best, p, rows) < bound) {
+            return false;
+        }
     }
     return true;
 }
@@ -738,11 +895,17 @@ bool read_approximately(const DistinctColours& distinct, NumberTable& numbers, i
     if (distinct.overflow || distinct.count == 0 || distinct.count > C64_COLOUR_COUNT) return false;
     const int rows = distinct.count;
     auto work = std::make_unique<ApproximateWork>();
-    build_cost_matrices(distinct, *work);
+    ImageLabs colours;
+    build_cost_matrices(distinct, colours, *work);
     start_candidates(*work);
     Candidate reading{};
     int looked_at = 0;
-    if (!take_reading(rows, *work, reading, looked_at) || !has_no_near_rival(reading, rows, *work, looked_at)) {
+    if (!take_reading(rows, *work, reading, looked_at)) return false;
+    const Verdict verdict = judge_rivals(reading, rows, colours, *work, looked_at);
+    if (rows < SHIFT_LEAST_COLOURS) {
+        if (!verdict.clear) return false;
+    } else if (!(verdict.clear_shifted || (verdict.clear && !verdict.contradicted)) ||
+               !no_palette_fits_better(reading, rows, colours, *work)) {
         return false;
     }
     for (int d = 0; d < rows; ++d) numbers[d] = reading.pairing.number[d];
