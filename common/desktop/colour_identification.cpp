@@ -423,22 +423,27 @@ namespace {
 // the palette's, then SHIFT_ROUNDS times the picture's colours shifted by
 // the bounded least-squares change towards their partners and paired again.
 // The reading is the numbering of the palette that fits best once shifted
-// (never RGBI_PALETTE). It is accepted only when, with the bounds of the
-// picture's size (FEW_COLOURS or MORE_COLOURS):
+// (never RGBI_PALETTE). It is accepted only when, with the bounds for the
+// picture's number of colours (SMALL_COLOURS up to SMALL_PICTURE,
+// FEW_COLOURS up to FEW_COLOURS_PICTURE, MORE_COLOURS beyond):
 //   - every colour lies within shifted_bound of its partner once shifted,
 //     and within plain_bound as it is;
-//   - (MORE_COLOURS) the palette's pairing before the shift was the same;
+//   - where same_before_shift, the palette's pairing before the shift was
+//     the same;
 //   - giving any one colour another partner (the others paired again, the
-//     colours shifted again) costs more by at least least_rise, rise_by_own
-//     times that colour's own cost and rise_by_mean times the mean cost a
-//     colour: emulators' palettes differ most in the colour that one
-//     nearby unused colour could stand for;
+//     colours shifted again) costs more by at least least_rise, by
+//     rise_by_mean times the mean cost a colour and, unless it only swaps
+//     the picture's own partners, by rise_by_own times that colour's own
+//     cost: the usual wrong reading is one colour moved to a nearby colour
+//     the picture does not use;
 //   - every palette whose shifted numbering differs fits worse once shifted
-//     by palette_gap times the mean cost a colour, and (FEW_COLOURS) every
-//     palette whose plain pairing differs costs least_plain_gap more than
-//     the cheapest plain pairing.
+//     by palette_gap times the mean cost a colour, and every palette whose
+//     plain pairing differs costs at least least_plain_gap more than the
+//     cheapest plain pairing.
 // Pictures of 2 to 4 colours fit some numbering of the 27 palettes by
-// chance far more often: SMALL_COLOURS holds them to much tighter bounds.
+// chance far more often, so their bounds are much tighter. Before all that,
+// a picture of more than SMALL_PICTURE colours that lies within
+// NEAR_EXACT_BOUND of one palette is read in it (below).
 struct ApproximateBounds {
     double shifted_bound;
     double plain_bound;
@@ -453,13 +458,14 @@ struct ApproximateBounds {
 constexpr int SMALL_PICTURE = 4;
 constexpr int FEW_COLOURS_PICTURE = 6;
 constexpr ApproximateBounds SMALL_COLOURS = {10.0, 20.0, true, 400.0, 4.0, 4.0, 50.0, 600.0};
-constexpr ApproximateBounds FEW_COLOURS = {18.0, 45.0, false, 150.0, 1.0, 2.5, 15.0, 300.0};
-constexpr ApproximateBounds MORE_COLOURS = {30.0, 45.0, true, 150.0, 3.0, 1.2, 30.0, 0.0};
+constexpr ApproximateBounds FEW_COLOURS = {25.0, 45.0, false, 150.0, 0.5, 1.0, 30.0, 200.0};
+constexpr double ANY_PLAIN_GAP = -std::numeric_limits<double>::infinity();
+constexpr ApproximateBounds MORE_COLOURS = {30.0, 45.0, true, 150.0, 3.0, 1.2, 30.0, ANY_PLAIN_GAP};
 // A picture whose colours all lie within NEAR_EXACT_BOUND of one palette's
 // (a palette rounded differently, or a file's colours rounded) is read in
 // that palette, as an exact one is, when no other palette holds them as
 // near with other numbers.
-constexpr double NEAR_EXACT_BOUND = 3.0;
+constexpr double NEAR_EXACT_BOUND = 1.5;
 
 constexpr double ALTERNATIVE_BOUND = 45.0;  // a plain pairing farther than this is no pairing
 constexpr int SHIFT_ROUNDS = 3;
@@ -594,6 +600,16 @@ Pairing least_cost_pairing(const CostMatrix& matrix) {
 
 bool same_numbering(const Pairing& a, const Pairing& b, int rows) {
     return std::equal(a.number.begin(), a.number.begin() + rows, b.number.begin());
+}
+
+// Whether two numberings pair the colours with the same palette colours.
+bool same_partners(const Pairing& a, const Pairing& b, int rows) {
+    std::uint32_t in_a = 0, in_b = 0;
+    for (int d = 0; d < rows; ++d) {
+        in_a |= 1u << a.number[d];
+        in_b |= 1u << b.number[d];
+    }
+    return in_a == in_b;
 }
 
 // The first colour two numberings give different numbers.
@@ -732,8 +748,10 @@ void judge_one_colour_changes(const ImageLabs& colours, int palette, const Appro
         const double rise =
             std::min(other.cost, cost_after_shift(colours, other, palette, rows)) - fit.numbering.cost;
         const double own = work.shifted.cost[d][fit.numbering.number[d]];
-        const double asked = std::max({bounds.least_rise, bounds.rise_by_own * std::max(1.0, own),
-                                       bounds.rise_by_mean * std::max(1.0, mean)});
+        // A swap among the picture's own partners moves two colours, not one.
+        const double by_own = same_partners(other, fit.numbering, rows) ? 0.0 : bounds.rise_by_own * std::max(1.0, own);
+        const double asked =
+            std::max({bounds.least_rise, by_own, bounds.rise_by_mean * std::max(1.0, mean)});
         if (rise - asked < fit.least_rise_shortfall) {
             fit.least_rise_shortfall = rise - asked;
             fit.doubtful_entry = d;
