@@ -924,6 +924,14 @@ std::string palette_label(int palette) {
     return label;
 }
 
+// "palette 16 (vice)", for a palette named within a sentence.
+std::string palette_in_text(int palette) {
+    std::string text = "palette " + std::to_string(palette);
+    const char* const name = palette >= 0 ? library_palette_name(palette) : "";
+    if (name[0] != '\0') text += std::string(" (") + name + ")";
+    return text;
+}
+
 }  // namespace
 
 std::string describe_colour_reading(const ColourReading& reading) {
@@ -953,8 +961,8 @@ std::string describe_colour_reading(const ColourReading& reading) {
 std::string describe_unknown_colour(const ColourReading& reading) {
     char line[400];
     const unsigned colour = reading.unknown_colour & 0xFFFFFFu;
-    const std::string palette = palette_label(reading.palette);
-    const std::string other_palette = palette_label(reading.other_palette);
+    const std::string palette = palette_in_text(reading.palette);
+    const std::string other_palette = palette_in_text(reading.other_palette);
     static const char* const settle = "-cNN reads it in the palette you name";
     switch (reading.unknown_reason) {
     case UnknownReason::not_clear:
