@@ -10,7 +10,6 @@
 #include <new>
 #include <numbers>
 #include <utility>
-#include <vector>
 
 #include "pixel.h"
 
@@ -782,11 +781,11 @@ Doubt doubt_between(const Pairing& reading, int palette, const Pairing& other, i
     return {UnknownReason::not_clear, d, palette, reading.number[d], other_palette, other.number[d], 0.0};
 }
 
-// The palettes' fits say the reading is clear, or why it is not.
-bool judge_reading(const ImageLabs& colours, int best, int rows, const ApproximateBounds& bounds, const ApproximateWork& work,
-                   Doubt& doubt) {
+// Every colour of the reading lies within the bounds of its partner, as it
+// is and once shifted; else the first that does not.
+bool colours_lie_near(const ImageLabs& colours, int best, int rows, const ApproximateBounds& bounds,
+                      const ApproximateWork& work, Doubt& doubt) {
     const PaletteFit& reading = work.fits[best];
-    const double mean = reading.numbering.cost / rows;
     const auto& partners = palette_labs()[best];
     for (int d = 0; d < rows; ++d) {
         const int number = reading.numbering.number[d];
@@ -797,6 +796,15 @@ bool judge_reading(const ImageLabs& colours, int best, int rows, const Approxima
             return false;
         }
     }
+    return true;
+}
+
+// The palettes' fits say the reading is clear, or why it is not.
+bool judge_reading(const ImageLabs& colours, int best, int rows, const ApproximateBounds& bounds,
+                   const ApproximateWork& work, Doubt& doubt) {
+    if (!colours_lie_near(colours, best, rows, bounds, work, doubt)) return false;
+    const PaletteFit& reading = work.fits[best];
+    const double mean = reading.numbering.cost / rows;
     if (bounds.same_before_shift && !same_numbering(reading.plain, reading.numbering, rows)) {
         doubt = doubt_between(reading.numbering, best, reading.plain, best, rows);
         return false;
