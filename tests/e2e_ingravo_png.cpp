@@ -80,7 +80,7 @@ TEST_F(IngravoForeignPng, EveryFixtureReadsToItsColourNumbers) {
         {"imagemagick_ste_indexed", false, multicolour_pattern, read_exactly_in(26)},
         {"gimp_perplex_indexed", false, multicolour_pattern, read_exactly_in(24)},
         {"pillow_unlisted_by_brightness", false, multicolour_pattern,
-         "colours read approximately: 15 colours matched to palette 12\n"},
+         "colours read approximately: 14 colours matched to palette 15, lospec-commodore-64\n"},
         // Framed screenshots and enlargements, in other built-in palettes.
         {"pillow_ntsc_384x247", false, multicolour_pattern, read_exactly_in(0)},
         {"imagemagick_framed_402x292", false, multicolour_pattern, read_exactly_in(8)},
@@ -134,6 +134,30 @@ TEST_F(IngravoForeignPng, UnknownColourIsNamedWhereItLiesInTheFile) {
     EXPECT_FALSE(exists("shot.koa"));
     EXPECT_FALSE(exists("narrow.koa"));
     EXPECT_FALSE(exists("errors.pcx"));
+}
+
+// Black and D5D5D5 alone: light grey in one emulator's palette, white in
+// another's. The run stops and says how to settle it; -c16 does.
+TEST_F(IngravoForeignPng, GreysAloneAreRefusedUntilThePaletteIsGiven) {
+    TestPng greys{320, 200, PNG_COLOR_TYPE_RGB, 8, false, {}, [](int x, int y) {
+                      const auto level = static_cast<std::uint16_t>((x / 8 + y / 8) % 2 ? 0xD5 : 0);
+                      return std::array<std::uint16_t, 4>{level, level, level};
+                  }};
+    write_bytes(file("greys.png"), build_png(greys));
+    ProgramResult result = run("ingravo", {"greys.png", "-s"});
+    EXPECT_EQ(result.status, status_of(ERR_UNKNOWN_COLOURS));
+    const std::string why = result.output.substr(INGRAVO_BANNER.size());
+    EXPECT_EQ(why.rfind("grey #D5D5D5 at x 8, y 0 is colour 15 of palette 16 (vice) but near colour 1 of palette ", 0),
+              0u)
+        << why;
+    EXPECT_NE(why.find("\nblack, white and greys alone do not tell the palette; -cNN reads it in the palette you "
+                       "name\n"),
+              std::string::npos)
+        << why;
+    EXPECT_FALSE(exists("greys.art"));
+    result = run("ingravo", {"greys.png", "-s", "-c16"});
+    EXPECT_EQ(result.status, 0) << result.output;
+    EXPECT_TRUE(exists("greys.art"));
 }
 
 // A pixel the colours cannot name is named where it lies in an enlarged,

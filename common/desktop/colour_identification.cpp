@@ -10,7 +10,6 @@
 #include <new>
 #include <numbers>
 #include <utility>
-#include <vector>
 
 #include "pixel.h"
 
@@ -293,8 +292,21 @@ bool numbers_are_guessed(const DistinctColours& distinct, const NumberTable& num
     return true;
 }
 
-// Approximate reading; its rule is given where it is defined, below.
-bool read_approximately(const DistinctColours& distinct, NumberTable& numbers, int& palette);
+// Why an approximate reading (or an exact one of greys) was refused.
+struct Doubt {
+    UnknownReason reason;
+    int entry;  // the distinct colour named
+    int palette;
+    int number;
+    int other_palette;
+    int other_number;
+    double distance;
+};
+
+// Approximate reading and the doubt on exact readings of greys; their rules
+// are given where they are defined, below.
+bool read_approximately(const DistinctColours& distinct, NumberTable& numbers, int& palette, Doubt& doubt);
+bool exact_greys_in_doubt(const DistinctColours& distinct, const NumberTable& numbers, int palette, Doubt& doubt);
 
 void name_pixel(const ColourImage& source, int pixel, ColourReading& reading) {
     const int x = pixel % IMAGE_WIDTH;
@@ -319,6 +331,19 @@ void name_first_unknown_colour(const ColourImage& source, const DistinctColours&
     reading.unknown_is_index = false;
     reading.unknown_colour = distinct.count > 0 ? distinct.colours[entry] : colour_of_pixel(source, 0) & 0xFFFFFFu;
     name_pixel(source, distinct.count > 0 ? distinct.first_pixel[entry] : 0, reading);
+}
+
+void name_doubtful_colour(const ColourImage& source, const DistinctColours& distinct, const Doubt& doubt,
+                          ColourReading& reading) {
+    reading.unknown_reason = doubt.reason;
+    reading.unknown_is_index = false;
+    reading.unknown_colour = distinct.colours[doubt.entry];
+    reading.palette = doubt.palette;
+    reading.unknown_number = doubt.number;
+    reading.other_palette = doubt.other_palette;
+    reading.other_number = doubt.other_number;
+    reading.unknown_distance = doubt.distance;
+    name_pixel(source, distinct.first_pixel[doubt.entry], reading);
 }
 
 void put_rgb(PixelImage& image, int entry, std::uint32_t colour) {
@@ -389,71 +414,79 @@ namespace {
 // the measurements that chose its bounds.
 //
 // Distances are CIELAB distances (sRGB, D65 white, the 1976 formula), a
-// simple measure of how different two colours look. A numbering pairs the
-// image's distinct colours (at most 16) one-to-one with the 16 colours of one
-// library palette; its cost is the sum of the squared distances. Numberings of
-// every palette are taken in order of cost. The C64's colours come in
-// luminance levels (LUMINANCE_LEVEL) that emulators' palettes keep in order:
-// a numbering is implausible when it makes an image colour lighter, by more
-// than LEVEL_TOLERANCE in L*, than one it puts on a higher level that its
-// palette shows lighter too. Implausible numberings are passed over: they are
-// most often one colour moved to a nearby colour the picture does not use.
-// The cheapest numbering is the reading. It is accepted only when
-//   - it is plausible and every image colour lies within MATCH_BOUND of its
-//     partner, and
-//   - every other plausible numbering, in any palette, that gives any image
-//     colour another number and keeps all colours within ALTERNATIVE_BOUND of
-//     their partners, costs more by a margin of at least MARGIN, or at least
-//     RELATIVE_MARGIN times the reading's own squared distance a colour
-//     (never taken below LEAST_SPREAD squared): a picture almost exactly in a
-//     palette is read even when that palette holds a second colour near one
-//     of its colours.
-// Pictures of 2 to 4 colours fit some numbering of the 27 palettes by chance
-// far more often, so they need SMALL_PICTURE_FACTOR times either margin. A
-// picture whose cheapest numberings are too many to look at
-// (MAX_CANDIDATES_LOOKED_AT) is not clear-cut either.
-// An emulator's palette differs from a library palette mostly by one change
-// of all its colours (brightness, contrast, saturation, hue), which moves a
-// picture as far from its own numbering as from a wrong one. From
-// SHIFT_LEAST_COLOURS colours on, each numbering is also costed after a
-// bounded least-squares shift of the image's colours towards it (its
-// shifted cost). Such a picture is read when the reading is plausible and
-// within MATCH_BOUND, and either every rival within SHIFTED_WINDOW costs
-// SHIFTED_MARGIN_FACTOR margins more once both are shifted, or the plain
-// margin holds and the first rival there within those margins shifted
-// still costs more than the reading shifted; and in both cases no
-// palette's own best numbering, shifted and paired again, is another
-// numbering within PALETTE_MARGIN_FACTOR margins of it.
-constexpr double MATCH_BOUND = 25.0;
-constexpr double LEVELS_TRUSTED = 20.0;
-constexpr double ALTERNATIVE_BOUND = 45.0;
-constexpr double MARGIN = 900.0;
-constexpr double FAR_MARGIN = 700.0;
-constexpr double RELATIVE_MARGIN = 15.0;
-constexpr double LEAST_SPREAD = 4.0;
-constexpr double SMALL_PICTURE_FACTOR = 3.0;
+// simple measure of how different two colours look; costs are sums of
+// squared distances. An emulator's palette differs from a library palette
+// mostly by one change of all its colours (lightness scaled and moved,
+// chroma scaled and turned), so each palette is fitted the same way: the
+// least-cost one-to-one pairing of the picture's colours (at most 16) with
+// the palette's, then SHIFT_ROUNDS times the picture's colours shifted by
+// the bounded least-squares change towards their partners and paired again.
+// The reading is the numbering of the palette that fits best once shifted
+// (never RGBI_PALETTE). It is accepted only when, with the bounds for the
+// picture's number of colours (SMALL_COLOURS up to SMALL_PICTURE,
+// FEW_COLOURS up to FEW_COLOURS_PICTURE, MORE_COLOURS beyond):
+//   - every colour lies within shifted_bound of its partner once shifted,
+//     and within plain_bound as it is;
+//   - where same_before_shift, the palette's pairing before the shift was
+//     the same;
+//   - giving any one colour another partner (the others paired again, the
+//     colours shifted again) costs more by at least least_rise, by
+//     rise_by_mean times the mean cost a colour and, unless it only swaps
+//     the picture's own partners, by rise_by_own times that colour's own
+//     cost: the usual wrong reading is one colour moved to a nearby colour
+//     the picture does not use;
+//   - every palette whose shifted numbering differs fits worse once shifted
+//     by palette_gap times the mean cost a colour, and every palette whose
+//     plain pairing differs costs at least least_plain_gap more than the
+//     cheapest plain pairing.
+// Pictures of 2 to 4 colours fit some numbering of the 27 palettes by
+// chance far more often, so their bounds are much tighter. Before all that,
+// a picture of more than SMALL_PICTURE colours that lies within
+// NEAR_EXACT_BOUND of one palette is read in it (below).
+struct ApproximateBounds {
+    double shifted_bound;
+    double plain_bound;
+    bool same_before_shift;
+    double least_rise;
+    double rise_by_own;
+    double rise_by_mean;
+    double palette_gap;
+    double least_plain_gap;
+};
+
 constexpr int SMALL_PICTURE = 4;
-constexpr double LEVEL_TOLERANCE = 4.0;
-constexpr int MAX_CANDIDATES_LOOKED_AT = 40;
-constexpr int SHIFT_LEAST_COLOURS = 5;
-constexpr double SHIFTED_WINDOW = 2000.0;
-constexpr double SHIFTED_LEAST_WINDOW = 300.0;
-constexpr double SHIFTED_MARGIN_FACTOR = 1.5;
-constexpr double PALETTE_MARGIN_FACTOR = 0.3;
+constexpr int FEW_COLOURS_PICTURE = 6;
+constexpr ApproximateBounds SMALL_COLOURS = {10.0, 20.0, true, 400.0, 4.0, 4.0, 50.0, 600.0};
+constexpr ApproximateBounds FEW_COLOURS = {25.0, 45.0, false, 150.0, 0.5, 1.0, 30.0, 200.0};
+constexpr double ANY_PLAIN_GAP = -std::numeric_limits<double>::infinity();
+constexpr ApproximateBounds MORE_COLOURS = {30.0, 45.0, true, 150.0, 3.0, 1.2, 30.0, ANY_PLAIN_GAP};
+// A picture whose colours all lie within NEAR_EXACT_BOUND of one palette's
+// (a palette rounded differently, or a file's colours rounded) is read in
+// that palette, as an exact one is, when no other palette holds them as
+// near with other numbers.
+constexpr double NEAR_EXACT_BOUND = 1.5;
+
+constexpr double ALTERNATIVE_BOUND = 45.0;  // a plain pairing farther than this is no pairing
+constexpr int SHIFT_ROUNDS = 3;
 constexpr double SHIFT_LEAST_SCALE = 0.8;
 constexpr double SHIFT_MOST_SCALE = 1.25;
 constexpr double SHIFT_MOST_OFFSET = 20.0;
 constexpr double SHIFT_LEAST_CHROMA = 0.6;
 constexpr double SHIFT_MOST_CHROMA = 1.6;
 constexpr double SHIFT_MOST_TURN = 20.0;  // degrees
-constexpr int SHIFT_ROUNDS = 2;
 // Palette 4 is the 16 colours of the PC's RGBI screen, which other programs
 // also give the C64's numbers in another order (one emulator palette holds
 // them, a few levels off, with orange, brown and the greys elsewhere): a
-// picture near them is never read approximately in palette 4, though a
-// numbering of palette 4 still counts as another reading that may refuse one.
+// picture near them is never read approximately in palette 4, though its
+// numbering still counts as another reading that may refuse one.
 constexpr int RGBI_PALETTE = 4;
 constexpr double NO_PAIRING = 1e9;  // cost of a pair further apart than ALTERNATIVE_BOUND
+// A picture of black, white and greys alone does not tell its palette, and
+// emulators' palettes give one grey different numbers (9F9F9F is light grey
+// in one and grey in another): an exact reading of greys is refused when
+// another palette pairs them, at no more than GREYS_DOUBT_BOUND, with
+// other numbers.
+constexpr double GREYS_DOUBT_BOUND = 400.0;
 
 using Lab = std::array<double, 3>;
 
@@ -564,187 +597,25 @@ Pairing least_cost_pairing(const CostMatrix& matrix) {
     return pairing;
 }
 
-// A numbering of the picture's colours in one palette, with the pairs it was
-// made to keep and to avoid: a part of all numberings that no other part
-// holds, so that they are listed in order of cost each once.
-struct Candidate {
-    double cost;
-    int palette;
-    Pairing pairing;
-    std::array<std::int8_t, C64_COLOUR_COUNT> kept;       // column a row must keep, -1 for none
-    std::array<std::uint16_t, C64_COLOUR_COUNT> avoided;  // bit c: the row may not take column c
-};
-
-struct CostlierFirst {
-    bool operator()(const Candidate& a, const Candidate& b) const { return a.cost > b.cost; }
-};
-
-// The work of one approximate reading, allocated once.
-struct ApproximateWork {
-    std::array<CostMatrix, PALETTES> matrices;
-    std::array<double, C64_COLOUR_COUNT> lightness;  // L* of each image colour
-    CostMatrix constrained;
-    std::vector<Candidate> queue;  // a heap, cheapest on top
-};
-
-void build_cost_matrices(const DistinctColours& distinct, ImageLabs& colours, ApproximateWork& work) {
-    const PaletteLabs& labs = palette_labs();
-    constexpr double far = ALTERNATIVE_BOUND * ALTERNATIVE_BOUND;
-    for (int d = 0; d < distinct.count; ++d) {
-        const Lab colour = lab_of(distinct.colours[d]);
-        colours[d] = colour;
-        work.lightness[d] = colour[0];
-        for (int p = 0; p < PALETTES; ++p) {
-            for (int c = 0; c < C64_COLOUR_COUNT; ++c) {
-                const double cost = squared_distance(colour, labs[p][c]);
-                work.matrices[p].cost[d][c] = cost <= far ? cost : NO_PAIRING;
-            }
-        }
-    }
-    for (auto& matrix : work.matrices) matrix.rows = distinct.count;
-}
-
-// The cheapest pairing of the candidate's palette that keeps and avoids the
-// candidate's pairs; its cost is NO_PAIRING or more when there is none.
-void solve_candidate(Candidate& candidate, ApproximateWork& work) {
-    CostMatrix& matrix = work.constrained;
-    matrix = work.matrices[candidate.palette];
-    for (int row = 0; row < matrix.rows; ++row) {
-        const int kept = candidate.kept[row];
-        for (int c = 0; c < C64_COLOUR_COUNT; ++c) {
-            if ((kept >= 0 && c != kept) || (candidate.avoided[row] >> c & 1)) matrix.cost[row][c] = NO_PAIRING;
-        }
-        if (kept < 0) continue;
-        for (int other = 0; other < matrix.rows; ++other) {
-            if (other != row) matrix.cost[other][kept] = NO_PAIRING;
-        }
-    }
-    candidate.pairing = least_cost_pairing(matrix);
-    candidate.cost = candidate.pairing.cost;
-}
-
-void push_candidate(Candidate& candidate, ApproximateWork& work) {
-    solve_candidate(candidate, work);
-    if (candidate.cost >= NO_PAIRING) return;
-    work.queue.push_back(candidate);
-    std::push_heap(work.queue.begin(), work.queue.end(), CostlierFirst{});
-}
-
-// Splits the numberings of a candidate's part other than its own pairing
-// into parts, one a row that is free to change: the earlier free rows keep
-// their columns, this one avoids its column.
-void push_other_numberings(const Candidate& parent, int rows, ApproximateWork& work) {
-    Candidate child = parent;
-    for (int row = 0; row < rows; ++row) {
-        if (parent.kept[row] >= 0) continue;
-        const int column = parent.pairing.number[row];
-        child.avoided[row] = static_cast<std::uint16_t>(parent.avoided[row] | 1u << column);
-        push_candidate(child, work);
-        child.avoided[row] = parent.avoided[row];
-        child.kept[row] = static_cast<std::int8_t>(column);
-    }
-}
-
-// The C64's luminance levels: black, then blue and brown, red and dark grey,
-// purple and orange, grey and light blue, green and light red, cyan and light
-// grey, yellow and light green, white. A few old palettes break the order
-// (one shows orange lighter than grey), so a pair is judged only where the
-// numbering's own palette keeps it.
-constexpr std::array<int, C64_COLOUR_COUNT> LUMINANCE_LEVEL = {0, 8, 2, 6, 3, 5, 1, 7, 3, 1, 5, 2, 4, 7, 4, 6};
-
-// False when the numbering makes an image colour of a lower level lighter, by
-// more than LEVEL_TOLERANCE, than one of a higher level that the palette
-// shows lighter.
-bool keeps_luminance_levels(const Pairing& pairing, int palette, int rows, const ApproximateWork& work) {
-    const PaletteLabs& labs = palette_labs();
-    for (int a = 0; a < rows; ++a) {
-        for (int b = 0; b < rows; ++b) {
-            if (LUMINANCE_LEVEL[pairing.number[a]] < LUMINANCE_LEVEL[pairing.number[b]] &&
-                labs[palette][pairing.number[a]][0] < labs[palette][pairing.number[b]][0] &&
-                work.lightness[a] > work.lightness[b] + LEVEL_TOLERANCE) {
-                return false;
-            }
-        }
-    }
-    return true;
-}
-
 bool same_numbering(const Pairing& a, const Pairing& b, int rows) {
     return std::equal(a.number.begin(), a.number.begin() + rows, b.number.begin());
 }
 
-Candidate pop_cheapest(ApproximateWork& work) {
-    std::pop_heap(work.queue.begin(), work.queue.end(), CostlierFirst{});
-    const Candidate cheapest = work.queue.back();
-    work.queue.pop_back();
-    return cheapest;
-}
-
-// The margin a reading needs over every other plausible numbering.
-double needed_margin(const Candidate& reading, int rows, bool judged) {
-    const double spread = std::max(LEAST_SPREAD * LEAST_SPREAD, reading.cost / rows);
-    const double factor = rows <= SMALL_PICTURE ? SMALL_PICTURE_FACTOR : 1.0;
-    return factor * std::min(judged ? MARGIN : FAR_MARGIN, RELATIVE_MARGIN * spread);
-}
-
-// Numberings are taken from every palette in order of cost. The first outside
-// RGBI_PALETTE is the reading, refused when it breaks the luminance levels or
-// when a plausible numbering other than its own, in any palette, comes before
-// it or within the margin after it.
-void start_candidates(ApproximateWork& work) {
-    work.queue.clear();
-    work.queue.reserve(MAX_CANDIDATES_LOOKED_AT * C64_COLOUR_COUNT + PALETTES);
-    for (int p = 0; p < PALETTES; ++p) {
-        Candidate whole{};
-        whole.palette = p;
-        whole.kept.fill(-1);
-        push_candidate(whole, work);
-    }
-}
-
-// Whether every colour of the reading lies within LEVELS_TRUSTED of its
-// partner: farther, the luminance levels do not judge other numberings.
-bool levels_judge_rivals(const Candidate& reading, int rows, const ApproximateWork& work) {
+// Whether two numberings pair the colours with the same palette colours.
+bool same_partners(const Pairing& a, const Pairing& b, int rows) {
+    std::uint32_t in_a = 0, in_b = 0;
     for (int d = 0; d < rows; ++d) {
-        if (work.matrices[reading.palette].cost[d][reading.pairing.number[d]] > LEVELS_TRUSTED * LEVELS_TRUSTED) {
-            return false;
-        }
+        in_a |= 1u << a.number[d];
+        in_b |= 1u << b.number[d];
     }
-    return true;
+    return in_a == in_b;
 }
 
-// A numbering that may refuse the reading.
-bool is_rival(const Candidate& other, const Candidate& reading, int rows, bool judged, const ApproximateWork& work) {
-    return !same_numbering(other.pairing, reading.pairing, rows) &&
-           (!judged || keeps_luminance_levels(other.pairing, other.palette, rows, work));
-}
-
-// Takes numberings until the first outside RGBI_PALETTE, the reading. False
-// when it is implausible, a colour lies beyond MATCH_BOUND, or a numbering of
-// RGBI_PALETTE that came first is a rival.
-bool take_reading(int rows, ApproximateWork& work, Candidate& reading, int& looked_at) {
-    std::vector<Candidate> cheaper_in_rgbi;
-    for (; !work.queue.empty() && looked_at < MAX_CANDIDATES_LOOKED_AT; ++looked_at) {
-        const Candidate next = pop_cheapest(work);
-        push_other_numberings(next, rows, work);
-        if (next.palette == RGBI_PALETTE) {
-            cheaper_in_rgbi.push_back(next);
-            continue;
-        }
-        ++looked_at;
-        reading = next;
-        if (!keeps_luminance_levels(reading.pairing, reading.palette, rows, work)) return false;
-        for (int d = 0; d < rows; ++d) {
-            if (work.matrices[reading.palette].cost[d][reading.pairing.number[d]] > MATCH_BOUND * MATCH_BOUND) {
-                return false;
-            }
-        }
-        const bool judged = levels_judge_rivals(reading, rows, work);
-        return std::none_of(cheaper_in_rgbi.begin(), cheaper_in_rgbi.end(), [&](const Candidate& other) {
-            return is_rival(other, reading, rows, judged, work);
-        });
-    }
-    return false;
+// The first colour two numberings give different numbers.
+int first_difference(const Pairing& a, const Pairing& b, int rows) {
+    int d = 0;
+    while (d < rows - 1 && a.number[d] == b.number[d]) ++d;
+    return d;
 }
 
 // A global change of a palette's colours, the way emulators' palettes differ
@@ -802,6 +673,17 @@ ColourShift fit_shift(const ImageLabs& colours, const Pairing& pairing, int pale
     return shift;
 }
 
+// The squared distances of the image's colours, shifted, to a palette's.
+void fill_shifted_costs(const ImageLabs& colours, const ColourShift& shift, int palette, int rows,
+                        CostMatrix& matrix) {
+    const auto& labs = palette_labs()[palette];
+    matrix.rows = rows;
+    for (int d = 0; d < rows; ++d) {
+        const Lab moved = shifted(colours[d], shift);
+        for (int c = 0; c < C64_COLOUR_COUNT; ++c) matrix.cost[d][c] = squared_distance(moved, labs[c]);
+    }
+}
+
 // The cost of a numbering once the image's colours are shifted to fit it.
 double cost_after_shift(const ImageLabs& colours, const Pairing& pairing, int palette, int rows) {
     const auto& partners = palette_labs()[palette];
@@ -811,106 +693,228 @@ double cost_after_shift(const ImageLabs& colours, const Pairing& pairing, int pa
     return cost;
 }
 
-// What the numberings after the reading say of it.
-struct Verdict {
-    bool clear;          // every rival costs at least the margin more
-    bool clear_shifted;  // every rival, shifted to fit, costs at least SHIFTED_MARGIN_FACTOR margins more
-    bool contradicted;   // a rival, shifted to fit, costs less than the reading shifted
+// How one palette fits the picture.
+struct PaletteFit {
+    Pairing plain;       // least-cost pairing of the colours as they are
+    Pairing numbering;   // after the shift rounds; its cost is the cost once shifted
+    // The best palette's only: the least rise in cost over every other
+    // numbering that gives one colour another partner, short of what the
+    // bounds ask of that colour.
+    double least_rise_shortfall;
+    int doubtful_entry;  // that colour, and its partner in that numbering
+    int doubtful_number;
 };
 
-// Judges the reading by the numberings that follow it in order of cost, both
-// as they are and each shifted to fit it: those up to the margin as they
-// are, those up to SHIFTED_WINDOW after it shifted.
-Verdict judge_rivals(const Candidate& reading, int rows, const ImageLabs& colours, ApproximateWork& work,
-                     int looked_at) {
-    const bool judged = levels_judge_rivals(reading, rows, work);
-    const double bound = reading.cost + needed_margin(reading, rows, judged);
-    const bool shifts = rows >= SHIFT_LEAST_COLOURS;
-    Candidate reading_shifted = reading;
-    if (shifts) reading_shifted.cost = cost_after_shift(colours, reading.pairing, reading.palette, rows);
-    const double shifted_bound =
-        reading_shifted.cost + SHIFTED_MARGIN_FACTOR * needed_margin(reading_shifted, rows, judged);
-    Verdict verdict{true, shifts, false};
-    bool plain_open = true;
-    bool shifted_open = shifts;
-    for (; !work.queue.empty() && (plain_open || shifted_open); ++looked_at) {
-        if (looked_at == MAX_CANDIDATES_LOOKED_AT) {
-            // Numberings not looked at cost at least the last one taken.
-            if (plain_open) verdict.clear = false;
-            if (shifted_open) verdict.clear_shifted = work.queue.front().cost - reading.cost >= SHIFTED_LEAST_WINDOW;
-            break;
-        }
-        const Candidate next = pop_cheapest(work);
-        plain_open = plain_open && next.cost < bound;
-        shifted_open = shifted_open && next.cost < reading.cost + SHIFTED_WINDOW;
-        if (!plain_open && !shifted_open) break;
-        push_other_numberings(next, rows, work);
-        if (!is_rival(next, reading, rows, judged, work)) continue;
-        if (plain_open) {
-            verdict.clear = false;
-            plain_open = false;
-        }
-        if (shifted_open) {
-            const double cost = cost_after_shift(colours, next.pairing, next.palette, rows);
-            if (cost < shifted_bound) {
-                verdict.clear_shifted = false;
-                verdict.contradicted = cost < reading_shifted.cost;
-                shifted_open = false;
+// The work of one approximate reading, allocated once.
+struct ApproximateWork {
+    std::array<CostMatrix, PALETTES> plain;  // as the colours are, NO_PAIRING beyond ALTERNATIVE_BOUND
+    CostMatrix shifted;
+    CostMatrix constrained;
+    std::array<PaletteFit, PALETTES> fits;
+};
+
+void build_cost_matrices(const DistinctColours& distinct, ImageLabs& colours, ApproximateWork& work) {
+    const PaletteLabs& labs = palette_labs();
+    constexpr double far = ALTERNATIVE_BOUND * ALTERNATIVE_BOUND;
+    for (int d = 0; d < distinct.count; ++d) {
+        colours[d] = lab_of(distinct.colours[d]);
+        for (int p = 0; p < PALETTES; ++p) {
+            for (int c = 0; c < C64_COLOUR_COUNT; ++c) {
+                const double cost = squared_distance(colours[d], labs[p][c]);
+                work.plain[p].cost[d][c] = cost <= far ? cost : NO_PAIRING;
             }
         }
     }
-    return verdict;
+    for (auto& matrix : work.plain) matrix.rows = distinct.count;
 }
 
-// False when some palette's own best numbering, shifted to fit and paired
-// again, is another numbering that costs less than the reading shifted plus
-// PALETTE_MARGIN_FACTOR margins: a palette whose colours were all moved far
-// (brightened and paled, say) can hold the right numbering beyond the window.
-bool no_palette_fits_better(const Candidate& reading, int rows, const ImageLabs& colours, ApproximateWork& work) {
-    const PaletteLabs& labs = palette_labs();
-    Candidate reading_shifted = reading;
-    reading_shifted.cost = cost_after_shift(colours, reading.pairing, reading.palette, rows);
-    const double bound = reading_shifted.cost + PALETTE_MARGIN_FACTOR * needed_margin(reading_shifted, rows, true);
-    CostMatrix& matrix = work.constrained;
-    matrix.rows = rows;
-    for (int p = 0; p < PALETTES; ++p) {
-        Pairing best = least_cost_pairing(work.matrices[p]);
-        if (best.cost >= NO_PAIRING) continue;
-        for (int round = 0; round < SHIFT_ROUNDS; ++round) {
-            const ColourShift shift = fit_shift(colours, best, p, rows);
-            for (int d = 0; d < rows; ++d) {
-                const Lab moved = shifted(colours[d], shift);
-                for (int c = 0; c < C64_COLOUR_COUNT; ++c) matrix.cost[d][c] = squared_distance(moved, labs[p][c]);
-            }
-            best = least_cost_pairing(matrix);
+const ApproximateBounds& bounds_for(int rows) {
+    return rows <= SMALL_PICTURE ? SMALL_COLOURS : rows <= FEW_COLOURS_PICTURE ? FEW_COLOURS : MORE_COLOURS;
+}
+
+// Each numbering that gives one colour another partner, the others paired
+// again with the same shift and then the colours shifted again to fit it:
+// how much more it costs than the fit's own, against what the bounds ask.
+void judge_one_colour_changes(const ImageLabs& colours, int palette, const ApproximateBounds& bounds,
+                              ApproximateWork& work, PaletteFit& fit) {
+    const int rows = work.shifted.rows;
+    const double mean = fit.numbering.cost / rows;
+    fit.least_rise_shortfall = std::numeric_limits<double>::infinity();
+    for (int d = 0; d < rows; ++d) {
+        work.constrained = work.shifted;
+        work.constrained.cost[d][fit.numbering.number[d]] = NO_PAIRING;
+        const Pairing other = least_cost_pairing(work.constrained);
+        const double rise =
+            std::min(other.cost, cost_after_shift(colours, other, palette, rows)) - fit.numbering.cost;
+        const double own = work.shifted.cost[d][fit.numbering.number[d]];
+        // A swap among the picture's own partners moves two colours, not one.
+        const double by_own = same_partners(other, fit.numbering, rows) ? 0.0 : bounds.rise_by_own * std::max(1.0, own);
+        const double asked =
+            std::max({bounds.least_rise, by_own, bounds.rise_by_mean * std::max(1.0, mean)});
+        if (rise - asked < fit.least_rise_shortfall) {
+            fit.least_rise_shortfall = rise - asked;
+            fit.doubtful_entry = d;
+            fit.doubtful_number = other.number[d];
         }
-        if (!same_numbering(best, reading.pairing, rows) && cost_after_shift(colours, best, p, rows) < bound) {
+    }
+}
+
+// Fits one palette: pairs, then shifts and pairs again SHIFT_ROUNDS times.
+// False when some colour has no partner within ALTERNATIVE_BOUND.
+bool fit_palette(const ImageLabs& colours, int palette, ApproximateWork& work, PaletteFit& fit) {
+    const int rows = work.plain[palette].rows;
+    fit.plain = least_cost_pairing(work.plain[palette]);
+    if (fit.plain.cost >= NO_PAIRING) return false;
+    Pairing numbering = fit.plain;
+    for (int round = 0; round <= SHIFT_ROUNDS; ++round) {
+        fill_shifted_costs(colours, fit_shift(colours, numbering, palette, rows), palette, rows, work.shifted);
+        if (round < SHIFT_ROUNDS) numbering = least_cost_pairing(work.shifted);
+    }
+    fit.numbering = numbering;
+    fit.numbering.cost = 0.0;
+    for (int d = 0; d < rows; ++d) fit.numbering.cost += work.shifted.cost[d][numbering.number[d]];
+    return true;
+}
+
+Doubt doubt_between(const Pairing& reading, int palette, const Pairing& other, int other_palette, int rows) {
+    const int d = first_difference(reading, other, rows);
+    return {UnknownReason::not_clear, d, palette, reading.number[d], other_palette, other.number[d], 0.0};
+}
+
+// Every colour of the reading lies within the bounds of its partner, as it
+// is and once shifted; else the first that does not.
+bool colours_lie_near(const ImageLabs& colours, int best, int rows, const ApproximateBounds& bounds,
+                      const ApproximateWork& work, Doubt& doubt) {
+    const PaletteFit& reading = work.fits[best];
+    const auto& partners = palette_labs()[best];
+    for (int d = 0; d < rows; ++d) {
+        const int number = reading.numbering.number[d];
+        const double plain = squared_distance(colours[d], partners[number]);
+        if (plain > bounds.plain_bound * bounds.plain_bound ||
+            work.shifted.cost[d][number] > bounds.shifted_bound * bounds.shifted_bound) {
+            doubt = {UnknownReason::far_from_library, d, best, number, -1, -1, std::sqrt(plain)};
             return false;
         }
     }
     return true;
 }
 
-bool read_approximately(const DistinctColours& distinct, NumberTable& numbers, int& palette) {
+// The palettes' fits say the reading is clear, or why it is not.
+bool judge_reading(const ImageLabs& colours, int best, int rows, const ApproximateBounds& bounds,
+                   const ApproximateWork& work, Doubt& doubt) {
+    if (!colours_lie_near(colours, best, rows, bounds, work, doubt)) return false;
+    const PaletteFit& reading = work.fits[best];
+    const double mean = reading.numbering.cost / rows;
+    if (bounds.same_before_shift && !same_numbering(reading.plain, reading.numbering, rows)) {
+        doubt = doubt_between(reading.numbering, best, reading.plain, best, rows);
+        return false;
+    }
+    if (reading.least_rise_shortfall < 0.0) {
+        const int d = reading.doubtful_entry;
+        doubt = {UnknownReason::not_clear, d, best, reading.numbering.number[d], best, reading.doubtful_number, 0.0};
+        return false;
+    }
+    double cheapest_plain = NO_PAIRING;
+    for (int p = 0; p < PALETTES; ++p) {
+        if (p != RGBI_PALETTE) cheapest_plain = std::min(cheapest_plain, work.fits[p].plain.cost);
+    }
+    for (int p = 0; p < PALETTES; ++p) {
+        const PaletteFit& other = work.fits[p];
+        if (other.plain.cost >= NO_PAIRING) continue;
+        if (!same_numbering(other.numbering, reading.numbering, rows) &&
+            other.numbering.cost - reading.numbering.cost < bounds.palette_gap * mean) {
+            doubt = doubt_between(reading.numbering, best, other.numbering, p, rows);
+            return false;
+        }
+        if (!same_numbering(other.plain, reading.numbering, rows) &&
+            other.plain.cost - cheapest_plain < bounds.least_plain_gap) {
+            doubt = doubt_between(reading.numbering, best, other.plain, p, rows);
+            return false;
+        }
+    }
+    return true;
+}
+
+// Whether every colour lies within NEAR_EXACT_BOUND of its partner as it is.
+bool nearly_exact(const Pairing& pairing, const CostMatrix& plain, int rows) {
+    for (int d = 0; d < rows; ++d) {
+        if (plain.cost[d][pairing.number[d]] > NEAR_EXACT_BOUND * NEAR_EXACT_BOUND) return false;
+    }
+    return true;
+}
+
+bool read_nearly_exactly(int rows, const ApproximateWork& work, NumberTable& numbers, int& palette) {
+    int found = -1;
+    for (int p = 0; p < PALETTES; ++p) {
+        const PaletteFit& fit = work.fits[p];
+        if (fit.plain.cost >= NO_PAIRING || !nearly_exact(fit.plain, work.plain[p], rows)) continue;
+        if (found >= 0 && !same_numbering(fit.plain, work.fits[found].plain, rows)) return false;
+        if (found < 0 || (found == RGBI_PALETTE && p != RGBI_PALETTE)) found = p;
+    }
+    if (found < 0 || found == RGBI_PALETTE) return false;
+    for (int d = 0; d < rows; ++d) numbers[d] = work.fits[found].plain.number[d];
+    palette = found;
+    return true;
+}
+
+bool read_approximately(const DistinctColours& distinct, NumberTable& numbers, int& palette, Doubt& doubt) {
+    doubt = {UnknownReason::colour, 0, -1, -1, -1, -1, 0.0};
     if (distinct.overflow || distinct.count == 0 || distinct.count > C64_COLOUR_COUNT) return false;
+    const int rows = distinct.count;
+    const ApproximateBounds& bounds = bounds_for(rows);
+    auto work = std::make_unique<ApproximateWork>();
+    ImageLabs colours;
+    build_cost_matrices(distinct, colours, *work);
+    int best = -1;
+    for (int p = 0; p < PALETTES; ++p) {
+        PaletteFit& fit = work->fits[p];
+        if (!fit_palette(colours, p, *work, fit)) {
+            fit.plain.cost = NO_PAIRING;
+            continue;
+        }
+        if (p != RGBI_PALETTE && (best < 0 || fit.numbering.cost < work->fits[best].numbering.cost)) best = p;
+    }
+    if (best < 0) return false;
+    if (rows > SMALL_PICTURE && read_nearly_exactly(rows, *work, numbers, palette)) return true;
+    // The best palette's costs once shifted, for the bounds of each colour.
+    const PaletteFit& reading = work->fits[best];
+    fill_shifted_costs(colours, fit_shift(colours, reading.numbering, best, rows), best, rows, work->shifted);
+    judge_one_colour_changes(colours, best, bounds, *work, work->fits[best]);
+    if (!judge_reading(colours, best, rows, bounds, *work, doubt)) return false;
+    for (int d = 0; d < rows; ++d) numbers[d] = reading.numbering.number[d];
+    palette = best;
+    return true;
+}
+
+// Whether every colour is a grey (black and white included).
+bool only_greys(const DistinctColours& distinct) {
+    for (int d = 0; d < distinct.count; ++d) {
+        const std::uint32_t c = distinct.colours[d];
+        if ((c >> 16 & 0xFF) != (c >> 8 & 0xFF) || (c >> 8 & 0xFF) != (c & 0xFF)) return false;
+    }
+    return true;
+}
+
+// An exact reading of greys alone, doubted when a palette that does not hold
+// them all pairs them with other numbers at no more than GREYS_DOUBT_BOUND.
+bool exact_greys_in_doubt(const DistinctColours& distinct, const NumberTable& numbers, int palette, Doubt& doubt) {
+    if (!only_greys(distinct)) return false;
     const int rows = distinct.count;
     auto work = std::make_unique<ApproximateWork>();
     ImageLabs colours;
     build_cost_matrices(distinct, colours, *work);
-    start_candidates(*work);
-    Candidate reading{};
-    int looked_at = 0;
-    if (!take_reading(rows, *work, reading, looked_at)) return false;
-    const Verdict verdict = judge_rivals(reading, rows, colours, *work, looked_at);
-    if (rows < SHIFT_LEAST_COLOURS) {
-        if (!verdict.clear) return false;
-    } else if (!(verdict.clear_shifted || (verdict.clear && !verdict.contradicted)) ||
-               !no_palette_fits_better(reading, rows, colours, *work)) {
-        return false;
+    Pairing exact{};
+    for (int d = 0; d < rows; ++d) exact.number[d] = numbers[d];
+    for (int p = 0; p < PALETTES; ++p) {
+        if (distinct.common_palettes >> p & 1) continue;
+        const Pairing other = least_cost_pairing(work->plain[p]);
+        if (other.cost <= GREYS_DOUBT_BOUND && !same_numbering(other, exact, rows)) {
+            doubt = doubt_between(exact, palette, other, p, rows);
+            doubt.reason = UnknownReason::greys_only;
+            return true;
+        }
     }
-    for (int d = 0; d < rows; ++d) numbers[d] = reading.pairing.number[d];
-    palette = reading.palette;
-    return true;
+    return false;
 }
 
 }  // namespace
@@ -926,6 +930,14 @@ std::string palette_label(int palette) {
         label += name;
     }
     return label;
+}
+
+// "palette 16 (vice)", for a palette named within a sentence.
+std::string palette_in_text(int palette) {
+    std::string text = "palette " + std::to_string(palette);
+    const char* const name = palette >= 0 ? library_palette_name(palette) : "";
+    if (name[0] != '\0') text += std::string(" (") + name + ")";
+    return text;
 }
 
 }  // namespace
@@ -955,9 +967,38 @@ std::string describe_colour_reading(const ColourReading& reading) {
 }
 
 std::string describe_unknown_colour(const ColourReading& reading) {
-    char line[200];
+    char line[400];
     const unsigned colour = reading.unknown_colour & 0xFFFFFFu;
+    const std::string palette = palette_in_text(reading.palette);
+    const std::string other_palette = palette_in_text(reading.other_palette);
+    static const char* const settle = "-cNN reads it in the palette you name";
     switch (reading.unknown_reason) {
+    case UnknownReason::not_clear:
+        if (reading.palette == reading.other_palette) {
+            std::snprintf(line, sizeof line, "unknown colour #%06X at x %d, y %d\nit could be colour %d or colour %d of %s; %s\n",
+                          colour, reading.unknown_x, reading.unknown_y, reading.unknown_number, reading.other_number,
+                          palette.c_str(), settle);
+        } else {
+            std::snprintf(line, sizeof line,
+                          "unknown colour #%06X at x %d, y %d\nit could be colour %d of %s or colour %d of %s; %s\n",
+                          colour, reading.unknown_x, reading.unknown_y, reading.unknown_number, palette.c_str(),
+                          reading.other_number, other_palette.c_str(), settle);
+        }
+        break;
+    case UnknownReason::far_from_library:
+        std::snprintf(line, sizeof line,
+                      "unknown colour #%06X at x %d, y %d\nit lies %.0f from colour %d of %s, its nearest fit, too far "
+                      "to be read for certain; %s\n",
+                      colour, reading.unknown_x, reading.unknown_y, reading.unknown_distance, reading.unknown_number,
+                      palette.c_str(), settle);
+        break;
+    case UnknownReason::greys_only:
+        std::snprintf(line, sizeof line,
+                      "grey #%06X at x %d, y %d is colour %d of %s but near colour %d of %s\nblack, white and greys "
+                      "alone do not tell the palette; %s\n",
+                      colour, reading.unknown_x, reading.unknown_y, reading.unknown_number, palette.c_str(),
+                      reading.other_number, other_palette.c_str(), settle);
+        break;
     case UnknownReason::index_above_15:
         std::snprintf(line, sizeof line, "palette index %d above 15 at x %d, y %d\n", reading.unknown_index,
                       reading.unknown_x, reading.unknown_y);
@@ -1083,6 +1124,14 @@ ErrorCode identify_colours(const ColourImage& source, PixelImage& image, ColourR
         const DistinctColours& distinct = work->distinct;
         NumberTable& numbers = work->numbers;
         int palette = read_exactly(distinct, numbers);
+        Doubt doubt{UnknownReason::colour, 0, -1, -1, -1, -1, 0.0};
+        if (palette >= 0 && exact_greys_in_doubt(distinct, numbers, palette, doubt)) {
+            if (!source.has_indices || palette_in_c64_order(source) < 0) {
+                name_doubtful_colour(source, distinct, doubt, reading);
+                return ERR_UNKNOWN_COLOURS;
+            }
+            palette = -1;  // the file's palette in C64 order settles it
+        }
         if (palette >= 0) {
             reading.kind = ColourReadingKind::exact;
             if (source.has_indices || !numbers_are_guessed(distinct, numbers)) {
@@ -1090,12 +1139,16 @@ ErrorCode identify_colours(const ColourImage& source, PixelImage& image, ColourR
             }
         } else if (source.has_indices && (palette = palette_in_c64_order(source)) >= 0) {
             return read_by_indices(source, work->use, palette, image, reading);
-        } else if (read_approximately(distinct, numbers, palette)) {
+        } else if (read_approximately(distinct, numbers, palette, doubt)) {
             reading.kind = ColourReadingKind::approximate;
             reading.approximated_colours = count_approximated(distinct, numbers, palette);
             put_numbers(source, distinct, numbers, work->use, image);
         } else {
-            name_first_unknown_colour(source, distinct, reading);
+            if (doubt.reason == UnknownReason::colour) {
+                name_first_unknown_colour(source, distinct, reading);
+            } else {
+                name_doubtful_colour(source, distinct, doubt, reading);
+            }
             return ERR_UNKNOWN_COLOURS;
         }
         reading.palette = palette;

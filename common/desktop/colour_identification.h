@@ -43,6 +43,9 @@ enum class UnknownReason {
     index_above_15,   // reading by index, an index above 15
     too_far,          // given palette: the colour is too far from its nearest colour
     shared_number,    // given palette: two colours are nearest the same colour
+    not_clear,        // approximate: the colour could be one number or another
+    far_from_library, // approximate: the colour lies too far from its nearest fit
+    greys_only,       // exact: greys alone, which another palette numbers otherwise
 };
 
 // How the colours were read, or which pixel stopped the reading.
@@ -59,10 +62,14 @@ struct ColourReading {
     int unknown_x;
     int unknown_y;
     // Given palette: the C64 number nearest the colour, its distance, and
-    // for shared_number the other colour nearest the same number.
+    // for shared_number the other colour nearest the same number. A refused
+    // reading: the colour's number in the palette that fits best and (for
+    // not_clear and greys_only) another number it could have.
     int unknown_number;
     double unknown_distance;
     std::uint32_t other_colour;
+    int other_palette;
+    int other_number;
 };
 
 // How far (CIELAB distance) a colour may lie from the palette colour it is
@@ -83,5 +90,6 @@ ErrorCode identify_colours_in_palette(const ColourImage& source, int palette, Pi
 
 // The one console line (with its line feed) that says how the colours were read.
 std::string describe_colour_reading(const ColourReading& reading);
-// The one console line (with its line feed) that names the first unidentified pixel.
+// The console line (with its line feed) that names the first unidentified
+// pixel, and for a reading refused as unclear a second one that says why.
 std::string describe_unknown_colour(const ColourReading& reading);
