@@ -80,7 +80,7 @@ TEST_F(IngravoForeignPng, EveryFixtureReadsToItsColourNumbers) {
         {"imagemagick_ste_indexed", false, multicolour_pattern, read_exactly_in(26)},
         {"gimp_perplex_indexed", false, multicolour_pattern, read_exactly_in(24)},
         {"pillow_unlisted_by_brightness", false, multicolour_pattern,
-         "colours read approximately: 14 colours matched to palette 15, lospec-commodore-64\n"},
+         "colours read through the file's palette of 16 colours (palette 15, lospec-commodore-64)\n"},
         // Framed screenshots and enlargements, in other built-in palettes.
         {"pillow_ntsc_384x247", false, multicolour_pattern, read_exactly_in(0)},
         {"imagemagick_framed_402x292", false, multicolour_pattern, read_exactly_in(8)},

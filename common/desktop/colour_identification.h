@@ -35,7 +35,7 @@ inline std::uint32_t colour_of_pixel(const ColourImage& image, std::size_t pixel
     return image.has_indices ? image.palette[image.indices[pixel]] : image.colours[pixel];
 }
 
-enum class ColourReadingKind { exact, approximate, indices, given_palette };
+enum class ColourReadingKind { exact, approximate, indices, given_palette, file_palette };
 
 // Why a reading stopped.
 enum class UnknownReason {
