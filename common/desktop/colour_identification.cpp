@@ -1097,8 +1097,8 @@ bool read_in_given_palette(const DistinctColours& distinct, int count, int palet
     return true;
 }
 
-// A file's palette of 16 distinct colours (repeats and unused entries
-// aside) is a whole C64 palette even when the picture uses a few of them and
+// A file's palette of 16 distinct colours (repeats aside) is a whole C64
+// palette even when the picture uses a few of them and
 // the entries are in another order, as pixel editors sort them: read the 16
 // exactly or approximately, as a picture of all 16 would be, and give each
 // of the picture's colours its number there.
@@ -1106,7 +1106,8 @@ bool read_through_file_palette(const ColourImage& source, const DistinctColours&
                                int& palette) {
     auto whole = std::make_unique<DistinctColours>();
     start_distinct_colours(*whole);
-    for (int index = 0; index < 256; ++index) {
+    const int entries = source.palette_entries > 0 ? std::min(source.palette_entries, 256) : 256;
+    for (int index = 0; index < entries; ++index) {
         const std::uint32_t colour = source.palette[index] & 0xFFFFFFu;
         const std::uint32_t slot = slot_of(*whole, colour);
         if (whole->slot_colour[slot] != SLOT_EMPTY) continue;
