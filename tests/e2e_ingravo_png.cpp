@@ -80,7 +80,7 @@ TEST_F(IngravoForeignPng, EveryFixtureReadsToItsColourNumbers) {
         {"imagemagick_ste_indexed", false, multicolour_pattern, read_exactly_in(26)},
         {"gimp_perplex_indexed", false, multicolour_pattern, read_exactly_in(24)},
         {"pillow_unlisted_by_brightness", false, multicolour_pattern,
-         "colours read approximately: 14 colours matched to palette 15, lospec-commodore-64\n"},
+         "colours read through the file's palette of 16 colours (palette 15, lospec-commodore-64)\n"},
         // Framed screenshots and enlargements, in other built-in palettes.
         {"pillow_ntsc_384x247", false, multicolour_pattern, read_exactly_in(0)},
         {"imagemagick_framed_402x292", false, multicolour_pattern, read_exactly_in(8)},
@@ -158,6 +158,33 @@ TEST_F(IngravoForeignPng, GreysAloneAreRefusedUntilThePaletteIsGiven) {
     result = run("ingravo", {"greys.png", "-s", "-c16"});
     EXPECT_EQ(result.status, 0) << result.output;
     EXPECT_TRUE(exists("greys.art"));
+}
+
+// A pixel editor's file: a 16-entry palette, sorted by brightness, of an
+// emulator palette brightened by 20 (no entry pure black). Its two greys
+// alone could be read several ways; the whole palette reads clearly.
+TEST_F(IngravoForeignPng, SixteenColourPaletteSettlesAFewGreys) {
+    static const int by_brightness[16] = {0, 6, 9, 11, 2, 4, 8, 12, 14, 10, 5, 3, 15, 7, 13, 1};
+    TestPng sorted{320, 200, PNG_COLOR_TYPE_PALETTE, 4, false, {}, [](int x, int y) {
+                       // entry 0 is black, entry 12 light grey
+                       return std::array<std::uint16_t, 4>{static_cast<std::uint16_t>((x / 8 + y / 8) % 2 ? 12 : 0)};
+                   }};
+    for (const int number : by_brightness) {
+        const std::uint32_t rgb = library_colour(16, number);
+        auto raised = [&](int shift) { return static_cast<std::uint8_t>(std::min(255u, (rgb >> shift & 0xFF) + 20)); };
+        sorted.palette.push_back({raised(16), raised(8), raised(0)});
+    }
+    write_bytes(file("sorted.png"), build_png(sorted));
+    const ProgramResult result = run("ingravo", {"sorted.png", "-s"});
+    ASSERT_EQ(result.status, 0) << result.output;
+    EXPECT_NE(result.output.find("colours read through the file's palette of 16 colours (palette 16, vice)\n"),
+              std::string::npos)
+        << result.output;
+    auto picture = std::make_unique<HiresPicture>();
+    ASSERT_EQ(load_hires_picture(file("sorted.art").string(), *picture), 0);
+    const auto back = rendered(*picture);
+    EXPECT_EQ(back->pixels[0], 0);
+    EXPECT_EQ(back->pixels[8], 15);
 }
 
 // A pixel the colours cannot name is named where it lies in an enlarged,

@@ -190,6 +190,43 @@ TEST(IndexReading, PaletteNotInC64OrderIsReadByColourOrRefused) {
     EXPECT_EQ(identify(*greys).code, ERR_UNKNOWN_COLOURS);
 }
 
+// A file's palette sorted by brightness, holding the 16 colours of a palette.
+std::unique_ptr<ColourImage> indexed_by_brightness(const std::vector<int>& picture,
+                                                   const std::array<std::uint32_t, 16>& colours) {
+    static const std::vector<int> by_brightness = {0, 6, 9, 11, 2, 4, 8, 12, 14, 10, 5, 3, 15, 7, 13, 1};
+    auto source = coloured(stripes({0}), {});
+    source->palette.fill(0);
+    for (int k = 0; k < 16; ++k) source->palette[k] = colours[by_brightness[k]];
+    for (int i = 0; i < IMAGE_PIXELS; ++i) {
+        source->indices[i] = static_cast<std::uint8_t>(
+            std::find(by_brightness.begin(), by_brightness.end(), picture[i]) - by_brightness.begin());
+    }
+    source->has_indices = true;
+    return source;
+}
+
+TEST(FilePaletteReading, AWholePaletteInTheFileSettlesColoursThatAloneAreNotClear) {
+    // Alone, these twelve foreign colours are refused (blue could be purple);
+    // the file's palette holds all sixteen, which read clearly.
+    const auto picture = stripes({0, 1, 2, 6, 7, 8, 9, 10, 11, 12, 14, 15});
+    ASSERT_EQ(identify(*coloured(picture, foreign_palette)).code, ERR_UNKNOWN_COLOURS);
+    const auto result = identify(*indexed_by_brightness(picture, foreign_palette));
+    ASSERT_EQ(result.code, ERR_SUCCESS);
+    EXPECT_EQ(result.reading.kind, ColourReadingKind::file_palette);
+    EXPECT_TRUE(pixels_are(*result.image, picture));
+    EXPECT_EQ(describe_colour_reading(result.reading),
+              "colours read through the file's palette of 16 colours (palette 15, lospec-commodore-64)\n");
+    // Greys alone, doubted as colours, are settled by the palette they came with.
+    const auto greys = stripes({0, 15});
+    const auto in_vice = identify(*indexed_by_brightness(greys, builtin_palette(16)));
+    ASSERT_EQ(in_vice.code, ERR_SUCCESS);
+    EXPECT_TRUE(pixels_are(*in_vice.image, greys));
+    // Sixteen colours that are no C64 palette settle nothing.
+    std::array<std::uint32_t, 16> greys_only{};
+    for (std::uint32_t k = 0; k < 16; ++k) greys_only[k] = 0x111111u * k;
+    EXPECT_EQ(identify(*indexed_by_brightness(stripes({0, 6, 15}), greys_only)).code, ERR_UNKNOWN_COLOURS);
+}
+
 TEST(IndexReading, KnownColoursWinOverIndices) {
     const auto picture = stripes({2, 6});
     auto source = coloured(picture, builtin_palette(12));

@@ -953,6 +953,10 @@ std::string describe_colour_reading(const ColourReading& reading) {
         std::snprintf(line, sizeof line, "colours read approximately: %d colour%s matched to %s\n",
                       reading.approximated_colours, reading.approximated_colours == 1 ? "" : "s", palette.c_str());
         break;
+    case ColourReadingKind::file_palette:
+        std::snprintf(line, sizeof line, "colours read through the file's palette of 16 colours (%s)\n",
+                      palette.c_str());
+        break;
     case ColourReadingKind::given_palette:
         std::snprintf(line, sizeof line, "colours read in %s: %d colour%s matched approximately\n", palette.c_str(),
                       reading.approximated_colours, reading.approximated_colours == 1 ? "" : "s");
@@ -1093,6 +1097,34 @@ bool read_in_given_palette(const DistinctColours& distinct, int count, int palet
     return true;
 }
 
+// A file's palette of 16 distinct colours (repeats aside) is a whole C64
+// palette even when the picture uses a few of them and
+// the entries are in another order, as pixel editors sort them: read the 16
+// exactly or approximately, as a picture of all 16 would be, and give each
+// of the picture's colours its number there.
+bool read_through_file_palette(const ColourImage& source, const DistinctColours& distinct, NumberTable& numbers,
+                               int& palette) {
+    auto whole = std::make_unique<DistinctColours>();
+    start_distinct_colours(*whole);
+    const int entries = source.palette_entries > 0 ? std::min(source.palette_entries, 256) : 256;
+    for (int index = 0; index < entries; ++index) {
+        const std::uint32_t colour = source.palette[index] & 0xFFFFFFu;
+        const std::uint32_t slot = slot_of(*whole, colour);
+        if (whole->slot_colour[slot] != SLOT_EMPTY) continue;
+        if (whole->count == C64_COLOUR_COUNT) return false;
+        add_distinct_colour(*whole, slot, colour, 0);
+    }
+    if (whole->count != C64_COLOUR_COUNT) return false;
+    NumberTable whole_numbers;
+    Doubt unused;
+    palette = read_exactly(*whole, whole_numbers);
+    if (palette < 0 && !read_approximately(*whole, whole_numbers, palette, unused)) return false;
+    for (int d = 0; d < distinct.count; ++d) {
+        numbers[d] = whole_numbers[whole->slot_entry[slot_of(*whole, distinct.colours[d])]];
+    }
+    return true;
+}
+
 // The work of any reading, allocated once.
 struct ReadingWork {
     DistinctColours distinct;
@@ -1125,13 +1157,8 @@ ErrorCode identify_colours(const ColourImage& source, PixelImage& image, ColourR
         NumberTable& numbers = work->numbers;
         int palette = read_exactly(distinct, numbers);
         Doubt doubt{UnknownReason::colour, 0, -1, -1, -1, -1, 0.0};
-        if (palette >= 0 && exact_greys_in_doubt(distinct, numbers, palette, doubt)) {
-            if (!source.has_indices || palette_in_c64_order(source) < 0) {
-                name_doubtful_colour(source, distinct, doubt, reading);
-                return ERR_UNKNOWN_COLOURS;
-            }
-            palette = -1;  // the file's palette in C64 order settles it
-        }
+        const bool greys_doubted = palette >= 0 && exact_greys_in_doubt(distinct, numbers, palette, doubt);
+        if (greys_doubted) palette = -1;
         if (palette >= 0) {
             reading.kind = ColourReadingKind::exact;
             if (source.has_indices || !numbers_are_guessed(distinct, numbers)) {
@@ -1139,7 +1166,10 @@ ErrorCode identify_colours(const ColourImage& source, PixelImage& image, ColourR
             }
         } else if (source.has_indices && (palette = palette_in_c64_order(source)) >= 0) {
             return read_by_indices(source, work->use, palette, image, reading);
-        } else if (read_approximately(distinct, numbers, palette, doubt)) {
+        } else if (source.has_indices && read_through_file_palette(source, distinct, numbers, palette)) {
+            reading.kind = ColourReadingKind::file_palette;
+            put_numbers(source, distinct, numbers, work->use, image);
+        } else if (!greys_doubted && read_approximately(distinct, numbers, palette, doubt)) {
             reading.kind = ColourReadingKind::approximate;
             reading.approximated_colours = count_approximated(distinct, numbers, palette);
             put_numbers(source, distinct, numbers, work->use, image);

@@ -20,6 +20,7 @@ struct ColourImage {
     bool has_indices;                                 // the file is palette-based
     std::array<std::uint8_t, IMAGE_PIXELS> indices;   // palette index of each pixel, when has_indices
     std::array<std::uint32_t, 256> palette;           // 0xRRGGBB of each palette entry, when has_indices
+    int palette_entries;                              // entries the file's palette holds; 0: take all 256
     std::array<std::uint32_t, IMAGE_PIXELS> colours;  // 0xRRGGBB of each pixel, alpha dropped, when not has_indices
     // Where pixel (x, y) lies in the file, for messages:
     // file x = (x / x_divisor + x_offset) * scale,
@@ -35,7 +36,7 @@ inline std::uint32_t colour_of_pixel(const ColourImage& image, std::size_t pixel
     return image.has_indices ? image.palette[image.indices[pixel]] : image.colours[pixel];
 }
 
-enum class ColourReadingKind { exact, approximate, indices, given_palette };
+enum class ColourReadingKind { exact, approximate, indices, given_palette, file_palette };
 
 // Why a reading stopped.
 enum class UnknownReason {

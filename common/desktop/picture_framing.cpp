@@ -234,6 +234,7 @@ ErrorCode place_indices(const DecodedRows& rows, const Placement& placement, int
     }
     std::fill(image.palette.begin(), image.palette.end(), 0);
     std::copy(rows.palette, rows.palette + entries, image.palette.begin());
+    image.palette_entries = entries;
     image.has_indices = true;
     return ERR_SUCCESS;
 }
