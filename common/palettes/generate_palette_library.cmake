@@ -1,6 +1,8 @@
-# Writes the palette library's table from the .gpl files of data/: the number
-# in front of each file name is the palette's number, the rest its name
-# (NN-name.gpl); the built-in palettes have a number only (NN.gpl).
+# Writes the palette library's table from the .gpl files of data/: each file
+# is named by the palette's number (NN.gpl), and its GIMP "Name:" line,
+# "C64 " and then the words of the palette's name ("C64 vice old lum" names
+# vice-old-lum), gives its name; the built-in palettes say "C64 built-in NN"
+# and have none.
 # Run as: cmake -DPALETTE_DIR=... -DOUTPUT=... -P generate_palette_library.cmake
 file(GLOB palette_files ${PALETTE_DIR}/*.gpl)
 list(SORT palette_files COMPARE NATURAL)
@@ -9,15 +11,27 @@ set(rows "")
 set(names "")
 foreach(path IN LISTS palette_files)
   get_filename_component(file_name ${path} NAME)
-  if(NOT file_name MATCHES "^([0-9]+)(-(.+))?\\.gpl$")
-    message(FATAL_ERROR "${path}: a palette file is named NN-name.gpl or NN.gpl")
+  if(NOT file_name MATCHES "^([0-9]+)\\.gpl$")
+    message(FATAL_ERROR "${path}: a palette file is named by its number, NN.gpl")
   endif()
   math(EXPR number "${CMAKE_MATCH_1}")
-  set(name "${CMAKE_MATCH_3}")
   if(NOT number EQUAL expected)
     message(FATAL_ERROR "${path}: palette ${expected} is missing or numbered twice")
   endif()
   file(STRINGS ${path} lines)
+  set(name "")
+  foreach(line IN LISTS lines)
+    if(line MATCHES "^Name: C64 (.+)$")
+      string(REPLACE " " "-" name "${CMAKE_MATCH_1}")
+      break()
+    endif()
+  endforeach()
+  if(name STREQUAL "")
+    message(FATAL_ERROR "${path}: no \"Name: C64 ...\" line")
+  endif()
+  if(name MATCHES "^built-in-[0-9]+$")
+    set(name "")
+  endif()
   set(colours "")
   set(count 0)
   foreach(line IN LISTS lines)
