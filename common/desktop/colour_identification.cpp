@@ -921,23 +921,15 @@ bool exact_greys_in_doubt(const DistinctColours& distinct, const NumberTable& nu
 
 namespace {
 
-// "palette 16, vice"; the built-in palettes have a number only.
-std::string palette_label(int palette) {
-    std::string label = "palette " + std::to_string(palette);
-    const char* const name = palette >= 0 ? library_palette_name(palette) : "";
-    if (name[0] != '\0') {
-        label += ", ";
-        label += name;
-    }
-    return label;
-}
+// "palette 16, vice" on a line of its own, "palette 16 (vice)" within a
+// sentence; the built-in palettes have a number only.
+enum class NameStyle { after_comma, in_brackets };
 
-// "palette 16 (vice)", for a palette named within a sentence.
-std::string palette_in_text(int palette) {
-    std::string text = "palette " + std::to_string(palette);
-    const char* const name = palette >= 0 ? library_palette_name(palette) : "";
-    if (name[0] != '\0') text += std::string(" (") + name + ")";
-    return text;
+std::string palette_label(int palette, NameStyle style = NameStyle::after_comma) {
+    std::string label = "palette " + std::to_string(palette);
+    const std::string name = palette >= 0 ? library_palette_name(palette) : "";
+    if (name.empty()) return label;
+    return label + (style == NameStyle::after_comma ? ", " + name : " (" + name + ")");
 }
 
 }  // namespace
@@ -973,8 +965,8 @@ std::string describe_colour_reading(const ColourReading& reading) {
 std::string describe_unknown_colour(const ColourReading& reading) {
     char line[400];
     const unsigned colour = reading.unknown_colour & 0xFFFFFFu;
-    const std::string palette = palette_in_text(reading.palette);
-    const std::string other_palette = palette_in_text(reading.other_palette);
+    const std::string palette = palette_label(reading.palette, NameStyle::in_brackets);
+    const std::string other_palette = palette_label(reading.other_palette, NameStyle::in_brackets);
     static const char* const settle = "-cNN reads it in the palette you name";
     switch (reading.unknown_reason) {
     case UnknownReason::not_clear:
