@@ -8,8 +8,8 @@
 #include <memory>
 #include <string>
 
-#include "picture.h"
-#include "pixel.h"
+#include "c64/picture.h"
+#include "c64/pixel.h"
 
 namespace bench {
 

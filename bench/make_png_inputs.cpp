@@ -12,10 +12,10 @@
 #include <fstream>
 #include <memory>
 
-#include "colour_identification.h"
+#include "desktop/colour_identification.h"
 #include "gif_builder.h"
 #include "png_builder.h"
-#include "png_file.h"
+#include "desktop/png_file.h"
 
 namespace {
 

@@ -5,11 +5,11 @@
 #include <memory>
 
 #include "bench_pictures.h"
-#include "pcx.h"
-#include "picture.h"
-#include "pixel.h"
-#include "reencode.h"
-#include "sprite.h"
+#include "desktop/pcx.h"
+#include "c64/picture.h"
+#include "c64/pixel.h"
+#include "c64/reencode.h"
+#include "c64/sprite.h"
 
 namespace {
 

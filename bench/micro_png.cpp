@@ -6,8 +6,8 @@
 #include <memory>
 
 #include "bench_pictures.h"
-#include "colour_identification.h"
-#include "png_file.h"
+#include "desktop/colour_identification.h"
+#include "desktop/png_file.h"
 
 namespace {
 

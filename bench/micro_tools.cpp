@@ -6,7 +6,7 @@
 
 #include "bench_pictures.h"
 #include "logo.h"
-#include "reencode.h"
+#include "c64/reencode.h"
 #include "remap.h"
 
 namespace {

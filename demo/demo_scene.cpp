@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "pixel.h"
+#include "c64/pixel.h"
 
 namespace {
 

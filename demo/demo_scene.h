@@ -6,8 +6,8 @@
 #include <array>
 #include <cstdint>
 
-#include "errors.h"
-#include "pcx.h"
+#include "frame/errors.h"
+#include "desktop/pcx.h"
 
 constexpr int SCENE_WIDTH = 160;  // double-width pixels
 constexpr int SCENE_HEIGHT = 200;

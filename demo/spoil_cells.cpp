@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <memory>
 
-#include "pcx.h"
+#include "desktop/pcx.h"
 
 namespace {
 

@@ -4,10 +4,10 @@
 #include <cstring>
 #include <memory>
 
-#include "file_names.h"
-#include "output_file.h"
-#include "picture_formats.h"
-#include "reencode.h"
+#include "frame/file_names.h"
+#include "frame/output_file.h"
+#include "c64/picture_formats.h"
+#include "c64/reencode.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 #include <span>
 #include <string>
 
-#include "errors.h"
-#include "picture.h"
+#include "frame/errors.h"
+#include "c64/picture.h"
 
 constexpr int LOGO_FONT_CHARACTERS = 256;
 constexpr int LOGO_MAX_CHARACTERS = 255;

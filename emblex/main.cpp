@@ -3,13 +3,13 @@
 #include <memory>
 #include <string>
 
-#include "errors.h"
-#include "file_names.h"
+#include "frame/errors.h"
+#include "frame/file_names.h"
 #include "logo.h"
-#include "picture.h"
-#include "picture_formats.h"
+#include "c64/picture.h"
+#include "c64/picture_formats.h"
 #include "switch_declarations.h"
-#include "switches.h"
+#include "frame/switches.h"
 
 namespace {
 

@@ -3,12 +3,12 @@
 #include <cstdio>
 #include <memory>
 
-#include "desktop_image.h"
-#include "pcx.h"
-#include "picture.h"
-#include "picture_formats.h"
-#include "pixel.h"
-#include "runnable_program.h"
+#include "desktop/desktop_image.h"
+#include "desktop/pcx.h"
+#include "c64/picture.h"
+#include "c64/picture_formats.h"
+#include "c64/pixel.h"
+#include "runnable/runnable_program.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "errors.h"
+#include "frame/errors.h"
 
 // format: 0 Koala, 1 Amica, 2 Art Studio or a table format (picture_formats.h);
 // palette: 0 to 12.

@@ -3,13 +3,13 @@
 #include <memory>
 #include <string>
 
-#include "errors.h"
+#include "frame/errors.h"
 #include "export_picture.h"
-#include "file_names.h"
-#include "picture.h"
-#include "picture_formats.h"
-#include "pixel.h"
-#include "switches.h"
+#include "frame/file_names.h"
+#include "c64/picture.h"
+#include "c64/picture_formats.h"
+#include "c64/pixel.h"
+#include "frame/switches.h"
 
 namespace {
 

@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "file_names.h"
-#include "picture.h"
-#include "switches.h"
+#include "frame/file_names.h"
+#include "c64/picture.h"
+#include "frame/switches.h"
 #include "emblex/switch_declarations.h"
 #include "ingravo/switch_declarations.h"
 #include "zorbel/switch_declarations.h"

@@ -2,7 +2,7 @@
 // picture format and the colours; the rest is the font file.
 #include <cstdint>
 
-#include "picture.h"
+#include "c64/picture.h"
 #include "fuzz_scratch.h"
 #include "typolan/font_layout.h"
 

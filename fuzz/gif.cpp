@@ -4,11 +4,11 @@
 #include <cstdint>
 #include <memory>
 
-#include "colour_identification.h"
+#include "desktop/colour_identification.h"
 #include "fuzz_scratch.h"
 #include "identification_checks.h"
-#include "gif_file.h"
-#include "picture_framing.h"
+#include "desktop/gif_file.h"
+#include "desktop/picture_framing.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string input = write_scratch_file("in.gif", data, size);

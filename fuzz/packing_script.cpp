@@ -11,7 +11,7 @@
 #include <filesystem>
 #include <memory>
 
-#include "picture.h"
+#include "c64/picture.h"
 #include "fuzz_scratch.h"
 #include "zorbel/packing_script.h"
 

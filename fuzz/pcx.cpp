@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <memory>
 
-#include "pcx.h"
-#include "pixel.h"
+#include "desktop/pcx.h"
+#include "c64/pixel.h"
 #include "fuzz_scratch.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

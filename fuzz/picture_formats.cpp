@@ -8,8 +8,8 @@
 #include <memory>
 #include <vector>
 
-#include "picture_formats.h"
-#include "pixel.h"
+#include "c64/picture_formats.h"
+#include "c64/pixel.h"
 #include "fuzz_scratch.h"
 
 namespace {

@@ -4,10 +4,10 @@
 #include <cstdint>
 #include <memory>
 
-#include "colour_identification.h"
-#include "picture.h"
-#include "pixel.h"
-#include "png_file.h"
+#include "desktop/colour_identification.h"
+#include "c64/picture.h"
+#include "c64/pixel.h"
+#include "desktop/png_file.h"
 #include "fuzz_scratch.h"
 #include "identification_checks.h"
 

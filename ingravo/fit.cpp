@@ -5,7 +5,7 @@
 #include <cstring>
 #include <memory>
 
-#include "file_names.h"
+#include "frame/file_names.h"
 
 namespace {
 

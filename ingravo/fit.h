@@ -6,9 +6,9 @@
 #include <cstdint>
 #include <string>
 
-#include "errors.h"
-#include "pcx.h"
-#include "picture.h"
+#include "frame/errors.h"
+#include "desktop/pcx.h"
+#include "c64/picture.h"
 
 // The mode is open when neither a switch nor the output name fixes it.
 constexpr int FIT_MODE_OPEN = -1;

@@ -4,12 +4,12 @@
 #include <cstdio>
 #include <memory>
 
-#include "colour_identification.h"
-#include "desktop_image.h"
+#include "desktop/colour_identification.h"
+#include "desktop/desktop_image.h"
 #include "fit.h"
-#include "pcx.h"
-#include "pixel.h"
-#include "runnable_program.h"
+#include "desktop/pcx.h"
+#include "c64/pixel.h"
+#include "runnable/runnable_program.h"
 
 namespace {
 

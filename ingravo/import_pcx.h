@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <string>
 
-#include "errors.h"
-#include "picture.h"
+#include "frame/errors.h"
+#include "c64/picture.h"
 
 // Error bits of one cell, combined by OR.
 constexpr std::uint8_t CELL_TOO_MANY_COLOURS = 1;

@@ -4,14 +4,14 @@
 #include <memory>
 #include <string>
 
-#include "errors.h"
-#include "file_names.h"
+#include "frame/errors.h"
+#include "frame/file_names.h"
 #include "fit.h"
 #include "import_pcx.h"
-#include "palette_library.h"
-#include "picture.h"
+#include "palettes/palette_library.h"
+#include "c64/picture.h"
 #include "switch_declarations.h"
-#include "switches.h"
+#include "frame/switches.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include "switch_declarations.h"
 
-#include "palette_library.h"
+#include "palettes/palette_library.h"
 
 ErrorCode declare_ingravo_switches(SwitchTable& table) {
     ErrorCode code = ERR_SUCCESS;

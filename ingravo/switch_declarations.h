@@ -1,7 +1,7 @@
 // The names and switches that ingravo declares, in the order of its command line.
 #pragma once
 
-#include "errors.h"
-#include "switches.h"
+#include "frame/errors.h"
+#include "frame/switches.h"
 
 ErrorCode declare_ingravo_switches(SwitchTable& table);

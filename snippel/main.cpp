@@ -3,12 +3,12 @@
 #include <memory>
 #include <string>
 
-#include "errors.h"
-#include "file_names.h"
-#include "picture.h"
-#include "picture_formats.h"
+#include "frame/errors.h"
+#include "frame/file_names.h"
+#include "c64/picture.h"
+#include "c64/picture_formats.h"
 #include "sprite_file.h"
-#include "switches.h"
+#include "frame/switches.h"
 
 namespace {
 

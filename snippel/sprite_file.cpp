@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <memory>
 
-#include "file_names.h"
-#include "picture.h"
-#include "picture_formats.h"
-#include "sprite.h"
+#include "frame/file_names.h"
+#include "c64/picture.h"
+#include "c64/picture_formats.h"
+#include "c64/sprite.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "errors.h"
+#include "frame/errors.h"
 
 struct SpriteCutSettings {
     int format;  // picture format: 0 Koala, 1 Amica, 2 Art Studio, or a table format

@@ -6,7 +6,7 @@
 #include <iterator>
 #include <memory>
 
-#include "picture.h"
+#include "c64/picture.h"
 #include "run_program.h"
 #include "test_pictures.h"
 

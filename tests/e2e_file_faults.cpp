@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "errors.h"
+#include "frame/errors.h"
 #include "format_files.h"
-#include "png_file.h"
+#include "desktop/png_file.h"
 #include "run_program.h"
 #include "test_pictures.h"
 

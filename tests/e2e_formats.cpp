@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "format_files.h"
-#include "picture.h"
+#include "c64/picture.h"
 #include "run_program.h"
 #include "test_pictures.h"
 

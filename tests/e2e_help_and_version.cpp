@@ -2,7 +2,7 @@
 // how they meet other arguments.
 #include <filesystem>
 
-#include "errors.h"
+#include "frame/errors.h"
 #include "run_program.h"
 
 namespace {

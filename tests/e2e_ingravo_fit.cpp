@@ -5,7 +5,7 @@
 
 #include "ingravo_texts.h"
 #include "png_builder.h"
-#include "png_file.h"
+#include "desktop/png_file.h"
 #include "run_program.h"
 #include "test_pictures.h"
 

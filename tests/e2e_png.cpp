@@ -6,7 +6,7 @@
 #include <memory>
 
 #include "png_builder.h"
-#include "png_file.h"
+#include "desktop/png_file.h"
 #include "ingravo_texts.h"
 #include "run_program.h"
 #include "test_pictures.h"

@@ -7,7 +7,7 @@
 #include "format_files.h"
 #include "ingravo_texts.h"
 #include "run_program.h"
-#include "runnable_program.h"
+#include "runnable/runnable_program.h"
 #include "test_pictures.h"
 
 namespace {

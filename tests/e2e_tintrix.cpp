@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <memory>
 
-#include "picture.h"
+#include "c64/picture.h"
 #include "run_program.h"
 
 namespace {

@@ -3,7 +3,7 @@
 
 #include <memory>
 
-#include "picture.h"
+#include "c64/picture.h"
 #include "run_program.h"
 
 namespace {

@@ -6,8 +6,8 @@
 
 #include <gtest/gtest.h>
 
-#include "colour_identification.h"
-#include "pixel.h"
+#include "desktop/colour_identification.h"
+#include "c64/pixel.h"
 #include "support/test_pictures.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <set>
 
 #include "demo_scene.h"
-#include "pixel.h"
+#include "c64/pixel.h"
 
 namespace {
 

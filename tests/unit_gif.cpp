@@ -9,9 +9,9 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include "desktop_image.h"
-#include "gif_file.h"
-#include "png_file.h"
+#include "desktop/desktop_image.h"
+#include "desktop/gif_file.h"
+#include "desktop/png_file.h"
 #include "support/gif_builder.h"
 #include "support/test_pictures.h"
 

@@ -10,8 +10,8 @@
 #include <string>
 #include <unistd.h>
 
-#include "desktop_image.h"
-#include "output_file.h"
+#include "desktop/desktop_image.h"
+#include "frame/output_file.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include "pcx.h"
+#include "desktop/pcx.h"
 #include "support/test_pictures.h"
 
 namespace fs = std::filesystem;

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "picture_formats.h"
+#include "c64/picture_formats.h"
 #include "support/format_files.h"
 #include "support/test_pictures.h"
 

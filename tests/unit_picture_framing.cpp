@@ -7,7 +7,7 @@
 
 #include <gtest/gtest.h>
 
-#include "picture_framing.h"
+#include "desktop/picture_framing.h"
 
 namespace {
 

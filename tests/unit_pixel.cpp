@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "pixel.h"
+#include "c64/pixel.h"
 #include "support/test_pictures.h"
 
 namespace {

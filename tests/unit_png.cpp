@@ -10,8 +10,8 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include "desktop_image.h"
-#include "png_file.h"
+#include "desktop/desktop_image.h"
+#include "desktop/png_file.h"
 #include "support/png_builder.h"
 #include "support/test_pictures.h"
 

@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "reencode.h"
+#include "c64/reencode.h"
 #include "support/test_pictures.h"
 
 namespace {

@@ -4,7 +4,7 @@
 #include <memory>
 #include <string>
 
-#include "runnable_program.h"
+#include "runnable/runnable_program.h"
 #include "support/test_pictures.h"
 
 namespace {

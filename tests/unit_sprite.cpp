@@ -6,8 +6,8 @@
 #include <random>
 #include <vector>
 
-#include "picture.h"
-#include "sprite.h"
+#include "c64/picture.h"
+#include "c64/sprite.h"
 #include "support/test_pictures.h"
 
 namespace {

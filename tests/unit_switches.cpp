@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "switches.h"
+#include "frame/switches.h"
 
 namespace {
 

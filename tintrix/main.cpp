@@ -3,11 +3,11 @@
 #include <memory>
 #include <string>
 
-#include "errors.h"
-#include "file_names.h"
-#include "picture.h"
+#include "frame/errors.h"
+#include "frame/file_names.h"
+#include "c64/picture.h"
 #include "remap.h"
-#include "switches.h"
+#include "frame/switches.h"
 
 namespace {
 

@@ -2,8 +2,8 @@
 
 #include <memory>
 
-#include "picture.h"
-#include "reencode.h"
+#include "c64/picture.h"
+#include "c64/reencode.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <span>
 #include <string>
 
-#include "errors.h"
+#include "frame/errors.h"
 
 // The colours of -0 to -3: slot v is drawn by pattern value v (hires: -0 and
 // -1 only).

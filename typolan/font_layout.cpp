@@ -4,8 +4,8 @@
 #include <cstring>
 #include <memory>
 
-#include "file_names.h"
-#include "picture.h"
+#include "frame/file_names.h"
+#include "c64/picture.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "errors.h"
+#include "frame/errors.h"
 
 constexpr std::size_t FONT_FILE_SIZE = 2050;  // load address and 256 characters of 8 bytes
 

@@ -4,11 +4,11 @@
 #include <memory>
 #include <vector>
 
-#include "file_names.h"
-#include "desktop_image.h"
-#include "output_file.h"
-#include "pcx.h"
-#include "pixel.h"
+#include "frame/file_names.h"
+#include "desktop/desktop_image.h"
+#include "frame/output_file.h"
+#include "desktop/pcx.h"
+#include "c64/pixel.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <string>
 
-#include "errors.h"
-#include "picture.h"
+#include "frame/errors.h"
+#include "c64/picture.h"
 
 constexpr std::uint16_t PATCH_END_MARKER = 0xFFFF;
 constexpr std::uint8_t DIFFERENCE_COLOUR = 7;  // yellow

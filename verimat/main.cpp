@@ -5,11 +5,11 @@
 #include <string>
 
 #include "compare_pictures.h"
-#include "errors.h"
-#include "file_names.h"
-#include "picture.h"
-#include "pixel.h"
-#include "switches.h"
+#include "frame/errors.h"
+#include "frame/file_names.h"
+#include "c64/picture.h"
+#include "c64/pixel.h"
+#include "frame/switches.h"
 
 namespace {
 

@@ -4,11 +4,11 @@
 #include <memory>
 #include <string>
 
-#include "errors.h"
-#include "file_names.h"
+#include "frame/errors.h"
+#include "frame/file_names.h"
 #include "packing_script.h"
 #include "switch_declarations.h"
-#include "switches.h"
+#include "frame/switches.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include "packed_outputs.h"
 
-#include "output_file.h"
+#include "frame/output_file.h"
 
 namespace {
 

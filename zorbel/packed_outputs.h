@@ -7,8 +7,8 @@
 #include <cstdio>
 #include <string>
 
-#include "errors.h"
-#include "file_names.h"
+#include "frame/errors.h"
+#include "frame/file_names.h"
 
 constexpr int OUTPUT_FORMAT_STOCK = 0;
 constexpr int OUTPUT_FORMAT_SUPERCPU = 1;

@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <memory>
 
-#include "file_names.h"
-#include "picture.h"
-#include "picture_formats.h"
+#include "frame/file_names.h"
+#include "c64/picture.h"
+#include "c64/picture_formats.h"
 #include "script_reader.h"
-#include "sprite.h"
+#include "c64/sprite.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "errors.h"
+#include "frame/errors.h"
 #include "packed_outputs.h"
 
 struct PackingJob {

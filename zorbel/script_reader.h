@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "errors.h"
+#include "frame/errors.h"
 
 constexpr std::size_t SCRIPT_NAME_SIZE = 256;  // up to 255 characters and the NUL
 

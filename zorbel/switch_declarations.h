@@ -1,7 +1,7 @@
 // The names and switches that zorbel declares, in the order of its command line.
 #pragma once
 
-#include "errors.h"
-#include "switches.h"
+#include "frame/errors.h"
+#include "frame/switches.h"
 
 ErrorCode declare_zorbel_switches(SwitchTable& table);

@@ -1,10 +1,10 @@
-#include "picture.h"
+#include "c64/picture.h"
 
 #include <algorithm>
 #include <cstring>
 #include <memory>
 
-#include "output_file.h"
+#include "frame/output_file.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "errors.h"
-#include "file_names.h"
+#include "frame/errors.h"
+#include "frame/file_names.h"
 
 constexpr int CELL_COUNT = 1000;
 constexpr int CELL_COLUMNS = 40;  // cell n is in row n / 40, column n % 40

@@ -1,10 +1,10 @@
-#include "picture_formats.h"
+#include "c64/picture_formats.h"
 
 #include <algorithm>
 #include <cstring>
 #include <memory>
 
-#include "file_names.h"
+#include "frame/file_names.h"
 
 namespace {
 

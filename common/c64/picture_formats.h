@@ -7,9 +7,9 @@
 #include <cstdint>
 #include <string>
 
-#include "errors.h"
-#include "picture.h"
-#include "switches.h"
+#include "frame/errors.h"
+#include "c64/picture.h"
+#include "frame/switches.h"
 
 enum class PictureMode : std::uint8_t { multicolour, hires };
 

@@ -1,4 +1,4 @@
-#include "pixel.h"
+#include "c64/pixel.h"
 
 #include <algorithm>
 #include <memory>

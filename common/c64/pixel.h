@@ -5,10 +5,10 @@
 #include <array>
 #include <cstdint>
 
-#include "errors.h"
-#include "palette_library.h"
-#include "pcx.h"
-#include "picture.h"
+#include "frame/errors.h"
+#include "palettes/palette_library.h"
+#include "c64/pixel_image.h"
+#include "c64/picture.h"
 
 // The built-in palettes, those that -p of exgravo and verimat chooses from:
 // the first 13 of the palette library.

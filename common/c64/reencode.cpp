@@ -1,4 +1,4 @@
-#include "reencode.h"
+#include "c64/reencode.h"
 
 #include <bit>
 #include <memory>

@@ -6,9 +6,9 @@
 #include <cstdint>
 #include <span>
 
-#include "errors.h"
-#include "picture.h"
-#include "pixel.h"
+#include "frame/errors.h"
+#include "c64/picture.h"
+#include "c64/pixel.h"
 
 constexpr int MULTICOLOUR_SLOT_COUNT = 4;
 constexpr int HIRES_SLOT_COUNT = 2;

@@ -1,4 +1,4 @@
-#include "sprite.h"
+#include "c64/sprite.h"
 
 #include <algorithm>
 

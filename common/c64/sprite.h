@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <span>
 
-#include "errors.h"
-#include "picture.h"
+#include "frame/errors.h"
+#include "c64/picture.h"
 
 constexpr int SPRITE_BLOCK_SIZE = 64;  // 21 lines of 3 bytes and one unused byte
 constexpr int SPRITE_LINES = 21;

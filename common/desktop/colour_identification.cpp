@@ -1,4 +1,4 @@
-#include "colour_identification.h"
+#include "desktop/colour_identification.h"
 
 #include <algorithm>
 #include <bit>
@@ -11,7 +11,7 @@
 #include <numbers>
 #include <utility>
 
-#include "pixel.h"
+#include "c64/pixel.h"
 
 namespace {
 

@@ -9,8 +9,8 @@
 #include <cstdint>
 #include <string>
 
-#include "errors.h"
-#include "pcx.h"
+#include "frame/errors.h"
+#include "desktop/pcx.h"
 
 // A decoded desktop picture already brought to 320 by 200 (cropped from a
 // screen border, widened from 160 by 200, reduced from an enlargement). A

@@ -1,11 +1,11 @@
-#include "desktop_image.h"
+#include "desktop/desktop_image.h"
 
 #include <array>
 #include <cstdio>
 
-#include "file_names.h"
-#include "gif_file.h"
-#include "png_file.h"
+#include "frame/file_names.h"
+#include "desktop/gif_file.h"
+#include "desktop/png_file.h"
 
 bool names_png_file(const std::string& path) {
     return file_extension(path) == "png";

@@ -5,10 +5,10 @@
 
 #include <string>
 
-#include "errors.h"
-#include "colour_identification.h"
-#include "pcx.h"
-#include "picture_framing.h"
+#include "frame/errors.h"
+#include "desktop/colour_identification.h"
+#include "desktop/pcx.h"
+#include "desktop/picture_framing.h"
 
 class OutputBatch;
 

@@ -1,4 +1,4 @@
-#include "gif_file.h"
+#include "desktop/gif_file.h"
 
 #include <gif_lib.h>
 
@@ -8,7 +8,7 @@
 #include <new>
 #include <vector>
 
-#include "file_names.h"
+#include "frame/file_names.h"
 
 namespace {
 

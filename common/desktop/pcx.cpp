@@ -1,11 +1,11 @@
-#include "pcx.h"
+#include "desktop/pcx.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <memory>
 
-#include "file_names.h"
-#include "output_file.h"
+#include "frame/file_names.h"
+#include "frame/output_file.h"
 
 namespace {
 

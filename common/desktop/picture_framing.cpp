@@ -1,4 +1,4 @@
-#include "picture_framing.h"
+#include "desktop/picture_framing.h"
 
 #include <algorithm>
 #include <array>

@@ -8,8 +8,8 @@
 #include <cstdint>
 #include <string>
 
-#include "colour_identification.h"
-#include "errors.h"
+#include "desktop/colour_identification.h"
+#include "frame/errors.h"
 
 // No reader allocates anything for a declared size beyond this.
 constexpr int MAX_PICTURE_SIDE = 2048;

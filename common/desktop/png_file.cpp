@@ -1,4 +1,4 @@
-#include "png_file.h"
+#include "desktop/png_file.h"
 
 #include <png.h>
 #include <zlib.h>
@@ -12,8 +12,8 @@
 #include <new>
 #include <vector>
 
-#include "file_names.h"
-#include "output_file.h"
+#include "frame/file_names.h"
+#include "frame/output_file.h"
 
 // libpng reports errors by longjmp: the functions that call setjmp hold no
 // object with a destructor, and everything they use is owned by their callers.

@@ -6,10 +6,10 @@
 #include <cstdint>
 #include <string>
 
-#include "colour_identification.h"
-#include "errors.h"
-#include "pcx.h"
-#include "picture_framing.h"
+#include "desktop/colour_identification.h"
+#include "frame/errors.h"
+#include "desktop/pcx.h"
+#include "desktop/picture_framing.h"
 
 class OutputBatch;
 

@@ -1,4 +1,4 @@
-#include "errors.h"
+#include "frame/errors.h"
 
 #include <cctype>
 #include <clocale>
@@ -8,7 +8,7 @@
 #include <new>
 #include <unistd.h>
 
-#include "switches.h"
+#include "frame/switches.h"
 
 // Octal escapes: a hex escape would swallow the letters that follow it.
 // \202 is e acute and \212 e grave in code page 850.

@@ -1,9 +1,9 @@
-#include "file_names.h"
+#include "frame/file_names.h"
 
 #include <cctype>
 #include <cstring>
 
-#include "output_file.h"
+#include "frame/output_file.h"
 
 const std::array<const char*, 3> picture_extensions = {"koa", "ami", "art"};
 

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "errors.h"
-#include "switches.h"
+#include "frame/errors.h"
+#include "frame/switches.h"
 
 class OutputBatch;
 

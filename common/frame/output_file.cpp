@@ -1,4 +1,4 @@
-#include "output_file.h"
+#include "frame/output_file.h"
 
 #include <cerrno>
 #include <cstdio>

@@ -15,8 +15,8 @@
 #include <utility>
 #include <vector>
 
-#include "errors.h"
-#include "file_names.h"
+#include "frame/errors.h"
+#include "frame/file_names.h"
 
 // The outputs of one run that must appear together: each is finished under
 // its temporary name, and commit() renames them all at the end, so a failure

@@ -1,4 +1,4 @@
-#include "switches.h"
+#include "frame/switches.h"
 
 #include <cctype>
 #include <cerrno>

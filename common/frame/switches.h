@@ -4,7 +4,7 @@
 #include <array>
 #include <cstdint>
 
-#include "errors.h"
+#include "frame/errors.h"
 
 constexpr int MAX_SWITCHES = 16;    // the help switch included
 constexpr int MAX_FILE_NAMES = 10;

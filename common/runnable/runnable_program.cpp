@@ -1,10 +1,10 @@
-#include "runnable_program.h"
+#include "runnable/runnable_program.h"
 
 #include <algorithm>
 #include <memory>
 
-#include "displayer_code.h"
-#include "file_names.h"
+#include "runnable/displayer_code.h"
+#include "frame/file_names.h"
 
 namespace {
 

@@ -15,8 +15,8 @@
 #include <cstdint>
 #include <string>
 
-#include "errors.h"
-#include "picture.h"
+#include "frame/errors.h"
+#include "c64/picture.h"
 
 constexpr std::uint16_t PROGRAM_LOAD_ADDRESS = 0x0801;
 constexpr std::uint16_t PROGRAM_SCREEN_DATA = 0x1800;

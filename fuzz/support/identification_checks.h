@@ -3,8 +3,8 @@
 // refused with its own code and a line that names why.
 #pragma once
 
-#include "colour_identification.h"
-#include "pcx.h"
+#include "desktop/colour_identification.h"
+#include "desktop/pcx.h"
 
 // Identifies the colours of an accepted picture and checks the result; true
 // when they were identified.

@@ -8,7 +8,7 @@
 #include <png.h>
 #include <unistd.h>
 
-#include "pixel.h"
+#include "c64/pixel.h"
 #include "run_program.h"
 
 namespace fs = std::filesystem;

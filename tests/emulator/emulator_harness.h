@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "pcx.h"
+#include "desktop/pcx.h"
 
 constexpr int SCREEN_WIDTH = 384;   // the emulator's screenshot, border included
 constexpr int SCREEN_HEIGHT = 272;

@@ -6,9 +6,9 @@
 #include <string>
 
 #include "emulator_harness.h"
-#include "png_file.h"
+#include "desktop/png_file.h"
 #include "run_program.h"
-#include "runnable_program.h"
+#include "runnable/runnable_program.h"
 #include "test_pictures.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "picture.h"
+#include "c64/picture.h"
 
 using FileBytes = std::vector<std::uint8_t>;
 

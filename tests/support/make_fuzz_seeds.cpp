@@ -11,9 +11,9 @@
 
 #include "format_files.h"
 #include "gif_builder.h"
-#include "picture_formats.h"
+#include "c64/picture_formats.h"
 #include "png_builder.h"
-#include "png_file.h"
+#include "desktop/png_file.h"
 #include "test_pictures.h"
 
 namespace {

@@ -9,9 +9,9 @@
 
 #include <gtest/gtest.h>
 
-#include "pcx.h"
-#include "picture.h"
-#include "pixel.h"
+#include "desktop/pcx.h"
+#include "c64/picture.h"
+#include "c64/pixel.h"
 
 // A repeatable byte sequence, so that failures can be replayed.
 class TestBytes {
