@@ -30,29 +30,15 @@ struct CellPairCosts {
     int dots;
 };
 
-// The cost of showing a target by a mix of colours i and j: the squared
-// perceptual error of the best mix, plus grain times the mix's variance.
-float mix_cost(const Perceptual& target, const Perceptual& first, const Perceptual& second, float grain) {
-    float rr = 0.0f;
-    float rd = 0.0f;
-    float dd = 0.0f;
-    for (int c = 0; c < 3; ++c) {
-        const float r = target[c] - second[c];
-        const float d = first[c] - second[c];
-        rr += r * r;
-        rd += r * d;
-        dd += d * d;
-    }
-    if (grain >= 1.0f || dd <= 0.0f) {
-        return std::min(rr, rr - 2.0f * rd + dd);
-    }
-    const float linear = 2.0f * rd - grain * dd;
-    const float quadratic = (1.0f - grain) * dd;
-    const float share = std::clamp(linear / (2.0f * quadratic), 0.0f, 1.0f);
-    return rr - share * linear + share * share * quadratic;
-}
+// Each dot's target and the 16 colours in the dot's own perceptual space,
+// one array per channel so that the pair costs run over the dots together.
+struct CellPoints {
+    std::array<std::array<float, MAX_CELL_DOTS>, 3> target;
+    std::array<std::array<std::array<float, MAX_CELL_DOTS>, 3>, PALETTE_SIZE> colours;
+    std::array<float, MAX_CELL_DOTS> weight;
+};
 
-void compute_pair_costs(const DotGrid& grid, int cell, float grain, bool weigh_coverage, CellPairCosts& costs) {
+void collect_cell_points(const DotGrid& grid, int cell, bool weigh_coverage, CellPoints& points, int& count) {
     const int cell_x = (cell % CELLS_ACROSS) * grid.cell_width;
     const int cell_y = (cell / CELLS_ACROSS) * CELL_ROWS;
     int n = 0;
@@ -60,19 +46,62 @@ void compute_pair_costs(const DotGrid& grid, int cell, float grain, bool weigh_c
         for (int column = 0; column < grid.cell_width; ++column, ++n) {
             const int dot = (cell_y + row) * grid.width + cell_x + column;
             const Perceptual target = perceptual_of(grid, dot, &grid.target[static_cast<std::size_t>(dot * 3)]);
-            std::array<Perceptual, PALETTE_SIZE> colours;
-            for (int c = 0; c < PALETTE_SIZE; ++c) {
-                colours[c] = perceptual_of(grid, dot, grid.palette[c].data());
+            for (int ch = 0; ch < 3; ++ch) {
+                points.target[ch][n] = target[ch];
             }
-            const float weight = weigh_coverage ? grid.coverage[static_cast<std::size_t>(dot)] : 1.0f;
-            for (int i = 0; i < PALETTE_SIZE; ++i) {
-                for (int j = i + 1; j < PALETTE_SIZE; ++j) {
-                    costs.pairs[pair_index[i][j]][n] = weight * mix_cost(target, colours[i], colours[j], grain);
+            for (int c = 0; c < PALETTE_SIZE; ++c) {
+                const Perceptual colour = perceptual_of(grid, dot, grid.palette[c].data());
+                for (int ch = 0; ch < 3; ++ch) {
+                    points.colours[c][ch][n] = colour[ch];
                 }
+            }
+            points.weight[n] = weigh_coverage ? grid.coverage[static_cast<std::size_t>(dot)] : 1.0f;
+        }
+    }
+    count = n;
+}
+
+// The cost of showing each dot's target by a mix of colours i and j: the
+// squared perceptual error of the best mix, plus grain times the mix's
+// variance. grain 1 allows no mix: the nearer colour alone.
+template <int DOTS>
+void mix_costs(const CellPoints& points, int i, int j, float grain, float* costs) {
+    const auto& first = points.colours[i];
+    const auto& second = points.colours[j];
+    for (int n = 0; n < DOTS; ++n) {
+        const float r0 = points.target[0][n] - second[0][n];
+        const float r1 = points.target[1][n] - second[1][n];
+        const float r2 = points.target[2][n] - second[2][n];
+        const float d0 = first[0][n] - second[0][n];
+        const float d1 = first[1][n] - second[1][n];
+        const float d2 = first[2][n] - second[2][n];
+        const float rr = r0 * r0 + r1 * r1 + r2 * r2;
+        const float rd = r0 * d0 + r1 * d1 + r2 * d2;
+        const float dd = d0 * d0 + d1 * d1 + d2 * d2 + 1e-12f;
+        const float linear = 2.0f * rd - grain * dd;
+        const float quadratic = (1.0f - grain) * dd;
+        const float share = std::min(std::max(linear / (2.0f * quadratic + 1e-12f), 0.0f), 1.0f);
+        const float mixed = rr - share * linear + share * share * quadratic;
+        const float nearest = std::min(rr, rr - 2.0f * rd + dd);
+        costs[n] = points.weight[n] * (grain >= 1.0f ? nearest : mixed);
+    }
+}
+
+void compute_pair_costs(const DotGrid& grid, int cell, float grain, bool weigh_coverage, CellPairCosts& costs) {
+    CellPoints points;
+    int count = 0;
+    collect_cell_points(grid, cell, weigh_coverage, points, count);
+    for (int i = 0; i < PALETTE_SIZE; ++i) {
+        for (int j = i + 1; j < PALETTE_SIZE; ++j) {
+            float* row = costs.pairs[pair_index[i][j]].data();
+            if (count == 32) {
+                mix_costs<32>(points, i, j, grain, row);
+            } else {
+                mix_costs<64>(points, i, j, grain, row);
             }
         }
     }
-    costs.dots = n;
+    costs.dots = count;
 }
 
 float pair_total(const CellPairCosts& costs, int pair) {
@@ -107,18 +136,25 @@ std::array<int, PALETTE_SIZE> rank_colours(const CellPairCosts& costs) {
 }
 
 // The cost of a cell shown with four colours: each dot takes its best pair.
-float set_cost(const CellPairCosts& costs, const std::array<int, 4>& set) {
-    const int pairs[6] = {pair_index[set[0]][set[1]], pair_index[set[0]][set[2]], pair_index[set[0]][set[3]],
-                          pair_index[set[1]][set[2]], pair_index[set[1]][set[3]], pair_index[set[2]][set[3]]};
+template <int DOTS>
+float set_cost_of(const CellPairCosts& costs, const std::array<int, 4>& set) {
+    const float* rows[6] = {costs.pairs[pair_index[set[0]][set[1]]].data(), costs.pairs[pair_index[set[0]][set[2]]].data(),
+                            costs.pairs[pair_index[set[0]][set[3]]].data(), costs.pairs[pair_index[set[1]][set[2]]].data(),
+                            costs.pairs[pair_index[set[1]][set[3]]].data(), costs.pairs[pair_index[set[2]][set[3]]].data()};
+    float best[DOTS];
+    for (int n = 0; n < DOTS; ++n) {
+        best[n] = std::min(std::min(std::min(rows[0][n], rows[1][n]), std::min(rows[2][n], rows[3][n])),
+                           std::min(rows[4][n], rows[5][n]));
+    }
     float total = 0.0f;
-    for (int n = 0; n < costs.dots; ++n) {
-        float best = costs.pairs[pairs[0]][n];
-        for (int p = 1; p < 6; ++p) {
-            best = std::min(best, costs.pairs[pairs[p]][n]);
-        }
-        total += best;
+    for (int n = 0; n < DOTS; ++n) {
+        total += best[n];
     }
     return total;
+}
+
+float set_cost(const CellPairCosts& costs, const std::array<int, 4>& set) {
+    return costs.dots == 32 ? set_cost_of<32>(costs, set) : set_cost_of<64>(costs, set);
 }
 
 // The best three colours beside the background among the cell's candidates.
@@ -164,38 +200,72 @@ CellColourSet best_hires_pair(const CellPairCosts& costs) {
 
 }  // namespace
 
-ErrorCode choose_background(const DotGrid& grid, const ColourChoiceSettings& settings, int& background) {
-    const auto costs = std::make_unique_for_overwrite<CellPairCosts>();
-    std::array<double, PALETTE_SIZE> totals{};
-    for (int cell = 0; cell < CELL_COUNT; ++cell) {
-        compute_pair_costs(grid, cell, settings.grain, true, *costs);
-        const auto ranking = rank_colours(*costs);
-        for (int candidate = 0; candidate < PALETTE_SIZE; ++candidate) {
-            CellColourSet set{};
-            totals[candidate] += best_multicolour_set(*costs, ranking, candidate, settings.candidates, set);
-        }
+std::uint16_t candidate_bits(const std::array<int, PALETTE_SIZE>& ranking, int count) {
+    std::uint16_t bits = 0;
+    for (int i = 0; i < count; ++i) {
+        bits = static_cast<std::uint16_t>(bits | 1u << ranking[static_cast<std::size_t>(i)]);
     }
-    background = static_cast<int>(std::min_element(totals.begin(), totals.end()) - totals.begin());
-    return ERR_SUCCESS;
+    return bits;
 }
 
-ErrorCode choose_cell_colours(const DotGrid& grid, const ColourChoiceSettings& settings, bool background_given,
-                              int background, CellColourSets& sets) {
-    if (!grid.hires && !background_given) {
-        const ErrorCode code = choose_background(grid, settings, background);
-        if (code < 0) {
-            return code;
-        }
-    }
-    const auto costs = std::make_unique_for_overwrite<CellPairCosts>();
-    sets.background = grid.hires ? 0 : background;
+// Every cell's best set for each background, and what each background costs.
+struct SetsByBackground {
+    std::array<std::array<CellColourSet, PALETTE_SIZE>, CELL_COUNT> cells;
+    std::array<double, PALETTE_SIZE> totals;
+};
+
+// The background is searched on every other cell, as on a chessboard, with
+// fewer candidates: what each background costs, not each cell's best set.
+int search_background(const DotGrid& grid, const ColourChoiceSettings& settings, CellPairCosts& costs) {
+    std::array<double, PALETTE_SIZE> totals{};
     for (int cell = 0; cell < CELL_COUNT; ++cell) {
-        compute_pair_costs(grid, cell, settings.grain, false, *costs);
-        if (grid.hires) {
-            sets.cells[cell] = best_hires_pair(*costs);
-        } else {
-            best_multicolour_set(*costs, rank_colours(*costs), background, settings.candidates, sets.cells[cell]);
+        if (((cell / CELLS_ACROSS + cell % CELLS_ACROSS) & 1) != 0) {
+            continue;
+        }
+        compute_pair_costs(grid, cell, settings.grain, true, costs);
+        const auto ranking = rank_colours(costs);
+        for (int candidate = 0; candidate < PALETTE_SIZE; ++candidate) {
+            CellColourSet set{};
+            totals[static_cast<std::size_t>(candidate)] +=
+                best_multicolour_set(costs, ranking, candidate, settings.search_candidates, set);
         }
     }
+    return static_cast<int>(std::min_element(totals.begin(), totals.end()) - totals.begin());
+}
+
+ErrorCode choose_cell_colours(const DotGrid& grid, const ColourChoiceSettings& settings, int background,
+                              CellColourSets& sets) {
+    const auto costs = std::make_unique_for_overwrite<CellPairCosts>();
+    if (!grid.hires && (background < 0 || background >= PALETTE_SIZE)) {
+        background = search_background(grid, settings, *costs);
+    }
+    const bool search = false;
+    const auto by_background = std::make_unique<SetsByBackground>();
+    for (int cell = 0; cell < CELL_COUNT; ++cell) {
+        compute_pair_costs(grid, cell, settings.grain, search, *costs);
+        const auto ranking = rank_colours(*costs);
+        sets.candidates[static_cast<std::size_t>(cell)] = candidate_bits(ranking, settings.candidates + 1);
+        if (grid.hires) {
+            sets.cells[static_cast<std::size_t>(cell)] = best_hires_pair(*costs);
+        } else if (!search) {
+            best_multicolour_set(*costs, ranking, background, settings.candidates,
+                                 sets.cells[static_cast<std::size_t>(cell)]);
+        } else {
+            for (int candidate = 0; candidate < PALETTE_SIZE; ++candidate) {
+                by_background->totals[static_cast<std::size_t>(candidate)] +=
+                    best_multicolour_set(*costs, ranking, candidate, settings.candidates,
+                                         by_background->cells[static_cast<std::size_t>(cell)][static_cast<std::size_t>(candidate)]);
+            }
+        }
+    }
+    if (search) {
+        const auto& totals = by_background->totals;
+        background = static_cast<int>(std::min_element(totals.begin(), totals.end()) - totals.begin());
+        for (int cell = 0; cell < CELL_COUNT; ++cell) {
+            sets.cells[static_cast<std::size_t>(cell)] =
+                by_background->cells[static_cast<std::size_t>(cell)][static_cast<std::size_t>(background)];
+        }
+    }
+    sets.background = grid.hires ? 0 : background;
     return ERR_SUCCESS;
 }

@@ -19,19 +19,20 @@ struct CellColourSet {
 
 struct CellColourSets {
     std::array<CellColourSet, CELL_COUNT> cells;
+    // Colours worth trying in each cell, as bits: those of its best mixes.
+    std::array<std::uint16_t, CELL_COUNT> candidates;
     int background;  // multicolour only
 };
 
 struct ColourChoiceSettings {
     float grain;          // 0: mixes cost nothing beyond their error; 1: no mixing (nearest colour only)
-    int candidates;       // colours of a cell tried in multicolour, besides the background
+    int candidates;         // colours of a cell tried in multicolour, besides the background
+    int search_candidates;  // the same while the background is searched
 };
 
 // Chooses every cell's colours; in multicolour also the background, out of
-// all 16 unless background_given.
-ErrorCode choose_cell_colours(const DotGrid& grid, const ColourChoiceSettings& settings, bool background_given,
-                              int background, CellColourSets& sets);
-
-// Multicolour only: the background that the cells' colours serve best, dots
-// counted by their coverage so that transparent parts choose nothing.
-ErrorCode choose_background(const DotGrid& grid, const ColourChoiceSettings& settings, int& background);
+// all 16 unless background is 0 to 15: the one whose best cell colours cost
+// least, dots counted by their coverage so that transparent parts choose
+// nothing.
+ErrorCode choose_cell_colours(const DotGrid& grid, const ColourChoiceSettings& settings, int background,
+                              CellColourSets& sets);

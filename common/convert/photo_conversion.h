@@ -15,6 +15,9 @@ constexpr int DITHER_BEST = 1;   // error diffusion, then direct binary search: 
 constexpr int DITHER_DIFFUSION = 2;  // error diffusion alone
 constexpr int DITHER_KIND_COUNT = 3;
 
+// Colodore: the palette a conversion is made for unless -c names another.
+constexpr int DEFAULT_CONVERSION_PALETTE = 13;
+
 struct PhotoConversion {
     bool hires;
     int palette;            // of the library: the colours the picture is made for

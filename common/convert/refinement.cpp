@@ -57,7 +57,7 @@ int autocorrelate(const std::vector<double>& f, int step, std::array<float, 2 * 
         for (int i = 0; i + shift < n; ++i) {
             sum += f[static_cast<std::size_t>(i)] * f[static_cast<std::size_t>(i + shift)];
         }
-        if (k > 0 && sum < values[MAX_RADIUS] * 1e-3) {
+        if (k > 0 && sum < values[MAX_RADIUS] * 1e-2) {
             break;
         }
         values[static_cast<std::size_t>(MAX_RADIUS + k)] = sum;
@@ -254,23 +254,31 @@ bool recolour_cell(SearchState& state, int cell, CellColourSets& sets, DotColour
     const DotGrid& grid = *state.grid;
     std::array<int, MAX_CELL_DOTS> members;
     const int count = cell_dots(grid, cell, members);
+    auto& set = sets.cells[static_cast<std::size_t>(cell)].colours;
+    const int set_size = grid.hires ? 2 : 4;
+    std::uint32_t tried = sets.candidates[static_cast<std::size_t>(cell)];
+    for (int i = 0; i < set_size; ++i) {
+        tried |= 1u << set[static_cast<std::size_t>(i)];
+    }
     // Change of the error for each dot moved alone to each colour.
     std::array<std::array<float, PALETTE_SIZE>, MAX_CELL_DOTS> alone;
     for (int n = 0; n < count; ++n) {
         const int dot = members[static_cast<std::size_t>(n)];
         const int current = dots.colours[static_cast<std::size_t>(dot)];
         for (int colour = 0; colour < PALETTE_SIZE; ++colour) {
-            alone[n][colour] = colour == current ? 0.0f : error_change(state, dot, colour_step(grid, dot, current, colour));
+            const bool wanted = (tried >> colour & 1u) != 0 && colour != current;
+            alone[n][colour] = wanted ? error_change(state, dot, colour_step(grid, dot, current, colour)) : 0.0f;
         }
     }
-    auto& set = sets.cells[static_cast<std::size_t>(cell)].colours;
-    const int set_size = grid.hires ? 2 : 4;
     const int first_own = grid.hires ? 0 : 1;
     float best_gain = 0.0f;
     int best_slot = -1;
     int best_colour = -1;
     for (int slot = first_own; slot < set_size; ++slot) {
         for (int colour = 0; colour < PALETTE_SIZE; ++colour) {
+            if ((tried >> colour & 1u) == 0) {
+                continue;
+            }
             bool present = false;
             for (int i = 0; i < set_size; ++i) {
                 present = present || set[static_cast<std::size_t>(i)] == colour;
@@ -350,4 +358,39 @@ ErrorCode refine_picture(const DotGrid& grid, const RefinementSettings& settings
         }
     }
     return ERR_SUCCESS;
+}
+
+void weigh_metric_by_error(const DotColours& dots, float floor, DotGrid& grid) {
+    const int width = grid.width;
+    const int count = dot_count(grid);
+    std::vector<float> errors(static_cast<std::size_t>(count) * 3);
+    for (int dot = 0; dot < count; ++dot) {
+        const auto& shown = grid.palette[dots.colours[static_cast<std::size_t>(dot)]];
+        const float* target = &grid.target[static_cast<std::size_t>(dot * 3)];
+        const float difference[3] = {shown[0] - target[0], shown[1] - target[1], shown[2] - target[2]};
+        const Perceptual d = perceptual_of(grid, dot, difference);
+        for (int ch = 0; ch < 3; ++ch) {
+            errors[static_cast<std::size_t>(dot * 3 + ch)] = d[ch];
+        }
+    }
+    for (int y = 0; y < IMAGE_HEIGHT; ++y) {
+        for (int x = 0; x < width; ++x) {
+            float local[3] = {0, 0, 0};
+            for (int dy = -1; dy <= 1; ++dy) {
+                const int yy = std::clamp(y + dy, 0, IMAGE_HEIGHT - 1);
+                for (int dx = -1; dx <= 1; ++dx) {
+                    const int xx = std::clamp(x + dx, 0, width - 1);
+                    const float w = static_cast<float>((2 - std::abs(dx)) * (2 - std::abs(dy))) / 16.0f;
+                    for (int ch = 0; ch < 3; ++ch) {
+                        local[ch] += w * errors[static_cast<std::size_t>((yy * width + xx) * 3 + ch)];
+                    }
+                }
+            }
+            const float size = std::sqrt(local[0] * local[0] + local[1] * local[1] + local[2] * local[2]);
+            const float scale = 1.0f / std::sqrt(std::max(size, floor));
+            for (float& m : grid.metric[static_cast<std::size_t>(y * width + x)]) {
+                m *= scale;
+            }
+        }
+    }
 }

@@ -18,5 +18,11 @@ struct RefinementSettings {
     bool recolour_cells;   // also try other colours in place of a cell's own
 };
 
+// The refinement minimises squared differences, which weigh a large error
+// more than the mean colour difference does; scaling each dot's metric by
+// one over the square root of its local error makes the sum of squares
+// approach the sum of differences, for a second refinement.
+void weigh_metric_by_error(const DotColours& dots, float floor, DotGrid& grid);
+
 ErrorCode refine_picture(const DotGrid& grid, const RefinementSettings& settings, CellColourSets& sets,
                          DotColours& dots);
