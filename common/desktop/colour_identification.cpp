@@ -130,7 +130,7 @@ int count_approximated(const DistinctColours& distinct, const NumberTable& numbe
 int palette_in_c64_order(const ColourImage& source) {
     const PaletteLabs& labs = palette_labs();
     std::array<LabColour, C64_COLOUR_COUNT> entries;
-    for (int k = 0; k < C64_COLOUR_COUNT; ++k) entries[k] = lab_of(source.palette[k] & 0xFFFFFFu);
+    for (int k = 0; k < C64_COLOUR_COUNT; ++k) entries[k] = lab_from_rgb(source.palette[k] & 0xFFFFFFu);
     constexpr double bound = GIVEN_PALETTE_BOUND * GIVEN_PALETTE_BOUND;
     int found = -1;
     double found_sum = 0.0;
@@ -161,7 +161,7 @@ bool read_in_given_palette(const DistinctColours& distinct, int count, int palet
     std::array<int, C64_COLOUR_COUNT> holder;
     holder.fill(-1);
     for (int d = 0; d < count; ++d) {
-        const LabColour colour = lab_of(distinct.colours[d]);
+        const LabColour colour = lab_from_rgb(distinct.colours[d]);
         int nearest = 0;
         double least = squared_lab_distance(colour, labs[palette][0]);
         for (int c = 1; c < C64_COLOUR_COUNT; ++c) {

@@ -1,7 +1,6 @@
 #include "desktop/library_colours.h"
 
 #include <algorithm>
-#include <cmath>
 
 #include "c64/pixel.h"
 
@@ -39,26 +38,7 @@ const KnownColour* first_known_entry(std::uint32_t colour, const KnownColour*& e
                             [](const KnownColour& entry, std::uint32_t c) { return entry.colour < c; });
 }
 
-double linear_channel(std::uint32_t value) {
-    const double c = value / 255.0;
-    return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
-}
-
-double lab_curve(double t) {
-    return t > 0.008856 ? std::cbrt(t) : 7.787 * t + 16.0 / 116.0;
-}
-
 }  // namespace
-
-LabColour lab_of(std::uint32_t colour) {
-    const double r = linear_channel(colour >> 16 & 0xFF);
-    const double g = linear_channel(colour >> 8 & 0xFF);
-    const double b = linear_channel(colour & 0xFF);
-    const double x = lab_curve((0.4124 * r + 0.3576 * g + 0.1805 * b) / 0.95047);
-    const double y = lab_curve(0.2126 * r + 0.7152 * g + 0.0722 * b);
-    const double z = lab_curve((0.0193 * r + 0.1192 * g + 0.9505 * b) / 1.08883);
-    return {116.0 * y - 16.0, 500.0 * (x - y), 200.0 * (y - z)};
-}
 
 ColourFacts facts_of_colour(std::uint32_t colour) {
     const KnownColour* end = nullptr;
@@ -90,7 +70,7 @@ const PaletteLabs& palette_labs() {
     static const PaletteLabs labs = [] {
         PaletteLabs all{};
         for (int p = 0; p < PALETTES; ++p) {
-            for (int c = 0; c < C64_COLOUR_COUNT; ++c) all[p][c] = lab_of(palette_colour(p, c));
+            for (int c = 0; c < C64_COLOUR_COUNT; ++c) all[p][c] = lab_from_rgb(palette_colour(p, c));
         }
         return all;
     }();

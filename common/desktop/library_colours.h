@@ -34,8 +34,6 @@ bool is_known_colour(std::uint32_t colour);
 // palette does not hold it.
 std::uint8_t number_in_palette(std::uint32_t colour, int palette);
 
-LabColour lab_of(std::uint32_t colour);
-
 // Every colour of every library palette in CIELAB.
 using PaletteLabs = std::array<std::array<LabColour, C64_COLOUR_COUNT>, PALETTES>;
 const PaletteLabs& palette_labs();

@@ -191,7 +191,7 @@ void build_cost_matrices(const DistinctColours& distinct, ImageLabs& colours, Ap
     const PaletteLabs& labs = palette_labs();
     constexpr double far = ALTERNATIVE_BOUND * ALTERNATIVE_BOUND;
     for (int d = 0; d < distinct.count; ++d) {
-        colours[d] = lab_of(distinct.colours[d]);
+        colours[d] = lab_from_rgb(distinct.colours[d]);
         for (int p = 0; p < PALETTES; ++p) {
             for (int c = 0; c < C64_COLOUR_COUNT; ++c) {
                 const double cost = squared_lab_distance(colours[d], labs[p][c]);
