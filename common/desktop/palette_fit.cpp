@@ -91,6 +91,7 @@ constexpr double NO_PAIRING = 1e9;  // cost of a pair further apart than ALTERNA
 constexpr double GREYS_DOUBT_BOUND = 400.0;
 
 using ImageLabs = std::array<LabColour, C64_COLOUR_COUNT>;  // the image's distinct colours
+static_assert(PAIRING_COLUMNS == C64_COLOUR_COUNT, "a palette is paired whole");
 
 // A global change of a palette's colours, the way emulators' palettes differ
 // from one another: lightness scaled and moved, chroma scaled and turned

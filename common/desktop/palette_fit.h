@@ -23,7 +23,8 @@ struct Doubt {
 // in doubt.
 bool read_approximately(const DistinctColours& distinct, NumberTable& numbers, int& palette, Doubt& doubt);
 
-// An exact reading of greys alone, in the given numbers of the palette, is
-// doubted when a palette that does not hold them all pairs them with other
-// numbers at no more than GREYS_DOUBT_BOUND.
+// Whether an exact reading of greys alone, in the given numbers of the
+// palette, is in doubt: true when a palette that does not hold them all pairs
+// them with other numbers at a sum of squared distances of at most 400; doubt
+// then names the grey and both numbers.
 bool exact_greys_in_doubt(const DistinctColours& distinct, const NumberTable& numbers, int palette, Doubt& doubt);
