@@ -65,9 +65,10 @@ void collect_cell_points(const DotGrid& grid, int cell, bool weigh_coverage, Cel
 // squared perceptual error of the best mix, plus grain times the mix's
 // variance. grain 1 allows no mix: the nearer colour alone.
 template <int DOTS>
-void mix_costs(const CellPoints& points, int i, int j, float grain, float* costs) {
+void mix_costs(const CellPoints& points, int i, int j, float grain, float* __restrict costs) {
     const auto& first = points.colours[i];
     const auto& second = points.colours[j];
+    const float nearest_weight = grain >= 1.0f ? 1.0f : 0.0f;
     for (int n = 0; n < DOTS; ++n) {
         const float r0 = points.target[0][n] - second[0][n];
         const float r1 = points.target[1][n] - second[1][n];
@@ -80,10 +81,13 @@ void mix_costs(const CellPoints& points, int i, int j, float grain, float* costs
         const float dd = d0 * d0 + d1 * d1 + d2 * d2 + 1e-12f;
         const float linear = 2.0f * rd - grain * dd;
         const float quadratic = (1.0f - grain) * dd;
-        const float share = std::min(std::max(linear / (2.0f * quadratic + 1e-12f), 0.0f), 1.0f);
+        float share = linear / (2.0f * quadratic + 1e-12f);
+        share = share < 0.0f ? 0.0f : share;
+        share = share > 1.0f ? 1.0f : share;
         const float mixed = rr - share * linear + share * share * quadratic;
-        const float nearest = std::min(rr, rr - 2.0f * rd + dd);
-        costs[n] = points.weight[n] * (grain >= 1.0f ? nearest : mixed);
+        const float other = rr - 2.0f * rd + dd;
+        const float nearest = other < rr ? other : rr;
+        costs[n] = points.weight[n] * (mixed + nearest_weight * (nearest - mixed));
     }
 }
 
