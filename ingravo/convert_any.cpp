@@ -7,6 +7,8 @@
 #include "convert/photo_conversion.h"
 #include "convert/picture_measure.h"
 #include "c64/pixel.h"
+#include "colour/colour_science.h"
+#include "palettes/palette_library.h"
 #include "desktop/screen_reader.h"
 #include "fit.h"
 #include "runnable/runnable_program.h"
@@ -96,7 +98,7 @@ ErrorCode convert_any_picture(const ImportRequest& request) {
     ErrorCode code = read_screen_image(request.pcx_path, request.whole_picture ? ScreenFit::contain : ScreenFit::cover,
                                        *screen, source);
     if (code < 0) {
-        std::printf("%s", describe_screen_problem(source).c_str());
+        std::printf("%s", describe_refused_screen_source(source).c_str());
         return code;
     }
     std::printf("%s", describe_screen_source(source).c_str());

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdlib>
 
 #include "colour/colour_science.h"
 #include "palettes/palette_library.h"
@@ -26,7 +25,6 @@ float lab_curve_slope(float t) {
 // The Jacobian of CIELAB by linear RGB at one colour, with the lightness row
 // divided by CIEDE2000's lightness weight there and the opponent rows by its
 // chroma weight, times the chroma weight of the metric.
-static float tune_sc = std::getenv("T_SC") ? std::strtof(std::getenv("T_SC"), nullptr) : 0.0225f;
 std::array<float, 9> local_metric(const float* rgb, const MetricWeights& weights) {
     float xyz[3];
     for (int row = 0; row < 3; ++row) {
@@ -41,7 +39,9 @@ std::array<float, 9> local_metric(const float* rgb, const MetricWeights& weights
     const float b = 200.0f * (fy - lab_curve(xyz[2] / WHITE_Z));
     const float l50 = (l - 50.0f) * (l - 50.0f);
     const float lightness_weight = 1.0f / (1.0f + 0.015f * l50 / std::sqrt(20.0f + l50));
-    const float chroma_weight = weights.chroma / (1.0f + tune_sc * std::hypot(a, b));
+    // CIEDE2000 divides chroma by 1 + 0.045 C of the two colours' mean chroma:
+    // against a neutral mix that is half the picture's chroma.
+    const float chroma_weight = weights.chroma / (1.0f + 0.0225f * std::hypot(a, b));
     std::array<float, 9> m{};
     for (int c = 0; c < 3; ++c) {
         m[static_cast<std::size_t>(c)] = lightness_weight * 116.0f * sy * RGB_TO_XYZ[1][c];

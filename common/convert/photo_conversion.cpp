@@ -10,12 +10,20 @@
 
 namespace {
 
-// The settings the conversion was tuned with (see ingravo(1), CONVERSION).
-constexpr MetricWeights METRIC_WEIGHTS{0.5f};
+// The settings the conversion was tuned with (see ingravo(1), CONVERSION):
+// multicolour's wide dots take more colour weight and grain before the
+// refinement trades structure for colour; hires's fine dots less.
+struct ModeSettings {
+    MetricWeights metric;
+    ColourChoiceSettings choice;
+    RefinementSettings refinement;
+    float error_floor;  // of the reweighted second refinement; 0: none
+};
+constexpr ModeSettings MULTICOLOUR_SETTINGS{{0.4f}, {0.1f, 6, 5}, {1.0f, 2.0f, 3, true}, 3.0f};
+constexpr ModeSettings HIRES_SETTINGS{{0.35f}, {0.05f, 6, 5}, {1.0f, 2.0f, 3, true}, 0.0f};
 constexpr ColourChoiceSettings FLAT_CHOICE{1.0f, 6, 5};
 constexpr DiffusionSettings DIFFUSION{true, 0.25f};
 constexpr DiffusionSettings NEAREST{false, 0.0f};
-constexpr RefinementSettings REFINEMENT{1.0f, 2.0f, 6, false};
 
 // Slot of each dot's colour within its cell's set.
 ErrorCode encode_cells(const DotGrid& grid, const CellColourSets& sets, const DotColours& dots,
@@ -51,39 +59,33 @@ ErrorCode encode_cells(const DotGrid& grid, const CellColourSets& sets, const Do
 
 }  // namespace
 
-#include <cstdlib>
-static float tune(const char* name, float value) { const char* v = std::getenv(name); return v ? std::strtof(v, nullptr) : value; }
 ErrorCode convert_photo(const ScreenImage& screen, const PhotoConversion& request, ConvertedPicture& picture) {
-    const bool h = request.hires;
-    const MetricWeights METRIC_WEIGHTS{tune("T_CHROMA", h ? 0.35f : 0.4f)};
-    const ColourChoiceSettings DITHERED_CHOICE{tune("T_GRAIN", h ? 0.05f : 0.1f), (int)tune("T_CAND", 6), (int)tune("T_SCAND", 5)};
-    const DiffusionSettings DIFFUSION{true, tune("T_ELIM", 0.25f)};
-    const RefinementSettings REFINEMENT{tune("T_LBLUR", 1.0f), tune("T_CBLUR", 2.0f), (int)tune("T_PASSES", 3), tune("T_RECOL", 1) > 0};
+    const ModeSettings& mode = request.hires ? HIRES_SETTINGS : MULTICOLOUR_SETTINGS;
     const auto grid = std::make_unique_for_overwrite<DotGrid>();
     const auto sets = std::make_unique<CellColourSets>();
     const auto dots = std::make_unique_for_overwrite<DotColours>();
     const bool flat = request.dither == DITHER_NONE;
-    const ColourChoiceSettings& choice = flat ? FLAT_CHOICE : DITHERED_CHOICE;
+    const ColourChoiceSettings& choice = flat ? FLAT_CHOICE : mode.choice;
     const int background = request.hires || !request.background_given ? -1 : request.background;
-    build_dot_grid(screen, request.hires, request.palette, background, METRIC_WEIGHTS, *grid);
+    build_dot_grid(screen, request.hires, request.palette, background, mode.metric, *grid);
     ErrorCode code = choose_cell_colours(*grid, choice, background, *sets);
     if (code < 0) {
         return code;
     }
     // Transparent parts show the background once it is known.
     if (!request.hires && background < 0 && screen.has_transparency) {
-        build_dot_grid(screen, false, request.palette, sets->background, METRIC_WEIGHTS, *grid);
+        build_dot_grid(screen, false, request.palette, sets->background, mode.metric, *grid);
         if ((code = choose_cell_colours(*grid, choice, sets->background, *sets)) < 0) {
             return code;
         }
     }
     diffuse_error(*grid, *sets, flat ? NEAREST : DIFFUSION, *dots);
-    if (request.dither == DITHER_BEST && (code = refine_picture(*grid, REFINEMENT, *sets, *dots)) < 0) {
+    if (request.dither == DITHER_BEST && (code = refine_picture(*grid, mode.refinement, *sets, *dots)) < 0) {
         return code;
     }
-    if (request.dither == DITHER_BEST && tune("T_IRLS", h ? 0 : 3) > 0) {
-        weigh_metric_by_error(*dots, tune("T_IRLS", h ? 0 : 3), *grid);
-        if ((code = refine_picture(*grid, REFINEMENT, *sets, *dots)) < 0) {
+    if (request.dither == DITHER_BEST && mode.error_floor > 0.0f) {
+        weigh_metric_by_error(*dots, mode.error_floor, *grid);
+        if ((code = refine_picture(*grid, mode.refinement, *sets, *dots)) < 0) {
             return code;
         }
     }

@@ -81,7 +81,8 @@ Autocorrelation make_autocorrelation(double sigma, int dot_pixels) {
 struct SearchState {
     const DotGrid* grid;
     std::array<Autocorrelation, 3> kernels;  // lightness, then the two opponent channels
-    std::vector<float> correlation;          // (A * d) of each channel, 3 per dot
+    std::vector<float> correlation;          // (A * d): every dot's lightness, then each opponent channel
+    int plane;                               // dots in one channel's plane
 };
 
 Perceptual colour_step(const DotGrid& grid, int dot, int from, int to) {
@@ -93,10 +94,10 @@ Perceptual colour_step(const DotGrid& grid, int dot, int from, int to) {
 
 // Change of the error when dot's perceptual error moves by s.
 float error_change(const SearchState& state, int dot, const Perceptual& s) {
-    const float* c = &state.correlation[static_cast<std::size_t>(dot * 3)];
     float change = 0.0f;
     for (int ch = 0; ch < 3; ++ch) {
-        change += s[ch] * (2.0f * c[ch] + s[ch] * state.kernels[ch].centre);
+        const float c = state.correlation[static_cast<std::size_t>(ch * state.plane + dot)];
+        change += s[ch] * (2.0f * c + s[ch] * state.kernels[ch].centre);
     }
     return change;
 }
@@ -114,10 +115,11 @@ void apply_step(SearchState& state, int dot, const Perceptual& s) {
         const int x1 = std::min(width - 1, x + k.radius_x);
         for (int yy = y0; yy <= y1; ++yy) {
             const float row = s[ch] * k.down[static_cast<std::size_t>(yy - y + k.radius_y)];
-            float* c = &state.correlation[static_cast<std::size_t>((yy * width + x0) * 3 + ch)];
-            const float* across = &k.across[static_cast<std::size_t>(x0 - x + k.radius_x)];
-            for (int i = 0; i <= x1 - x0; ++i) {
-                c[i * 3] += row * across[i];
+            float* __restrict c = &state.correlation[static_cast<std::size_t>(ch * state.plane + yy * width + x0)];
+            const float* __restrict across = &k.across[static_cast<std::size_t>(x0 - x + k.radius_x)];
+            const int span = x1 - x0 + 1;
+            for (int i = 0; i < span; ++i) {
+                c[i] += row * across[i];
             }
         }
     }
@@ -158,7 +160,7 @@ void initialise_correlation(SearchState& state, const DotColours& dots) {
                     sum += k.down[static_cast<std::size_t>(j - y + k.radius_y)] *
                            across[static_cast<std::size_t>((j * width + x) * 3 + ch)];
                 }
-                state.correlation[static_cast<std::size_t>((y * width + x) * 3 + ch)] = sum;
+                state.correlation[static_cast<std::size_t>(ch * state.plane + y * width + x)] = sum;
             }
         }
     }
@@ -348,7 +350,8 @@ ErrorCode refine_picture(const DotGrid& grid, const RefinementSettings& settings
     state->kernels[0] = make_autocorrelation(settings.lightness_blur, grid.dot_pixels);
     state->kernels[1] = make_autocorrelation(settings.colour_blur, grid.dot_pixels);
     state->kernels[2] = state->kernels[1];
-    state->correlation.assign(static_cast<std::size_t>(dot_count(grid)) * 3, 0.0f);
+    state->plane = dot_count(grid);
+    state->correlation.assign(static_cast<std::size_t>(state->plane) * 3, 0.0f);
     initialise_correlation(*state, dots);
     for (int pass = 0; pass < settings.passes; ++pass) {
         const int toggled = toggle_pass(*state, sets, dots);
