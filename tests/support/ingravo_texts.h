@@ -14,4 +14,7 @@ inline const std::string INGRAVO_USAGE =
     "-bNN backgound color for multi-color picture (default is the most used color)\n"
     "-?   display this help\n"
     "-cNN palette the png or gif image was drawn in, 0 to 26 (default: found from its colours)\n"
-    "-f   fit: find multi-color or hires and the background from the picture\n";
+    "-f   fit: find multi-color or hires and the background from the picture\n"
+    "-dN  convert a picture of any colours and size (photo, drawing): -d best, -d0 no dithering,\n"
+    "     -d2 error diffusion alone; -cNN is then the palette to convert into (default 13)\n"
+    "-w   with -d: keep the whole picture inside the screen (default: cover it, cropped)\n";
