@@ -7,5 +7,5 @@
 #include "frame/errors.h"
 
 // format: 0 Koala, 1 Amica, 2 Art Studio or a table format (picture_formats.h);
-// palette: 0 to 12.
+// palette: a number of the palette library (palettes/palette_library.h).
 ErrorCode export_picture(const std::string& picture_path, const std::string& pcx_path, int format, int palette);

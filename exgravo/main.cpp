@@ -10,10 +10,12 @@
 #include "c64/picture_formats.h"
 #include "c64/pixel.h"
 #include "frame/switches.h"
+#include "palettes/palette_library.h"
 
 namespace {
 
-// -p (the palette) is left out of the text on purpose.
+// -p (a built-in palette) is left out of the text on purpose; -c, any
+// palette of the library, comes after the original lines.
 void print_usage() {
     std::printf("Usage: EXGRAVO infile [outfile] [switches]\n");
     std::printf("\n");
@@ -22,13 +24,16 @@ void print_usage() {
     std::printf("-a source picture in amica paint   format (multi-color bitmap)          \n");
     std::printf("-s source picture in art studio    format (hires       bitmap)          \n");
     std::printf("-? display this help                                                    \n");
+    std::printf("-cNN palette of the image, 0 to %d of the palette library (default: %d)\n",
+                LIBRARY_PALETTE_COUNT - 1, DEFAULT_PALETTE);
 }
 
 ErrorCode declare_switches(SwitchTable& table) {
     ErrorCode code = ERR_SUCCESS;
     if ((code = declare_file_name(table)) < 0 || (code = declare_file_name(table)) < 0 ||
         (code = declare_picture_format_switches(table)) < 0 ||
-        (code = declare_number_switch(table, 'p', 0, PALETTE_COUNT - 1)) < 0) {
+        (code = declare_number_switch(table, 'p', 0, PALETTE_COUNT - 1)) < 0 ||
+        (code = declare_number_switch(table, 'c', 0, LIBRARY_PALETTE_COUNT - 1)) < 0) {
         return code;
     }
     return ERR_SUCCESS;
@@ -40,6 +45,16 @@ ErrorCode build_file_names(const SwitchTable& table, int& format, std::string& p
         return code;
     }
     return get_output_file_name(table, 2, 1, "pcx", pcx_path);
+}
+
+// -p chooses among the built-in palettes, -c among all of the library's;
+// a command line names one palette, so the two together are refused.
+ErrorCode read_palette(const SwitchTable& table, std::int32_t& palette) {
+    if (switch_given(table, 'p') && switch_given(table, 'c')) {
+        return ERR_PARAMETERS;
+    }
+    palette = DEFAULT_PALETTE;
+    return read_number_switch(table, switch_given(table, 'c') ? 'c' : 'p', palette);
 }
 
 ErrorCode tool_main(int argc, char** argv) {
@@ -58,7 +73,7 @@ ErrorCode tool_main(int argc, char** argv) {
         return code;
     }
     std::int32_t palette = DEFAULT_PALETTE;
-    if ((code = read_number_switch(*table, 'p', palette)) < 0) {
+    if ((code = read_palette(*table, palette)) < 0) {
         return code;
     }
     table.reset();

@@ -158,6 +158,7 @@ ErrorCode read_colour_image(const ImportRequest& request, DesktopImageKind kind,
                                  : identify_colours(*source, image, reading);
     if (code == ERR_UNKNOWN_COLOURS) {
         std::printf("%s", describe_unknown_colour(reading).c_str());
+        std::printf("-d converts a picture of any colours, such as a photo, into a C64 picture\n");
     }
     if (code < 0) {
         return code;

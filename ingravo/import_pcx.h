@@ -30,6 +30,8 @@ struct ImportRequest {
     std::string hires_picture_path;  // the output when -f finds hires with the mode open
     bool palette_given;          // -c: the library palette a PNG was drawn in
     int palette;                 // -c value when given
+    int dither;                  // -d: the dither kind of a conversion of any picture; -1 without -d
+    bool whole_picture;          // -w: with -d, the whole picture inside the screen
 };
 
 ErrorCode import_pcx(const ImportRequest& request);

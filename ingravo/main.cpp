@@ -1,9 +1,13 @@
 // ingravo: converts a PCX image drawn with C64 colour numbers into a C64
 // picture file, or marks the cells that break the limits of the mode.
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <string>
 
+#include "convert/photo_conversion.h"
+#include "convert_any.h"
 #include "frame/errors.h"
 #include "frame/file_names.h"
 #include "fit.h"
@@ -27,6 +31,10 @@ void print_usage() {
     std::printf("-cNN palette the png or gif image was drawn in, 0 to %d (default: found from its colours)\n",
                 LIBRARY_PALETTE_COUNT - 1);
     std::printf("-f   fit: find multi-color or hires and the background from the picture\n");
+    std::printf("-dN  convert a picture of any colours and size (photo, drawing): -d best, -d0 no dithering,\n");
+    std::printf("     -d2 error diffusion alone; -cNN is then the palette to convert into (default %d)\n",
+                DEFAULT_CONVERSION_PALETTE);
+    std::printf("-w   with -d: keep the whole picture inside the screen (default: cover it, cropped)\n");
 }
 
 // Art Studio is hires: it has no background, and -k contradicts it.
@@ -85,10 +93,33 @@ ErrorCode read_background(const SwitchTable& table, ImportRequest& request) {
     return read_number_switch(table, 'b', request.background);
 }
 
+// -d alone is the best dither; -dN names a kind.
+ErrorCode read_dither(const SwitchTable& table, ImportRequest& request) {
+    request.dither = -1;
+    request.whole_picture = switch_given(table, 'w');
+    if (!switch_given(table, 'd')) {
+        return request.whole_picture ? ERR_PARAMETERS : ERR_SUCCESS;
+    }
+    const char* text = switch_text(table, 'd');
+    if (*text == '\0') {
+        request.dither = DITHER_BEST;
+        return ERR_SUCCESS;
+    }
+    if (!is_decimal_string(text) || std::strlen(text) > 2) {
+        return ERR_NOT_INTEGER;
+    }
+    request.dither = std::atoi(text);
+    if (request.dither >= DITHER_KIND_COUNT) {
+        std::printf("Valeur : %d en dehors de l'intervalle : [%d, %d]\n", request.dither, 0, DITHER_KIND_COUNT - 1);
+        return ERR_PARAMETERS;
+    }
+    return ERR_SUCCESS;
+}
+
 // -c matters to a PNG only: a PCX holds colour numbers already.
 ErrorCode read_palette(const SwitchTable& table, ImportRequest& request) {
     request.palette_given = switch_given(table, 'c');
-    request.palette = 0;
+    request.palette = request.dither >= 0 ? DEFAULT_CONVERSION_PALETTE : 0;
     return read_number_switch(table, 'c', request.palette);
 }
 
@@ -114,14 +145,14 @@ ErrorCode tool_main(int argc, char** argv) {
     ImportRequest request{};
     choose_format(*table, request);
     if ((code = build_file_names(*table, request)) < 0 || (code = read_background(*table, request)) < 0 ||
-        (code = read_palette(*table, request)) < 0) {
+        (code = read_dither(*table, request)) < 0 || (code = read_palette(*table, request)) < 0) {
         return code;
     }
     table.reset();
     if (names_clash(request)) {
         return ERR_SAME_FILE_NAMES;
     }
-    if ((code = import_pcx(request)) < 0) {
+    if ((code = request.dither >= 0 ? convert_any_picture(request) : import_pcx(request)) < 0) {
         return code;
     }
     print_ended_process();

@@ -1,7 +1,10 @@
 // exgravo end to end: names, console output, PCX bytes, failures.
+#include <algorithm>
+#include <array>
 #include <cstdlib>
 #include <memory>
 
+#include "png_builder.h"
 #include "run_program.h"
 #include "test_pictures.h"
 
@@ -15,7 +18,9 @@ const std::string EXGRAVO_USAGE =
     "-k source picture in koala painter format (multi-color bitmap) (default)\n"
     "-a source picture in amica paint   format (multi-color bitmap)          \n"
     "-s source picture in art studio    format (hires       bitmap)          \n"
-    "-? display this help                                                    \n";
+    "-? display this help                                                    \n"
+    "-cNN palette of the image, 0 to 26 of the palette library (default: 12)\n";
+const std::string RANGE_ERROR_TAIL = "]\n" + error_block("param\x82trage incorrect", EXGRAVO_USAGE);
 
 // The PCX of an image filled with one colour below 0xC0: 12 bytes a row.
 std::vector<std::uint8_t> one_colour_pcx(std::uint8_t colour, int palette) {
@@ -101,6 +106,53 @@ TEST_F(Exgravo, BadPicturesLeaveNoPcx) {
     EXPECT_FALSE(exists("short.pcx") || exists("bad.pcx") || exists("cut.pcx") || exists("missing.pcx"));
     write_bytes(file("pic.koa"), std::vector<std::uint8_t>(10003, 0));
     EXPECT_EQ(run("exgravo", {"pic", "no/such/folder/out"}).status, status_of(ERR_OPEN));
+}
+
+// colodore's colours, written down from its palette file: black, white, red,
+// and light blue.
+const std::vector<std::uint8_t> COLODORE_FIRST_THREE{0, 0, 0, 255, 255, 255, 129, 51, 56};
+constexpr std::uint8_t COLODORE_LIGHT_BLUE[3] = {112, 109, 235};
+
+// -c reaches the palettes beyond the built-in 13: the image carries the
+// library palette's colours in entries 0 to 15 and black after them.
+TEST_F(Exgravo, LibraryPaletteColoursTheImage) {
+    const auto picture = random_multicolour_picture(41, 14);
+    save_multicolour_picture(file("pic.koa").string(), FORMAT_KOALA, *picture);
+    ASSERT_EQ(run("exgravo", {"pic", "-c13"}).status, 0);
+    const auto pcx = read_bytes(file("pic.pcx"));
+    ASSERT_GT(pcx.size(), 769u);
+    const auto palette = pcx.end() - 768;
+    EXPECT_EQ(palette[-1], 0x0C);
+    EXPECT_TRUE(std::equal(COLODORE_FIRST_THREE.begin(), COLODORE_FIRST_THREE.end(), palette));
+    EXPECT_TRUE(std::equal(COLODORE_LIGHT_BLUE, COLODORE_LIGHT_BLUE + 3, palette + 14 * 3));
+    EXPECT_TRUE(std::all_of(palette + 48, pcx.end(), [](std::uint8_t byte) { return byte == 0; }));
+    auto image = std::make_unique<PixelImage>();
+    ASSERT_EQ(pcx_read(file("pic.pcx").string(), *image), 0);
+    EXPECT_TRUE(image->pixels == rendered(*picture)->pixels);
+
+    // A PNG output carries the same 16 colours; -c0 is palette 0, as -p0.
+    ASSERT_EQ(run("exgravo", {"pic", "out.png", "-c13"}).status, 0);
+    StoredPng png;
+    ASSERT_TRUE(decode_stored_png(read_bytes(file("out.png")), png));
+    ASSERT_EQ(png.palette.size(), 16u);
+    EXPECT_EQ((std::array{png.palette[2].red, png.palette[2].green, png.palette[2].blue}),
+              (std::array<std::uint8_t, 3>{129, 51, 56}));
+    ASSERT_EQ(run("exgravo", {"pic", "zero", "-c0"}).status, 0);
+    ASSERT_EQ(run("exgravo", {"pic", "zero_p", "-p0"}).status, 0);
+    EXPECT_EQ(read_bytes(file("zero.pcx")), read_bytes(file("zero_p.pcx")));
+}
+
+TEST_F(Exgravo, PaletteSwitchesKeepTheirRangesAndExcludeEachOther) {
+    save_multicolour_picture(file("pic.koa").string(), FORMAT_KOALA, *random_multicolour_picture(42, 0));
+    ProgramResult result = run("exgravo", {"pic", "-c27"});
+    EXPECT_EQ(result.output, EXGRAVO_BANNER + "Valeur : 27 en dehors de l'intervalle : [0, 26" + RANGE_ERROR_TAIL);
+    EXPECT_EQ(result.status, status_of(ERR_PARAMETERS));
+    result = run("exgravo", {"pic", "-p13"});
+    EXPECT_EQ(result.output, EXGRAVO_BANNER + "Valeur : 13 en dehors de l'intervalle : [0, 12" + RANGE_ERROR_TAIL);
+    result = run("exgravo", {"pic", "-c13", "-p12"});
+    EXPECT_EQ(result.output, EXGRAVO_BANNER + error_block("param\x82trage incorrect", EXGRAVO_USAGE));
+    EXPECT_EQ(result.status, status_of(ERR_PARAMETERS));
+    EXPECT_FALSE(exists("pic.pcx"));
 }
 
 // Other PCX readers must see the colours of the palette: pcxtoppm, when the

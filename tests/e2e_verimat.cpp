@@ -15,7 +15,8 @@ const std::string VERIMAT_USAGE =
     "-k source picture in koala painter format (multi-color bitmap) (default)\n"
     "-a source picture in amica paint   format (multi-color bitmap)          \n"
     "-s source picture in art studio    format (hires       bitmap)          \n"
-    "-? display this help                                                    \n";
+    "-? display this help                                                    \n"
+    "-cNN palette of the difference image, 0 to 26 of the palette library (default: 12)\n";
 
 using Bytes = std::vector<std::uint8_t>;
 
@@ -139,6 +140,41 @@ TEST_F(Verimat, DifferentBackgroundsStillGiveEveryRecord) {
         EXPECT_TRUE(
             std::includes(wanted_colours.begin(), wanted_colours.end(), got_colours.begin(), got_colours.end()));
     }
+}
+
+// -c takes any palette of the library for the difference image: colodore's
+// red and light blue, written down from its palette file, end up in the file.
+TEST_F(Verimat, LibraryPaletteColoursTheDifferenceImage) {
+    auto first = random_multicolour_picture(57, 0);
+    std::fill_n(first->bitmap.begin(), 8, 0x00);
+    first->colour[0] = 1;
+    auto second = std::make_unique<C64Picture>(*first);
+    std::fill_n(second->bitmap.begin(), 8, 0xFF);  // cell 0 turns from the background to white
+    save_multicolour_picture(file("a.koa").string(), FORMAT_KOALA, *first);
+    save_multicolour_picture(file("b.koa").string(), FORMAT_KOALA, *second);
+    EXPECT_EQ(run("verimat", {"a", "b", "-c13"}).output, VERIMAT_BANNER + "1 different chars\nEnded process.\n");
+    const Bytes difference = read_bytes(file("diff.pcx"));
+    ASSERT_GT(difference.size(), 768u);
+    const auto palette = difference.end() - 768;
+    EXPECT_EQ(Bytes(palette + 2 * 3, palette + 3 * 3), (Bytes{129, 51, 56}));
+    EXPECT_EQ(Bytes(palette + 14 * 3, palette + 15 * 3), (Bytes{112, 109, 235}));
+    auto marked = rendered(*second, 13);
+    fill_cell(*marked, 0, 7);
+    EXPECT_EQ(difference, pcx_bytes(*marked));
+}
+
+TEST_F(Verimat, PaletteSwitchesKeepTheirRangesAndExcludeEachOther) {
+    save_multicolour_picture(file("a.koa").string(), FORMAT_KOALA, *random_multicolour_picture(58, 0));
+    const std::string refused = error_block("param\x82trage incorrect", VERIMAT_USAGE);
+    ProgramResult result = run("verimat", {"a", "a", "-c27"});
+    EXPECT_EQ(result.output, VERIMAT_BANNER + "Valeur : 27 en dehors de l'intervalle : [0, 26]\n" + refused);
+    EXPECT_EQ(result.status, status_of(ERR_PARAMETERS));
+    result = run("verimat", {"a", "a", "-p13"});
+    EXPECT_EQ(result.output, VERIMAT_BANNER + "Valeur : 13 en dehors de l'intervalle : [0, 12]\n" + refused);
+    result = run("verimat", {"a", "a", "-p0", "-c0"});
+    EXPECT_EQ(result.output, VERIMAT_BANNER + refused);
+    EXPECT_EQ(result.status, status_of(ERR_PARAMETERS));
+    EXPECT_FALSE(exists("a.bin") || exists("diff.pcx"));
 }
 
 TEST_F(Verimat, FailuresWriteNothing) {

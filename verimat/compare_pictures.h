@@ -23,7 +23,7 @@ struct CompareRequest {
     std::string patch_path;
     std::string difference_path;
     int format;   // 0 Koala, 1 Amica, 2 Art Studio
-    int palette;  // 0 to 12
+    int palette;  // a number of the palette library
 };
 
 // Sets count to the number of differing cells.

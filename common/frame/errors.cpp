@@ -45,6 +45,8 @@ const char* const error_messages[ERROR_MESSAGE_COUNT] = {
     "fichier png invalide",
     "couleurs non reconnues",
     "fichier drazpaint invalide",
+    "fichier jpeg invalide",
+    "fichier webp invalide",
 };
 
 namespace {

@@ -39,10 +39,12 @@ constexpr ErrorCode ERR_INVALID_AMICA = -28;
 constexpr ErrorCode ERR_INVALID_PNG = -29;
 constexpr ErrorCode ERR_UNKNOWN_COLOURS = -30;
 constexpr ErrorCode ERR_INVALID_DRAZPAINT = -31;
+constexpr ErrorCode ERR_INVALID_JPEG = -32;
+constexpr ErrorCode ERR_INVALID_WEBP = -33;
 constexpr ErrorCode HELP_REQUESTED = INT16_MIN;
 constexpr ErrorCode VERSION_REQUESTED = INT16_MIN + 1;
 
-constexpr int ERROR_MESSAGE_COUNT = 32;
+constexpr int ERROR_MESSAGE_COUNT = 34;
 
 // Indexed by the negated code; the texts are code page 850 bytes.
 extern const char* const error_messages[ERROR_MESSAGE_COUNT];

@@ -219,6 +219,11 @@ ErrorCode get_number_switch(const SwitchTable& table, char letter, std::int32_t&
     return ERR_SUCCESS;
 }
 
+const char* switch_text(const SwitchTable& table, char letter) {
+    const int slot = find_switch_slot(table, letter);
+    return slot >= 0 ? table.texts[static_cast<std::size_t>(slot)].data() : "";
+}
+
 bool is_hex_string(const char* text) {
     if (*text == '\0') {
         return false;

@@ -45,6 +45,8 @@ ErrorCode declare_file_name(SwitchTable& table);
 ErrorCode parse_command_line(SwitchTable& table, int argc, char** argv);
 bool switch_given(const SwitchTable& table, char letter);
 ErrorCode get_number_switch(const SwitchTable& table, char letter, std::int32_t& value);
+// What followed the letter of a text switch; "" when it was not given.
+const char* switch_text(const SwitchTable& table, char letter);
 
 bool is_hex_string(const char* text);
 bool is_binary_string(const char* text);

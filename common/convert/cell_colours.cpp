@@ -1,0 +1,275 @@
+#include "convert/cell_colours.h"
+
+#include <algorithm>
+#include <limits>
+#include <memory>
+
+namespace {
+
+constexpr int PAIR_COUNT = PALETTE_SIZE * (PALETTE_SIZE - 1) / 2;
+constexpr int MAX_CELL_DOTS = 64;
+
+constexpr std::array<std::array<int, PALETTE_SIZE>, PALETTE_SIZE> make_pair_index() {
+    std::array<std::array<int, PALETTE_SIZE>, PALETTE_SIZE> index{};
+    int next = 0;
+    for (int i = 0; i < PALETTE_SIZE; ++i) {
+        index[i][i] = -1;
+        for (int j = i + 1; j < PALETTE_SIZE; ++j) {
+            index[i][j] = next;
+            index[j][i] = next;
+            ++next;
+        }
+    }
+    return index;
+}
+constexpr auto pair_index = make_pair_index();
+
+// Cost of every pair for every dot of one cell: pairs[pair][dot].
+struct CellPairCosts {
+    std::array<std::array<float, MAX_CELL_DOTS>, PAIR_COUNT> pairs;
+    int dots;
+};
+
+// Each dot's target and the 16 colours in the dot's own perceptual space,
+// one array per channel so that the pair costs run over the dots together.
+struct CellPoints {
+    std::array<std::array<float, MAX_CELL_DOTS>, 3> target;
+    std::array<std::array<std::array<float, MAX_CELL_DOTS>, 3>, PALETTE_SIZE> colours;
+    std::array<float, MAX_CELL_DOTS> weight;
+};
+
+void collect_cell_points(const DotGrid& grid, int cell, bool weigh_coverage, CellPoints& points, int& count) {
+    const int cell_x = (cell % CELLS_ACROSS) * grid.cell_width;
+    const int cell_y = (cell / CELLS_ACROSS) * CELL_ROWS;
+    int n = 0;
+    for (int row = 0; row < CELL_ROWS; ++row) {
+        for (int column = 0; column < grid.cell_width; ++column, ++n) {
+            const int dot = (cell_y + row) * grid.width + cell_x + column;
+            const Perceptual target = perceptual_of(grid, dot, &grid.target[static_cast<std::size_t>(dot * 3)]);
+            for (int ch = 0; ch < 3; ++ch) {
+                points.target[ch][n] = target[ch];
+            }
+            for (int c = 0; c < PALETTE_SIZE; ++c) {
+                const Perceptual colour = perceptual_of(grid, dot, grid.palette[c].data());
+                for (int ch = 0; ch < 3; ++ch) {
+                    points.colours[c][ch][n] = colour[ch];
+                }
+            }
+            points.weight[n] = weigh_coverage ? grid.coverage[static_cast<std::size_t>(dot)] : 1.0f;
+        }
+    }
+    count = n;
+}
+
+// The cost of showing each dot's target by a mix of colours i and j: the
+// squared perceptual error of the best mix, plus grain times the mix's
+// variance. grain 1 allows no mix: the nearer colour alone.
+template <int DOTS>
+void mix_costs(const CellPoints& points, int i, int j, float grain, float* __restrict costs) {
+    const auto& first = points.colours[i];
+    const auto& second = points.colours[j];
+    const float nearest_weight = grain >= 1.0f ? 1.0f : 0.0f;
+    for (int n = 0; n < DOTS; ++n) {
+        const float r0 = points.target[0][n] - second[0][n];
+        const float r1 = points.target[1][n] - second[1][n];
+        const float r2 = points.target[2][n] - second[2][n];
+        const float d0 = first[0][n] - second[0][n];
+        const float d1 = first[1][n] - second[1][n];
+        const float d2 = first[2][n] - second[2][n];
+        const float rr = r0 * r0 + r1 * r1 + r2 * r2;
+        const float rd = r0 * d0 + r1 * d1 + r2 * d2;
+        const float dd = d0 * d0 + d1 * d1 + d2 * d2 + 1e-12f;
+        const float linear = 2.0f * rd - grain * dd;
+        const float quadratic = (1.0f - grain) * dd;
+        float share = linear / (2.0f * quadratic + 1e-12f);
+        share = share < 0.0f ? 0.0f : share;
+        share = share > 1.0f ? 1.0f : share;
+        const float mixed = rr - share * linear + share * share * quadratic;
+        const float other = rr - 2.0f * rd + dd;
+        const float nearest = other < rr ? other : rr;
+        costs[n] = points.weight[n] * (mixed + nearest_weight * (nearest - mixed));
+    }
+}
+
+void compute_pair_costs(const DotGrid& grid, int cell, float grain, bool weigh_coverage, CellPairCosts& costs) {
+    CellPoints points;
+    int count = 0;
+    collect_cell_points(grid, cell, weigh_coverage, points, count);
+    for (int i = 0; i < PALETTE_SIZE; ++i) {
+        for (int j = i + 1; j < PALETTE_SIZE; ++j) {
+            float* row = costs.pairs[pair_index[i][j]].data();
+            if (count == 32) {
+                mix_costs<32>(points, i, j, grain, row);
+            } else {
+                mix_costs<64>(points, i, j, grain, row);
+            }
+        }
+    }
+    costs.dots = count;
+}
+
+float pair_total(const CellPairCosts& costs, int pair) {
+    float total = 0.0f;
+    for (int n = 0; n < costs.dots; ++n) {
+        total += costs.pairs[pair][n];
+    }
+    return total;
+}
+
+// Colours ranked by the best whole-cell cost of a pair they belong to.
+std::array<int, PALETTE_SIZE> rank_colours(const CellPairCosts& costs) {
+    std::array<float, PAIR_COUNT> totals;
+    for (int pair = 0; pair < PAIR_COUNT; ++pair) {
+        totals[pair] = pair_total(costs, pair);
+    }
+    std::array<float, PALETTE_SIZE> best;
+    best.fill(std::numeric_limits<float>::max());
+    for (int i = 0; i < PALETTE_SIZE; ++i) {
+        for (int j = 0; j < PALETTE_SIZE; ++j) {
+            if (i != j) {
+                best[i] = std::min(best[i], totals[pair_index[i][j]]);
+            }
+        }
+    }
+    std::array<int, PALETTE_SIZE> order;
+    for (int c = 0; c < PALETTE_SIZE; ++c) {
+        order[c] = c;
+    }
+    std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return best[a] < best[b]; });
+    return order;
+}
+
+// The cost of a cell shown with four colours: each dot takes its best pair.
+template <int DOTS>
+float set_cost_of(const CellPairCosts& costs, const std::array<int, 4>& set) {
+    const float* rows[6] = {costs.pairs[pair_index[set[0]][set[1]]].data(), costs.pairs[pair_index[set[0]][set[2]]].data(),
+                            costs.pairs[pair_index[set[0]][set[3]]].data(), costs.pairs[pair_index[set[1]][set[2]]].data(),
+                            costs.pairs[pair_index[set[1]][set[3]]].data(), costs.pairs[pair_index[set[2]][set[3]]].data()};
+    float best[DOTS];
+    for (int n = 0; n < DOTS; ++n) {
+        best[n] = std::min(std::min(std::min(rows[0][n], rows[1][n]), std::min(rows[2][n], rows[3][n])),
+                           std::min(rows[4][n], rows[5][n]));
+    }
+    float total = 0.0f;
+    for (int n = 0; n < DOTS; ++n) {
+        total += best[n];
+    }
+    return total;
+}
+
+float set_cost(const CellPairCosts& costs, const std::array<int, 4>& set) {
+    return costs.dots == 32 ? set_cost_of<32>(costs, set) : set_cost_of<64>(costs, set);
+}
+
+// The best three colours beside the background among the cell's candidates.
+float best_multicolour_set(const CellPairCosts& costs, const std::array<int, PALETTE_SIZE>& ranking, int background,
+                           int candidates, CellColourSet& chosen) {
+    std::array<int, PALETTE_SIZE> pool{};
+    int size = 0;
+    for (const int colour : ranking) {
+        if (colour != background && size < candidates) {
+            pool[size++] = colour;
+        }
+    }
+    float best = std::numeric_limits<float>::max();
+    for (int i = 0; i < size; ++i) {
+        for (int j = i + 1; j < size; ++j) {
+            for (int k = j + 1; k < size; ++k) {
+                const float cost = set_cost(costs, {background, pool[i], pool[j], pool[k]});
+                if (cost < best) {
+                    best = cost;
+                    chosen.colours = {static_cast<std::uint8_t>(background), static_cast<std::uint8_t>(pool[i]),
+                                      static_cast<std::uint8_t>(pool[j]), static_cast<std::uint8_t>(pool[k])};
+                }
+            }
+        }
+    }
+    return best;
+}
+
+CellColourSet best_hires_pair(const CellPairCosts& costs) {
+    CellColourSet chosen{};
+    float best = std::numeric_limits<float>::max();
+    for (int i = 0; i < PALETTE_SIZE; ++i) {
+        for (int j = i + 1; j < PALETTE_SIZE; ++j) {
+            const float cost = pair_total(costs, pair_index[i][j]);
+            if (cost < best) {
+                best = cost;
+                chosen.colours = {static_cast<std::uint8_t>(i), static_cast<std::uint8_t>(j), 0, 0};
+            }
+        }
+    }
+    return chosen;
+}
+
+}  // namespace
+
+std::uint16_t candidate_bits(const std::array<int, PALETTE_SIZE>& ranking, int count) {
+    std::uint16_t bits = 0;
+    for (int i = 0; i < count; ++i) {
+        bits = static_cast<std::uint16_t>(bits | 1u << ranking[static_cast<std::size_t>(i)]);
+    }
+    return bits;
+}
+
+// Every cell's best set for each background, and what each background costs.
+struct SetsByBackground {
+    std::array<std::array<CellColourSet, PALETTE_SIZE>, CELL_COUNT> cells;
+    std::array<double, PALETTE_SIZE> totals;
+};
+
+// The background is searched on every other cell, as on a chessboard, with
+// fewer candidates: what each background costs, not each cell's best set.
+int search_background(const DotGrid& grid, const ColourChoiceSettings& settings, CellPairCosts& costs) {
+    std::array<double, PALETTE_SIZE> totals{};
+    for (int cell = 0; cell < CELL_COUNT; ++cell) {
+        if (((cell / CELLS_ACROSS + cell % CELLS_ACROSS) & 1) != 0) {
+            continue;
+        }
+        compute_pair_costs(grid, cell, settings.grain, true, costs);
+        const auto ranking = rank_colours(costs);
+        for (int candidate = 0; candidate < PALETTE_SIZE; ++candidate) {
+            CellColourSet set{};
+            totals[static_cast<std::size_t>(candidate)] +=
+                best_multicolour_set(costs, ranking, candidate, settings.search_candidates, set);
+        }
+    }
+    return static_cast<int>(std::min_element(totals.begin(), totals.end()) - totals.begin());
+}
+
+ErrorCode choose_cell_colours(const DotGrid& grid, const ColourChoiceSettings& settings, int background,
+                              CellColourSets& sets) {
+    const auto costs = std::make_unique_for_overwrite<CellPairCosts>();
+    if (!grid.hires && (background < 0 || background >= PALETTE_SIZE)) {
+        background = search_background(grid, settings, *costs);
+    }
+    const bool search = false;
+    const auto by_background = std::make_unique<SetsByBackground>();
+    for (int cell = 0; cell < CELL_COUNT; ++cell) {
+        compute_pair_costs(grid, cell, settings.grain, search, *costs);
+        const auto ranking = rank_colours(*costs);
+        sets.candidates[static_cast<std::size_t>(cell)] = candidate_bits(ranking, settings.candidates + 1);
+        if (grid.hires) {
+            sets.cells[static_cast<std::size_t>(cell)] = best_hires_pair(*costs);
+        } else if (!search) {
+            best_multicolour_set(*costs, ranking, background, settings.candidates,
+                                 sets.cells[static_cast<std::size_t>(cell)]);
+        } else {
+            for (int candidate = 0; candidate < PALETTE_SIZE; ++candidate) {
+                by_background->totals[static_cast<std::size_t>(candidate)] +=
+                    best_multicolour_set(*costs, ranking, candidate, settings.candidates,
+                                         by_background->cells[static_cast<std::size_t>(cell)][static_cast<std::size_t>(candidate)]);
+            }
+        }
+    }
+    if (search) {
+        const auto& totals = by_background->totals;
+        background = static_cast<int>(std::min_element(totals.begin(), totals.end()) - totals.begin());
+        for (int cell = 0; cell < CELL_COUNT; ++cell) {
+            sets.cells[static_cast<std::size_t>(cell)] =
+                by_background->cells[static_cast<std::size_t>(cell)][static_cast<std::size_t>(background)];
+        }
+    }
+    sets.background = grid.hires ? 0 : background;
+    return ERR_SUCCESS;
+}

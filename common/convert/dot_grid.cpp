@@ -1,0 +1,128 @@
+#include "convert/dot_grid.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+
+#include "colour/colour_science.h"
+#include "palettes/palette_library.h"
+
+namespace {
+
+constexpr float RGB_TO_XYZ[3][3] = {{0.412453f, 0.357580f, 0.180423f},
+                                    {0.212671f, 0.715160f, 0.072169f},
+                                    {0.019334f, 0.119193f, 0.950227f}};
+constexpr float WHITE_X = 0.95047f;
+constexpr float WHITE_Z = 1.08883f;
+
+float lab_curve(float t) {
+    return t > 0.008856f ? std::cbrt(t) : 7.787f * t + 16.0f / 116.0f;
+}
+
+float lab_curve_slope(float t) {
+    return t > 0.008856f ? 1.0f / (3.0f * std::cbrt(t * t)) : 7.787f;
+}
+
+// The Jacobian of CIELAB by linear RGB at one colour, with the lightness row
+// divided by CIEDE2000's lightness weight there and the opponent rows by its
+// chroma weight, times the chroma weight of the metric.
+static float tune_sc = std::getenv("T_SC") ? std::strtof(std::getenv("T_SC"), nullptr) : 0.0225f;
+std::array<float, 9> local_metric(const float* rgb, const MetricWeights& weights) {
+    float xyz[3];
+    for (int row = 0; row < 3; ++row) {
+        xyz[row] = RGB_TO_XYZ[row][0] * rgb[0] + RGB_TO_XYZ[row][1] * rgb[1] + RGB_TO_XYZ[row][2] * rgb[2];
+    }
+    const float sx = lab_curve_slope(xyz[0] / WHITE_X) / WHITE_X;
+    const float sy = lab_curve_slope(xyz[1]);
+    const float sz = lab_curve_slope(xyz[2] / WHITE_Z) / WHITE_Z;
+    const float fy = lab_curve(xyz[1]);
+    const float l = 116.0f * fy - 16.0f;
+    const float a = 500.0f * (lab_curve(xyz[0] / WHITE_X) - fy);
+    const float b = 200.0f * (fy - lab_curve(xyz[2] / WHITE_Z));
+    const float l50 = (l - 50.0f) * (l - 50.0f);
+    const float lightness_weight = 1.0f / (1.0f + 0.015f * l50 / std::sqrt(20.0f + l50));
+    const float chroma_weight = weights.chroma / (1.0f + tune_sc * std::hypot(a, b));
+    std::array<float, 9> m{};
+    for (int c = 0; c < 3; ++c) {
+        m[static_cast<std::size_t>(c)] = lightness_weight * 116.0f * sy * RGB_TO_XYZ[1][c];
+        m[static_cast<std::size_t>(3 + c)] =
+            chroma_weight * 500.0f * (sx * RGB_TO_XYZ[0][c] - sy * RGB_TO_XYZ[1][c]);
+        m[static_cast<std::size_t>(6 + c)] =
+            chroma_weight * 200.0f * (sy * RGB_TO_XYZ[1][c] - sz * RGB_TO_XYZ[2][c]);
+    }
+    return m;
+}
+
+void fill_palette(int palette, DotGrid& grid) {
+    const auto& linear = linear_of_srgb_byte();
+    for (int c = 0; c < PALETTE_SIZE; ++c) {
+        const std::uint32_t rgb = library_colour(palette, c);
+        grid.palette[static_cast<std::size_t>(c)] = {linear[rgb >> 16 & 0xFF], linear[rgb >> 8 & 0xFF],
+                                                     linear[rgb & 0xFF]};
+    }
+}
+
+void fill_targets(const ScreenImage& screen, int background, DotGrid& grid) {
+    const std::array<float, 3> shown =
+        background >= 0 ? grid.palette[static_cast<std::size_t>(background)] : std::array<float, 3>{0, 0, 0};
+    const int count = dot_count(grid);
+    const float share = 1.0f / static_cast<float>(grid.dot_pixels);
+    for (int dot = 0; dot < count; ++dot) {
+        const int first = dot * grid.dot_pixels;
+        float coverage = 0.0f;
+        std::array<float, 3> sum{};
+        for (int p = first; p < first + grid.dot_pixels; ++p) {
+            coverage += screen.coverage[static_cast<std::size_t>(p)];
+            for (int c = 0; c < 3; ++c) {
+                sum[static_cast<std::size_t>(c)] += screen.rgb[static_cast<std::size_t>(p * 3 + c)];
+            }
+        }
+        coverage *= share;
+        grid.coverage[static_cast<std::size_t>(dot)] = coverage;
+        for (int c = 0; c < 3; ++c) {
+            grid.target[static_cast<std::size_t>(dot * 3 + c)] =
+                sum[static_cast<std::size_t>(c)] * share + (1.0f - coverage) * shown[static_cast<std::size_t>(c)];
+        }
+    }
+}
+
+// The metric is taken at the colour the eye sees around a dot: its
+// neighbours weighted 1 2 1 in both directions.
+void fill_metrics(const MetricWeights& weights, DotGrid& grid) {
+    const int width = grid.width;
+    for (int y = 0; y < IMAGE_HEIGHT; ++y) {
+        for (int x = 0; x < width; ++x) {
+            float local[3] = {0, 0, 0};
+            float total = 0.0f;
+            for (int dy = -1; dy <= 1; ++dy) {
+                const int yy = std::clamp(y + dy, 0, IMAGE_HEIGHT - 1);
+                for (int dx = -1; dx <= 1; ++dx) {
+                    const int xx = std::clamp(x + dx, 0, width - 1);
+                    const float w = static_cast<float>((2 - std::abs(dx)) * (2 - std::abs(dy)));
+                    const float* t = &grid.target[static_cast<std::size_t>((yy * width + xx) * 3)];
+                    local[0] += w * t[0];
+                    local[1] += w * t[1];
+                    local[2] += w * t[2];
+                    total += w;
+                }
+            }
+            for (float& channel : local) {
+                channel /= total;
+            }
+            grid.metric[static_cast<std::size_t>(y * width + x)] = local_metric(local, weights);
+        }
+    }
+}
+
+}  // namespace
+
+void build_dot_grid(const ScreenImage& screen, bool hires, int palette, int background, const MetricWeights& weights,
+                    DotGrid& grid) {
+    grid.hires = hires;
+    grid.width = hires ? IMAGE_WIDTH : IMAGE_WIDTH / 2;
+    grid.cell_width = hires ? 8 : 4;
+    grid.dot_pixels = hires ? 1 : 2;
+    fill_palette(palette, grid);
+    fill_targets(screen, background, grid);
+    fill_metrics(weights, grid);
+}

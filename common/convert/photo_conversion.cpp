@@ -1,0 +1,91 @@
+#include "convert/photo_conversion.h"
+
+#include <memory>
+
+#include "c64/pixel.h"
+#include "convert/cell_colours.h"
+#include "convert/dot_grid.h"
+#include "convert/error_diffusion.h"
+#include "convert/refinement.h"
+
+namespace {
+
+// The settings the conversion was tuned with (see ingravo(1), CONVERSION).
+constexpr MetricWeights METRIC_WEIGHTS{0.5f};
+constexpr ColourChoiceSettings FLAT_CHOICE{1.0f, 6, 5};
+constexpr DiffusionSettings DIFFUSION{true, 0.25f};
+constexpr DiffusionSettings NEAREST{false, 0.0f};
+constexpr RefinementSettings REFINEMENT{1.0f, 2.0f, 6, false};
+
+// Slot of each dot's colour within its cell's set.
+ErrorCode encode_cells(const DotGrid& grid, const CellColourSets& sets, const DotColours& dots,
+                       ConvertedPicture& picture) {
+    CellRecord record{};
+    for (int cell = 0; cell < CELL_COUNT; ++cell) {
+        const auto& set = sets.cells[static_cast<std::size_t>(cell)].colours;
+        record.slots = set;
+        const int first_x = (cell % CELLS_ACROSS) * grid.cell_width;
+        const int first_y = (cell / CELLS_ACROSS) * CELL_ROWS;
+        for (int row = 0; row < CELL_ROWS; ++row) {
+            std::uint8_t byte = 0;
+            for (int column = 0; column < grid.cell_width; ++column) {
+                const int colour = dots.colours[static_cast<std::size_t>((first_y + row) * grid.width + first_x + column)];
+                int slot = 0;
+                while (slot < (grid.hires ? 1 : 3) && set[static_cast<std::size_t>(slot)] != colour) {
+                    ++slot;
+                }
+                byte = static_cast<std::uint8_t>(grid.hires ? (byte << 1 | slot) : (byte << 2 | slot));
+            }
+            record.bitmap[static_cast<std::size_t>(row)] = byte;
+        }
+        const ErrorCode code = grid.hires ? hires_picture_cell_put(record, picture.hires, cell)
+                                          : picture_cell_put(record, picture.multicolour, cell);
+        if (code < 0) {
+            return code;
+        }
+    }
+    picture.multicolour.background = static_cast<std::uint8_t>(sets.background);
+    picture.background = sets.background;
+    return ERR_SUCCESS;
+}
+
+}  // namespace
+
+#include <cstdlib>
+static float tune(const char* name, float value) { const char* v = std::getenv(name); return v ? std::strtof(v, nullptr) : value; }
+ErrorCode convert_photo(const ScreenImage& screen, const PhotoConversion& request, ConvertedPicture& picture) {
+    const bool h = request.hires;
+    const MetricWeights METRIC_WEIGHTS{tune("T_CHROMA", h ? 0.35f : 0.4f)};
+    const ColourChoiceSettings DITHERED_CHOICE{tune("T_GRAIN", h ? 0.05f : 0.1f), (int)tune("T_CAND", 6), (int)tune("T_SCAND", 5)};
+    const DiffusionSettings DIFFUSION{true, tune("T_ELIM", 0.25f)};
+    const RefinementSettings REFINEMENT{tune("T_LBLUR", 1.0f), tune("T_CBLUR", 2.0f), (int)tune("T_PASSES", 3), tune("T_RECOL", 1) > 0};
+    const auto grid = std::make_unique_for_overwrite<DotGrid>();
+    const auto sets = std::make_unique<CellColourSets>();
+    const auto dots = std::make_unique_for_overwrite<DotColours>();
+    const bool flat = request.dither == DITHER_NONE;
+    const ColourChoiceSettings& choice = flat ? FLAT_CHOICE : DITHERED_CHOICE;
+    const int background = request.hires || !request.background_given ? -1 : request.background;
+    build_dot_grid(screen, request.hires, request.palette, background, METRIC_WEIGHTS, *grid);
+    ErrorCode code = choose_cell_colours(*grid, choice, background, *sets);
+    if (code < 0) {
+        return code;
+    }
+    // Transparent parts show the background once it is known.
+    if (!request.hires && background < 0 && screen.has_transparency) {
+        build_dot_grid(screen, false, request.palette, sets->background, METRIC_WEIGHTS, *grid);
+        if ((code = choose_cell_colours(*grid, choice, sets->background, *sets)) < 0) {
+            return code;
+        }
+    }
+    diffuse_error(*grid, *sets, flat ? NEAREST : DIFFUSION, *dots);
+    if (request.dither == DITHER_BEST && (code = refine_picture(*grid, REFINEMENT, *sets, *dots)) < 0) {
+        return code;
+    }
+    if (request.dither == DITHER_BEST && tune("T_IRLS", h ? 0 : 3) > 0) {
+        weigh_metric_by_error(*dots, tune("T_IRLS", h ? 0 : 3), *grid);
+        if ((code = refine_picture(*grid, REFINEMENT, *sets, *dots)) < 0) {
+            return code;
+        }
+    }
+    return encode_cells(*grid, *sets, *dots, picture);
+}
