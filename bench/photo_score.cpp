@@ -58,9 +58,11 @@ ErrorCode read_png_light(const std::string& path, LinearRgb& light) {
     const auto image = std::make_unique<ColourImage>();
     PictureFraming framing = unread_framing("png");
     ErrorCode code = png_read(path, false, *image, framing);
-    if (code < 0) {
+    if (code == ERR_INVALID_PNG) {
         const std::string why = describe_refused_framing(framing, false);
         std::fprintf(stderr, "%s: not read as a 320 by 200 PNG\n%s", path.c_str(), why.c_str());
+    }
+    if (code < 0) {
         return code;
     }
     if (framing.scale != 1 || framing.width != IMAGE_WIDTH || framing.height != IMAGE_HEIGHT) {
@@ -115,12 +117,19 @@ ErrorCode score_picture(const Arguments& arguments) {
     const auto reference = std::make_unique<LinearRgb>();
     const auto output = std::make_unique<LinearRgb>();
     ErrorCode code = read_png_light(arguments.reference, *reference);
-    if (code < 0 || (code = read_picture_light(arguments, *output)) < 0) {
+    if (code < 0) {
+        std::fprintf(stderr, "photo_score: the reference %s cannot be read (error %d)\n", arguments.reference, code);
+        return code;
+    }
+    if ((code = read_picture_light(arguments, *output)) < 0) {
+        std::fprintf(stderr, "photo_score: the picture %s cannot be read or rendered (error %d)\n", arguments.picture,
+                     code);
         return code;
     }
     std::array<PictureScore, SIGMAS.size()> scores{};
     for (std::size_t index = 0; index < SIGMAS.size(); ++index) {
         if ((code = measure_picture(*reference, *output, SIGMAS[index], scores[index])) < 0) {
+            std::fprintf(stderr, "photo_score: the measure failed (error %d)\n", code);
             return code;
         }
     }
@@ -138,9 +147,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     try {
-        const ErrorCode code = score_picture(arguments);
-        if (code < 0) {
-            std::fprintf(stderr, "photo_score: error %d\n", code);
+        if (score_picture(arguments) < 0) {
             return 1;
         }
     } catch (const std::bad_alloc&) {

@@ -63,11 +63,10 @@ double hue_angle(double b, double a) {
     return h < 0.0 ? h + 360.0 : h;
 }
 
-// T of CIEDE2000: 1 - 0.17 cos(h - 30) + 0.24 cos(2h) + 0.32 cos(3h + 6)
-// - 0.20 cos(4h - 63), h in degrees.
-double hue_weighting(double h_mean) {
-    const double cos1 = std::cos(radians(h_mean));
-    const double sin1 = std::sin(radians(h_mean));
+// T of CIEDE2000, 1 - 0.17 cos(h - 30) + 0.24 cos(2h) + 0.32 cos(3h + 6)
+// - 0.20 cos(4h - 63) in degrees, from the cosine and sine of the mean hue h
+// by the multiple-angle formulas.
+double hue_weighting(double cos1, double sin1) {
     const double cos2 = cos1 * cos1 - sin1 * sin1;
     const double sin2 = 2.0 * sin1 * cos1;
     const double cos3 = cos2 * cos1 - sin2 * sin1;
@@ -78,6 +77,82 @@ double hue_weighting(double h_mean) {
     const double cos_plus_6 = cos3 * COS_6 - sin3 * SIN_6;
     const double cos_minus_63 = cos4 * COS_63 + sin4 * SIN_63;
     return 1.0 - 0.17 * cos_minus_30 + 0.24 * cos2 + 0.32 * cos_plus_6 - 0.20 * cos_minus_63;
+}
+
+// What CIEDE2000 takes from the two hues, each colour given by a' and b and
+// its chroma C'.
+struct HueTerms {
+    double delta_big_h;   // delta H' = 2 sqrt(C1' C2') sin(delta h' / 2)
+    double mean_cos;      // cosine and sine of the mean hue h'
+    double mean_sin;
+    double mean_degrees;  // the mean hue, 0 to 360, when known
+    bool has_mean_degrees;
+};
+
+// The terms from the hue angles, as Sharma, Wu and Dalal write them: for a
+// grey colour (its hue is then 0 and the mean is the other's hue) and for
+// opposite hues (the mean is then their plain average).
+HueTerms hue_terms_from_angles(double a1, double b1, double c1, double a2, double b2, double c2) {
+    const double h1 = hue_angle(b1, a1);
+    const double h2 = hue_angle(b2, a2);
+    double dh = 0.0;
+    double mean = h1 + h2;
+    if (c1 * c2 != 0.0) {
+        dh = h2 - h1;
+        if (dh > 180.0) {
+            dh -= 360.0;
+        } else if (dh < -180.0) {
+            dh += 360.0;
+        }
+        if (std::fabs(h1 - h2) <= 180.0) {
+            mean /= 2.0;
+        } else {
+            mean = (h1 + h2 < 360.0) ? (h1 + h2 + 360.0) / 2.0 : (h1 + h2 - 360.0) / 2.0;
+        }
+    }
+    return {2.0 * std::sqrt(c1 * c2) * std::sin(radians(dh / 2.0)), std::cos(radians(mean)),
+            std::sin(radians(mean)), mean, true};
+}
+
+// The same terms from the hues' unit vectors u1 and u2, with one arc tangent
+// in place of two and no sine or cosine: |u2 - u1| = 2 |sin(delta h' / 2)|,
+// its sign is the sign of u1 x u2, and the mean hue (the middle of the shorter
+// arc) points along u1 + u2. False when that sum is too short to point
+// anywhere (opposite hues) or a chroma is 0.
+bool hue_terms_from_vectors(double a1, double b1, double c1, double a2, double b2, double c2, HueTerms& terms) {
+    if (c1 == 0.0 || c2 == 0.0) {
+        return false;
+    }
+    const double u1x = a1 / c1;
+    const double u1y = b1 / c1;
+    const double u2x = a2 / c2;
+    const double u2y = b2 / c2;
+    const double sum_x = u1x + u2x;
+    const double sum_y = u1y + u2y;
+    const double sum_length = std::sqrt(sum_x * sum_x + sum_y * sum_y);
+    if (sum_length < 1e-6) {
+        return false;
+    }
+    const double chord = std::sqrt((u2x - u1x) * (u2x - u1x) + (u2y - u1y) * (u2y - u1y));
+    terms.delta_big_h = std::copysign(std::sqrt(c1 * c2) * chord, u1x * u2y - u1y * u2x);
+    terms.mean_cos = sum_x / sum_length;
+    terms.mean_sin = sum_y / sum_length;
+    terms.has_mean_degrees = false;
+    return true;
+}
+
+// The rotation term's angle, 30 exp(-((h - 275) / 25)^2) degrees for the
+// mean hue h. Below 1e-14 for a mean hue under 125 degrees, 150 or more from
+// 275, where it is taken as 0 without the arc tangent; the hues of skin,
+// wood and sand lie there.
+double rotation_angle(const HueTerms& hue) {
+    constexpr double COS_125 = -0.57357643635104609611;
+    if (!hue.has_mean_degrees && hue.mean_sin >= 0.0 && hue.mean_cos > COS_125) {
+        return 0.0;
+    }
+    const double mean = hue.has_mean_degrees ? hue.mean_degrees : hue_angle(hue.mean_sin, hue.mean_cos);
+    const double from_blue = (mean - 275.0) / 25.0;
+    return 30.0 * std::exp(-from_blue * from_blue);
 }
 
 }  // namespace
@@ -125,8 +200,7 @@ double squared_lab_distance(const LabColour& first, const LabColour& second) {
 
 // Sharma, Wu and Dalal's formulation (2005). Written for speed, as whole
 // pictures are compared pixel by pixel: products in place of pow and hypot,
-// and the four cosines of T from one sine and cosine by the multiple-angle
-// formulas.
+// the hue terms from vectors rather than angles where they can be.
 double ciede2000(const LabColour& first, const LabColour& second) {
     const double c1 = std::sqrt(first.a * first.a + first.b * first.b);
     const double c2 = std::sqrt(second.a * second.a + second.b * second.b);
@@ -136,43 +210,26 @@ double ciede2000(const LabColour& first, const LabColour& second) {
     const double a2 = second.a * (1.0 + g);
     const double c1p = std::sqrt(a1 * a1 + first.b * first.b);
     const double c2p = std::sqrt(a2 * a2 + second.b * second.b);
-    const double h1p = hue_angle(first.b, a1);
-    const double h2p = hue_angle(second.b, a2);
+    HueTerms hue{};
+    if (!hue_terms_from_vectors(a1, first.b, c1p, a2, second.b, c2p, hue)) {
+        hue = hue_terms_from_angles(a1, first.b, c1p, a2, second.b, c2p);
+    }
 
     const double dl = second.l - first.l;
     const double dc = c2p - c1p;
-    double dh = 0.0;
-    if (c1p * c2p != 0.0) {
-        dh = h2p - h1p;
-        if (dh > 180.0) {
-            dh -= 360.0;
-        } else if (dh < -180.0) {
-            dh += 360.0;
-        }
-    }
-    const double dhp = 2.0 * std::sqrt(c1p * c2p) * std::sin(radians(dh / 2.0));
-
     const double l_mean = (first.l + second.l) / 2.0;
     const double cp_mean = (c1p + c2p) / 2.0;
-    double h_mean = h1p + h2p;
-    if (c1p * c2p != 0.0) {
-        if (std::fabs(h1p - h2p) <= 180.0) {
-            h_mean /= 2.0;
-        } else {
-            h_mean = (h1p + h2p < 360.0) ? (h1p + h2p + 360.0) / 2.0 : (h1p + h2p - 360.0) / 2.0;
-        }
-    }
-    const double t = hue_weighting(h_mean);
+    const double t = hue_weighting(hue.mean_cos, hue.mean_sin);
     const double l50 = (l_mean - 50.0) * (l_mean - 50.0);
     const double s_l = 1.0 + 0.015 * l50 / std::sqrt(20.0 + l50);
     const double s_c = 1.0 + 0.045 * cp_mean;
     const double s_h = 1.0 + 0.015 * cp_mean * t;
     const double cp_mean7 = seventh_power(cp_mean);
     const double r_c = 2.0 * std::sqrt(cp_mean7 / (cp_mean7 + TWENTY_FIVE_TO_THE_SEVENTH));
-    const double d_theta = 30.0 * std::exp(-((h_mean - 275.0) / 25.0) * ((h_mean - 275.0) / 25.0));
-    const double r_t = -std::sin(radians(2.0 * d_theta)) * r_c;
+    const double d_theta = rotation_angle(hue);
+    const double r_t = d_theta == 0.0 ? 0.0 : -std::sin(radians(2.0 * d_theta)) * r_c;
     const double kl = dl / s_l;
     const double kc = dc / s_c;
-    const double kh = dhp / s_h;
+    const double kh = hue.delta_big_h / s_h;
     return std::sqrt(kl * kl + kc * kc + kh * kh + r_t * kc * kh);
 }

@@ -24,6 +24,18 @@ constexpr double MAX_MEASURE_SIGMA = 15.0;
 // picture: ERR_FUNCTION_PARAMETERS.
 ErrorCode measure_picture(const LinearRgb& reference, const LinearRgb& output, double sigma, PictureScore& score);
 
+// The reference's side of the measure, made once to score several outputs
+// against it (multicolour and hires): its CIELAB after the blur.
+struct MeasureReference {
+    double sigma;
+    std::array<double, IMAGE_PIXELS * 3> lab;  // L*, a*, b* of pixel (x, y) at (y * 320 + x) * 3
+};
+
+// The same checks as measure_picture.
+ErrorCode prepare_measure_reference(const LinearRgb& reference, double sigma, MeasureReference& prepared);
+// measure_picture with the reference prepared at the sigma it holds.
+ErrorCode measure_against_reference(const MeasureReference& reference, const LinearRgb& output, PictureScore& score);
+
 // The picture blurred by a Gaussian of sigma pixels, separable, weights
 // exp(-x^2 / 2 sigma^2) for |x| <= int(4 sigma + 0.5) summed to 1; the
 // borders reflect, the edge pixel repeated (d c b a | a b c d).
