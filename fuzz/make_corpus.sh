@@ -49,6 +49,21 @@ for fixture in gimp_indexed imagemagick_interlaced pillow_brightness_order; do
     cp "$source_dir/../tests/fixtures/gif/$fixture.gif" "$corpus/gif/$fixture.gif"
 done
 
+# JPEG and WebP seeds, small, made with ImageMagick: the kinds the screen
+# reader tells apart (grey, CMYK, progressive, turned by EXIF; lossy,
+# lossless, alpha).
+mkdir -p "$corpus/jpeg" "$corpus/webp"
+convert -size 48x32 gradient:red-blue seed.png
+convert -size 48x32 gradient:none-navy seed_alpha.png
+convert seed.png -quality 80 "$corpus/jpeg/rgb.jpg"
+convert seed.png -colorspace Gray "$corpus/jpeg/grey.jpg"
+convert seed.png -colorspace CMYK "$corpus/jpeg/cmyk.jpg"
+convert seed.png -interlace JPEG "$corpus/jpeg/progressive.jpg"
+convert seed.png -orient RightTop "$corpus/jpeg/orientation_6.jpg"
+convert seed.png -quality 80 "$corpus/webp/lossy.webp"
+convert seed.png -define webp:lossless=true "$corpus/webp/lossless.webp"
+convert seed_alpha.png -quality 80 "$corpus/webp/alpha.webp"
+
 # Font seeds: a byte of format and colours, then the font file.
 { printf '\000'; cat demo.fnt; } >"$corpus/font/hires"
 { printf '\045'; cat logo.fnt; } >"$corpus/font/logo_multicolour"

@@ -104,7 +104,8 @@ bool read_header(png_structp png, png_infop info, PngHeader& header, ColourDescr
     if (setjmp(png_jmpbuf(png))) {
         return false;
     }
-    png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, nullptr, -1);
+    // Unknown chunks only: the colour chunks are known ones, and wanted.
+    png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, nullptr, 0);
     png_set_user_limits(png, PNG_UINT_31_MAX, PNG_UINT_31_MAX);
     png_set_chunk_malloc_max(png, MAX_CHUNK_BYTES);
     png_set_chunk_cache_max(png, 64);

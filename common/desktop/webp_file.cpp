@@ -75,15 +75,6 @@ ErrorCode decode_webp(const std::vector<std::uint8_t>& file, ScreenFit fit, Scre
         return refuse(source, "a picture too large to be decoded within " + std::to_string(MAX_DECODE_BYTES >> 20) +
                                   " MB");
     }
-    ColourDescription colours{};
-    const WebPData data{file.data(), file.size()};
-    std::unique_ptr<WebPDemuxer, DemuxDeleter> demuxer;
-    WebPChunkIterator chunk{};
-    if (!find_icc_profile(data, demuxer, chunk, colours)) {
-        return refuse(source, "a container the demuxer cannot take apart");
-    }
-    const std::unique_ptr<WebPChunkIterator, ChunkIteratorReleaser> chunk_owner(colours.icc_profile != nullptr ? &chunk
-                                                                                                               : nullptr);
     const std::size_t decoded_bytes = row_bytes * static_cast<std::size_t>(features.height);
     const auto decoded = std::make_unique_for_overwrite<std::uint8_t[]>(decoded_bytes);
     WebPDecoderConfig config;
@@ -100,6 +91,16 @@ ErrorCode decode_webp(const std::vector<std::uint8_t>& file, ScreenFit fit, Scre
     if (decoded_status != VP8_STATUS_OK) {
         return refuse(source, status_text(decoded_status));
     }
+    // The profile is looked for once the picture is known to be whole.
+    ColourDescription colours{};
+    const WebPData data{file.data(), file.size()};
+    std::unique_ptr<WebPDemuxer, DemuxDeleter> demuxer;
+    WebPChunkIterator chunk{};
+    if (!find_icc_profile(data, demuxer, chunk, colours)) {
+        return refuse(source, "a container the demuxer cannot take apart");
+    }
+    const std::unique_ptr<WebPChunkIterator, ChunkIteratorReleaser> chunk_owner(colours.icc_profile != nullptr ? &chunk
+                                                                                                               : nullptr);
     const SampleFormat format{features.has_alpha ? SampleLayout::rgba : SampleLayout::rgb, 1, false};
     auto rows = std::make_unique<ScreenRows>();
     const ErrorCode code = start_screen_rows(features.width, features.height, format, colours, fit, ERR_INVALID_WEBP,

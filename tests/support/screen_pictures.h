@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "support/png_builder.h"
+#include "png_builder.h"
 
 using PictureBytes = std::vector<std::uint8_t>;
 
