@@ -122,10 +122,25 @@ TEST_F(ScreenReaderTest, GammaChunkAloneIsAPowerLaw) {
     ASSERT_EQ(read(build_coloured_png(flat_rgb_png(320, 200, 128, 64, 255), chunks)), ERR_SUCCESS);
     expect_colour(0, 0, {128 / 255.0, 64 / 255.0, 1.0}, 1e-5);
     EXPECT_EQ(source.profile, "gamma 1.00");
-    chunks.gamma = 0.45455;
+    chunks.gamma = 0.5;
     ASSERT_EQ(read(build_coloured_png(flat_rgb_png(320, 200, 128, 64, 255), chunks)), ERR_SUCCESS);
-    expect_colour(0, 0, {std::pow(128 / 255.0, 1 / 0.45455), std::pow(64 / 255.0, 1 / 0.45455), 1.0}, 1e-5);
-    EXPECT_EQ(source.profile, "gamma 0.45");
+    expect_colour(0, 0, {std::pow(128 / 255.0, 2.0), std::pow(64 / 255.0, 2.0), 1.0}, 1e-5);
+    EXPECT_EQ(source.profile, "gamma 0.50");
+}
+
+// gAMA 0.45455, alone or with sRGB's chromaticities, is how many writers
+// (ImageMagick among them) tag an sRGB picture: it is read as sRGB, darks
+// included.
+TEST_F(ScreenReaderTest, SrgbFallbackGammaIsReadAsSrgb) {
+    PngColourChunks chunks;
+    chunks.gamma = 0.45455;
+    ASSERT_EQ(read(build_coloured_png(flat_rgb_png(320, 200, 10, 64, 255), chunks)), ERR_SUCCESS);
+    expect_colour(0, 0, {srgb_to_linear(10 / 255.0), srgb_to_linear(64 / 255.0), 1.0}, 1e-6);
+    EXPECT_EQ(source.profile, "sRGB");
+    chunks.primaries = true;
+    chunks.chromaticities = {0.3127, 0.3290, 0.64, 0.33, 0.30, 0.60, 0.15, 0.06};
+    ASSERT_EQ(read(build_coloured_png(flat_rgb_png(320, 200, 10, 64, 255), chunks)), ERR_SUCCESS);
+    EXPECT_EQ(source.profile, "sRGB");
 }
 
 TEST_F(ScreenReaderTest, GammaWithChromaticitiesUsesTheFilesPrimaries) {

@@ -1,5 +1,6 @@
 #include "desktop/png_screen.h"
 
+#include <cmath>
 #include <png.h>
 
 #include <array>
@@ -81,6 +82,27 @@ void read_past_checksums_when_fuzzing([[maybe_unused]] png_structp png) {
 }
 
 // The profile's bytes stay with info until it is destroyed.
+// gAMA 0.45455 with sRGB's primaries (or none) is how many writers tag sRGB
+// for decoders that know no sRGB chunk: read as a pure power curve, its
+// darks would come out too dark.
+bool states_srgb_by_fallback(const ColourDescription& colours) {
+    if (colours.icc_profile != nullptr || std::fabs(colours.gamma - 0.45455) > 0.0005) {
+        return false;
+    }
+    if (!colours.has_primaries) {
+        return true;
+    }
+    const double expected[8] = {0.3127, 0.3290, 0.64, 0.33, 0.30, 0.60, 0.15, 0.06};
+    const double given[8] = {colours.white[0], colours.white[1], colours.red[0],  colours.red[1],
+                             colours.green[0], colours.green[1], colours.blue[0], colours.blue[1]};
+    for (int i = 0; i < 8; ++i) {
+        if (std::fabs(given[i] - expected[i]) > 0.001) {
+            return false;
+        }
+    }
+    return true;
+}
+
 void read_colour_chunks(png_structp png, png_infop info, ColourDescription& colours) {
     png_charp name = nullptr;
     int compression = 0;
@@ -98,6 +120,7 @@ void read_colour_chunks(png_structp png, png_infop info, ColourDescription& colo
     colours.has_primaries =
         png_get_cHRM(png, info, &colours.white[0], &colours.white[1], &colours.red[0], &colours.red[1],
                      &colours.green[0], &colours.green[1], &colours.blue[0], &colours.blue[1]) != 0;
+    colours.srgb = colours.srgb || states_srgb_by_fallback(colours);
 }
 
 bool read_header(png_structp png, png_infop info, PngHeader& header, ColourDescription& colours) {
