@@ -55,12 +55,12 @@ run "$BIN/exgravo" logo_font typolan_logo_font.png
 # exgravo shows both in that palette.
 PHOTO=${GALLERY_PHOTO:-/usr/lib/python3/dist-packages/skimage/data/astronaut.png}
 if [ -f "$PHOTO" ]; then
-    cp "$PHOTO" photo_astronaut.png
-    run "$BIN/ingravo" photo_astronaut.png astronaut -d -c13
+    cp "$PHOTO" astronaut.png
+    run "$BIN/ingravo" astronaut.png astronaut -d -c13
     run "$BIN/exgravo" astronaut ingravo_photo_multicolour.png -c13
-    run "$BIN/ingravo" photo_astronaut.png astronaut -d -c13 -s
+    run "$BIN/ingravo" astronaut.png astronaut -d -c13 -s
     run "$BIN/exgravo" astronaut ingravo_photo_hires.png -s -c13
-    cp photo_astronaut.png ingravo_photo_multicolour.png ingravo_photo_hires.png "$OUT"
+    cp astronaut.png ingravo_photo_multicolour.png ingravo_photo_hires.png "$OUT"
 else
     echo "make_gallery.sh: no $PHOTO (Debian: python3-skimage): the photo's pictures are left out"
 fi
