@@ -1,9 +1,13 @@
 #!/bin/sh
 # Makes the pictures of the README's gallery. Every one is a PNG written by
-# the suite's programs from the demo's own scene and font; no picture comes
-# from elsewhere. The commands are those the README shows beside each picture.
+# the suite's programs from the demo's own scene and font, except the photo:
+# scikit-image's astronaut (NASA, public domain), copied as it is, beside its
+# conversions. The commands are those the README shows beside each picture.
 # Arguments: folder of the programs, folder of the demo tools (make_demo_scene,
 # make_demo_font, spoil_cells), output folder.
+# The photo comes from Debian's python3-skimage (GALLERY_PHOTO names another
+# copy of the same file); without it the photo's three pictures are left out
+# and a line says so.
 set -eu
 BIN=$(cd "$1" && pwd)
 TOOLS=$(cd "$2" && pwd)
@@ -46,5 +50,19 @@ run "$BIN/typolan" demo demo_mc -k -00 -11 -22 -35
 run "$BIN/emblex" demo_mc logo logo logo -00 -11 -22
 run "$BIN/typolan" logo logo_font -k -00 -11 -22 -35
 run "$BIN/exgravo" logo_font typolan_logo_font.png
+
+# ingravo -d converts the photo into multicolour and hires in palette 13;
+# exgravo shows both in that palette.
+PHOTO=${GALLERY_PHOTO:-/usr/lib/python3/dist-packages/skimage/data/astronaut.png}
+if [ -f "$PHOTO" ]; then
+    cp "$PHOTO" astronaut.png
+    run "$BIN/ingravo" astronaut.png astronaut -d -c13
+    run "$BIN/exgravo" astronaut ingravo_photo_multicolour.png -c13
+    run "$BIN/ingravo" astronaut.png astronaut -d -c13 -s
+    run "$BIN/exgravo" astronaut ingravo_photo_hires.png -s -c13
+    cp astronaut.png ingravo_photo_multicolour.png ingravo_photo_hires.png "$OUT"
+else
+    echo "make_gallery.sh: no $PHOTO (Debian: python3-skimage): the photo's pictures are left out"
+fi
 
 cp exgravo_palette12.png exgravo_palette5.png ingravo_errors.png verimat_difference.png typolan_logo_font.png "$OUT"
