@@ -168,6 +168,13 @@ ErrorCode refuse(ScreenSource& source, std::string problem) {
 
 // libjpeg's messages start with a capital; in the line they follow a colon.
 ErrorCode refuse_decoder(ScreenSource& source, const JpegDecoder& decoder) {
+    // Memory runs out only for the coefficients of a progressive picture,
+    // which libjpeg holds whole, bounded by max_memory_to_use.
+    const int code = decoder.trap.manager.msg_code;
+    if (code == JERR_NO_BACKING_STORE || code == JERR_OUT_OF_MEMORY) {
+        return refuse(source, "a progressive picture too large to be decoded within " +
+                                  std::to_string(MAX_DECODE_BYTES >> 20) + " MB");
+    }
     std::string message = decoder.trap.message;
     if (message.empty()) {
         message = "not a readable jpeg file";
