@@ -137,10 +137,7 @@ TEST_F(IngravoConvert, EveryFormatIsLegalAndTheSameOnEveryRun) {
 
 // A picture that is already legal, shown in the conversion's palette, has a
 // conversion of no error at all: the converter must find it.
-// Known gap: in multicolour a few cells of a legal picture still lose a
-// colour (the background search and the candidate pool of the cell choice);
-// hires comes back whole. Enabled again once that is mended.
-TEST_F(IngravoConvert, DISABLED_LegalPictureComesBackPixelForPixel) {
+TEST_F(IngravoConvert, LegalPictureComesBackPixelForPixel) {
     const auto multicolour = random_multicolour_picture(0x5EED, 6);
     ASSERT_EQ(save_multicolour_picture(file("legal.koa").string(), FORMAT_KOALA, *multicolour), 0);
     const auto hires = random_hires_picture(0xC0DE);

@@ -70,23 +70,29 @@ void mix_costs(const CellPoints& points, int i, int j, float grain, float* __res
     const auto& second = points.colours[j];
     const float nearest_weight = grain >= 1.0f ? 1.0f : 0.0f;
     for (int n = 0; n < DOTS; ++n) {
+        // Distances to each colour alone are taken directly, so that a dot
+        // that shows a colour exactly costs exactly nothing.
         const float r0 = points.target[0][n] - second[0][n];
         const float r1 = points.target[1][n] - second[1][n];
         const float r2 = points.target[2][n] - second[2][n];
+        const float e0 = points.target[0][n] - first[0][n];
+        const float e1 = points.target[1][n] - first[1][n];
+        const float e2 = points.target[2][n] - first[2][n];
         const float d0 = first[0][n] - second[0][n];
         const float d1 = first[1][n] - second[1][n];
         const float d2 = first[2][n] - second[2][n];
         const float rr = r0 * r0 + r1 * r1 + r2 * r2;
+        const float ee = e0 * e0 + e1 * e1 + e2 * e2;
         const float rd = r0 * d0 + r1 * d1 + r2 * d2;
-        const float dd = d0 * d0 + d1 * d1 + d2 * d2 + 1e-12f;
+        const float dd = d0 * d0 + d1 * d1 + d2 * d2;
         const float linear = 2.0f * rd - grain * dd;
         const float quadratic = (1.0f - grain) * dd;
-        float share = linear / (2.0f * quadratic + 1e-12f);
-        share = share < 0.0f ? 0.0f : share;
-        share = share > 1.0f ? 1.0f : share;
-        const float mixed = rr - share * linear + share * share * quadratic;
-        const float other = rr - 2.0f * rd + dd;
-        const float nearest = other < rr ? other : rr;
+        const float share = linear / (2.0f * quadratic + 1e-12f);
+        float mixed = rr - share * linear + share * share * quadratic;
+        mixed = share <= 0.0f ? rr : mixed;
+        mixed = share >= 1.0f ? ee : mixed;
+        mixed = mixed < 0.0f ? 0.0f : mixed;
+        const float nearest = ee < rr ? ee : rr;
         costs[n] = points.weight[n] * (mixed + nearest_weight * (nearest - mixed));
     }
 }
@@ -128,6 +134,20 @@ std::array<int, PALETTE_SIZE> rank_colours(const CellPairCosts& costs) {
         for (int j = 0; j < PALETTE_SIZE; ++j) {
             if (i != j) {
                 best[i] = std::min(best[i], totals[pair_index[i][j]]);
+            }
+        }
+    }
+    // A colour that some dot shows exactly comes first: a picture already in
+    // the palette keeps its colours.
+    for (int i = 0; i < PALETTE_SIZE; ++i) {
+        for (int n = 0; n < costs.dots; ++n) {
+            float worst = 0.0f;
+            for (int j = 0; j < PALETTE_SIZE; ++j) {
+                worst = j == i ? worst : std::max(worst, costs.pairs[pair_index[i][j]][n]);
+            }
+            if (worst == 0.0f) {
+                best[i] = -1.0f;
+                break;
             }
         }
     }
