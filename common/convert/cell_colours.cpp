@@ -138,14 +138,13 @@ std::array<int, PALETTE_SIZE> rank_colours(const CellPairCosts& costs) {
         }
     }
     // A colour that some dot shows exactly comes first: a picture already in
-    // the palette keeps its colours.
+    // the palette keeps its colours. Pairs cost nothing only where a dot
+    // shows one of their colours, so two pairs sharing a colour tell.
     for (int i = 0; i < PALETTE_SIZE; ++i) {
+        const float* with_first = costs.pairs[pair_index[i][i == 0 ? 1 : 0]].data();
+        const float* with_second = costs.pairs[pair_index[i][i <= 1 ? 2 : 1]].data();
         for (int n = 0; n < costs.dots; ++n) {
-            float worst = 0.0f;
-            for (int j = 0; j < PALETTE_SIZE; ++j) {
-                worst = j == i ? worst : std::max(worst, costs.pairs[pair_index[i][j]][n]);
-            }
-            if (worst == 0.0f) {
+            if (with_first[n] == 0.0f && with_second[n] == 0.0f) {
                 best[i] = -1.0f;
                 break;
             }
@@ -268,7 +267,7 @@ ErrorCode choose_cell_colours(const DotGrid& grid, const ColourChoiceSettings& s
     for (int cell = 0; cell < CELL_COUNT; ++cell) {
         compute_pair_costs(grid, cell, settings.grain, search, *costs);
         const auto ranking = rank_colours(*costs);
-        sets.candidates[static_cast<std::size_t>(cell)] = candidate_bits(ranking, settings.candidates + 1);
+        sets.candidates[static_cast<std::size_t>(cell)] = candidate_bits(ranking, settings.refinement_candidates);
         if (grid.hires) {
             sets.cells[static_cast<std::size_t>(cell)] = best_hires_pair(*costs);
         } else if (!search) {

@@ -28,6 +28,7 @@ struct ColourChoiceSettings {
     float grain;          // 0: mixes cost nothing beyond their error; 1: no mixing (nearest colour only)
     int candidates;         // colours of a cell tried in multicolour, besides the background
     int search_candidates;  // the same while the background is searched
+    int refinement_candidates;  // colours the refinement may bring into a cell
 };
 
 // Chooses every cell's colours; in multicolour also the background, out of

@@ -10,18 +10,19 @@
 
 namespace {
 
-// The settings the conversion was tuned with (see ingravo(1), CONVERSION):
-// multicolour's wide dots take more colour weight and grain before the
-// refinement trades structure for colour; hires's fine dots less.
+// The settings the conversion was tuned with on photos (see ingravo(1),
+// CONVERSION): hires, with twice the dots and two colours a cell, refines
+// longer and evens out its errors more before the mean colour difference
+// stops falling.
 struct ModeSettings {
     MetricWeights metric;
     ColourChoiceSettings choice;
     RefinementSettings refinement;
     float error_floor;  // of the reweighted second refinement; 0: none
 };
-constexpr ModeSettings MULTICOLOUR_SETTINGS{{0.4f}, {0.1f, 6, 5}, {1.0f, 2.0f, 3, true}, 3.0f};
-constexpr ModeSettings HIRES_SETTINGS{{0.35f}, {0.05f, 6, 5}, {1.0f, 2.0f, 3, true}, 0.0f};
-constexpr ColourChoiceSettings FLAT_CHOICE{1.0f, 6, 5};
+constexpr ModeSettings MULTICOLOUR_SETTINGS{{0.4f}, {0.1f, 6, 5, 16}, {1.0f, 2.0f, 0.6f, 3, true, true, true}, 3.0f};
+constexpr ModeSettings HIRES_SETTINGS{{0.45f}, {0.05f, 6, 5, 16}, {1.0f, 2.0f, 0.6f, 5, true, true, false}, 6.0f};
+constexpr ColourChoiceSettings FLAT_CHOICE{1.0f, 6, 5, 7};
 constexpr DiffusionSettings DIFFUSION{true, 0.25f};
 constexpr DiffusionSettings NEAREST{false, 0.0f};
 

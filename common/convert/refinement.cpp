@@ -8,15 +8,25 @@
 namespace {
 
 constexpr int MAX_RADIUS = 24;
+constexpr int MAX_CELL_DOTS = 64;
+constexpr int CHANNELS = 3;  // lightness, then the two opponent axes
 
-// The autocorrelation of one channel's blur as seen on the dot grid, the
-// product of an across and a down part: the error of the picture is
-// sum over dots of d(q) * (A * d)(q) for the dots' perceptual errors d.
+// The autocorrelation of one blur as seen on the dot grid, the product of an
+// across and a down part: the error of the picture is the sum over dots of
+// d(q) * (A * d)(q) for the dots' perceptual errors d.
 struct Autocorrelation {
     int radius_x;
     int radius_y;
     std::array<float, 2 * MAX_RADIUS + 1> across;
     std::array<float, 2 * MAX_RADIUS + 1> down;
+};
+
+// A channel's autocorrelation: one blur, or for the opponent axes the sum of
+// the colour blur's and, weighted, the lightness blur's.
+struct ChannelKernel {
+    std::array<Autocorrelation, 2> terms;
+    std::array<float, 2> weights;
+    int term_count;
     float centre;
 };
 
@@ -46,26 +56,26 @@ std::vector<double> footprint(double sigma, int width) {
     return f;
 }
 
-// Autocorrelation of a footprint at offsets that are multiples of step.
+// Autocorrelation of a footprint at offsets that are multiples of step, cut
+// where it falls below a hundredth of its centre.
 int autocorrelate(const std::vector<double>& f, int step, std::array<float, 2 * MAX_RADIUS + 1>& out) {
     const int n = static_cast<int>(f.size());
-    std::array<double, 2 * MAX_RADIUS + 1> values{};
+    std::array<double, MAX_RADIUS + 1> values{};
     int radius = 0;
     for (int k = 0; k <= MAX_RADIUS; ++k) {
-        const int shift = k * step;
         double sum = 0.0;
-        for (int i = 0; i + shift < n; ++i) {
-            sum += f[static_cast<std::size_t>(i)] * f[static_cast<std::size_t>(i + shift)];
+        for (int i = 0; i + k * step < n; ++i) {
+            sum += f[static_cast<std::size_t>(i)] * f[static_cast<std::size_t>(i + k * step)];
         }
-        if (k > 0 && sum < values[MAX_RADIUS] * 1e-2) {
+        if (k > 0 && sum < values[0] * 1e-2) {
             break;
         }
-        values[static_cast<std::size_t>(MAX_RADIUS + k)] = sum;
+        values[static_cast<std::size_t>(k)] = sum;
         radius = k;
     }
     out.fill(0.0f);
     for (int k = -radius; k <= radius; ++k) {
-        out[static_cast<std::size_t>(k + radius)] = static_cast<float>(values[static_cast<std::size_t>(MAX_RADIUS + std::abs(k))]);
+        out[static_cast<std::size_t>(k + radius)] = static_cast<float>(values[static_cast<std::size_t>(std::abs(k))]);
     }
     return radius;
 }
@@ -74,132 +84,298 @@ Autocorrelation make_autocorrelation(double sigma, int dot_pixels) {
     Autocorrelation a{};
     a.radius_x = autocorrelate(footprint(sigma, dot_pixels), dot_pixels, a.across);
     a.radius_y = autocorrelate(footprint(sigma, 1), 1, a.down);
-    a.centre = a.across[static_cast<std::size_t>(a.radius_x)] * a.down[static_cast<std::size_t>(a.radius_y)];
     return a;
+}
+
+float term_value(const Autocorrelation& a, int dx, int dy) {
+    if (std::abs(dx) > a.radius_x || std::abs(dy) > a.radius_y) {
+        return 0.0f;
+    }
+    return a.across[static_cast<std::size_t>(dx + a.radius_x)] * a.down[static_cast<std::size_t>(dy + a.radius_y)];
+}
+
+float kernel_value(const ChannelKernel& k, int dx, int dy) {
+    float value = 0.0f;
+    for (int t = 0; t < k.term_count; ++t) {
+        value += k.weights[static_cast<std::size_t>(t)] * term_value(k.terms[static_cast<std::size_t>(t)], dx, dy);
+    }
+    return value;
+}
+
+ChannelKernel make_kernel(const Autocorrelation& main, const Autocorrelation& fine, float fine_weight) {
+    ChannelKernel k{};
+    k.terms[0] = main;
+    k.weights[0] = 1.0f;
+    k.term_count = 1;
+    if (fine_weight > 0.0f) {
+        k.terms[1] = fine;
+        k.weights[1] = fine_weight * fine_weight;
+        k.term_count = 2;
+    }
+    k.centre = kernel_value(k, 0, 0);
+    return k;
 }
 
 struct SearchState {
     const DotGrid* grid;
-    std::array<Autocorrelation, 3> kernels;  // lightness, then the two opponent channels
-    std::vector<float> correlation;          // (A * d): every dot's lightness, then each opponent channel
-    int plane;                               // dots in one channel's plane
+    std::array<ChannelKernel, CHANNELS> kernels;
+    bool swaps;
+    int swap_neighbours;  // right and below; with the diagonals, 4
+    int plane;            // dots in one channel's plane
+    // Each C64 colour in each dot's perceptual space: per dot, 16 lightness
+    // values, then 16 of each opponent axis.
+    std::vector<float> palette_points;
+    std::vector<float> correlation;  // (A * d): every dot's lightness, then each opponent axis
+    // Cells whose neighbourhood changed since they were last searched, this
+    // pass and the next: a cell none of whose neighbours changed has nothing
+    // new to find.
+    std::array<std::uint8_t, CELL_COUNT> dirty;
+    std::array<std::uint8_t, CELL_COUNT> dirty_next;
 };
 
-Perceptual colour_step(const DotGrid& grid, int dot, int from, int to) {
-    const auto& a = grid.palette[static_cast<std::size_t>(from)];
-    const auto& b = grid.palette[static_cast<std::size_t>(to)];
-    const float step[3] = {b[0] - a[0], b[1] - a[1], b[2] - a[2]};
-    return perceptual_of(grid, dot, step);
+const float* points_of(const SearchState& state, int dot) {
+    return &state.palette_points[static_cast<std::size_t>(dot) * PALETTE_SIZE * CHANNELS];
 }
 
-// Change of the error when dot's perceptual error moves by s.
-float error_change(const SearchState& state, int dot, const Perceptual& s) {
+Perceptual colour_step(const SearchState& state, int dot, int from, int to) {
+    const float* p = points_of(state, dot);
+    return {p[to] - p[from], p[PALETTE_SIZE + to] - p[PALETTE_SIZE + from],
+            p[2 * PALETTE_SIZE + to] - p[2 * PALETTE_SIZE + from]};
+}
+
+Perceptual correlation_at(const SearchState& state, int dot) {
+    return {state.correlation[static_cast<std::size_t>(dot)],
+            state.correlation[static_cast<std::size_t>(state.plane + dot)],
+            state.correlation[static_cast<std::size_t>(2 * state.plane + dot)]};
+}
+
+// Change of the error when a dot's perceptual error moves by s, where the
+// correlation there is c.
+float change_of(const SearchState& state, const Perceptual& c, const Perceptual& s) {
     float change = 0.0f;
-    for (int ch = 0; ch < 3; ++ch) {
-        const float c = state.correlation[static_cast<std::size_t>(ch * state.plane + dot)];
-        change += s[ch] * (2.0f * c + s[ch] * state.kernels[ch].centre);
+    for (int ch = 0; ch < CHANNELS; ++ch) {
+        change += s[ch] * (2.0f * c[ch] + s[ch] * state.kernels[static_cast<std::size_t>(ch)].centre);
     }
     return change;
 }
 
-void apply_step(SearchState& state, int dot, const Perceptual& s) {
+// Every colour's change of the error at one dot, the dot's own colour 0.
+void changes_to_every_colour(const SearchState& state, int dot, int current, std::array<float, PALETTE_SIZE>& out) {
+    const float* p = points_of(state, dot);
+    const Perceptual c = correlation_at(state, dot);
+    const float k0 = state.kernels[0].centre;
+    const float k1 = state.kernels[1].centre;
+    const float k2 = state.kernels[2].centre;
+    const float l = p[current];
+    const float a = p[PALETTE_SIZE + current];
+    const float b = p[2 * PALETTE_SIZE + current];
+    for (int colour = 0; colour < PALETTE_SIZE; ++colour) {
+        const float s0 = p[colour] - l;
+        const float s1 = p[PALETTE_SIZE + colour] - a;
+        const float s2 = p[2 * PALETTE_SIZE + colour] - b;
+        out[static_cast<std::size_t>(colour)] =
+            s0 * (2.0f * c[0] + s0 * k0) + s1 * (2.0f * c[1] + s1 * k1) + s2 * (2.0f * c[2] + s2 * k2);
+    }
+}
+
+void fill_palette_points(SearchState& state) {
     const DotGrid& grid = *state.grid;
-    const int width = grid.width;
-    const int x = dot % width;
-    const int y = dot / width;
-    for (int ch = 0; ch < 3; ++ch) {
-        const Autocorrelation& k = state.kernels[ch];
-        const int y0 = std::max(0, y - k.radius_y);
-        const int y1 = std::min(IMAGE_HEIGHT - 1, y + k.radius_y);
-        const int x0 = std::max(0, x - k.radius_x);
-        const int x1 = std::min(width - 1, x + k.radius_x);
-        for (int yy = y0; yy <= y1; ++yy) {
-            const float row = s[ch] * k.down[static_cast<std::size_t>(yy - y + k.radius_y)];
-            float* __restrict c = &state.correlation[static_cast<std::size_t>(ch * state.plane + yy * width + x0)];
-            const float* __restrict across = &k.across[static_cast<std::size_t>(x0 - x + k.radius_x)];
-            const int span = x1 - x0 + 1;
-            for (int i = 0; i < span; ++i) {
-                c[i] += row * across[i];
+    const int count = dot_count(grid);
+    state.palette_points.resize(static_cast<std::size_t>(count) * PALETTE_SIZE * CHANNELS);
+    for (int dot = 0; dot < count; ++dot) {
+        float* p = &state.palette_points[static_cast<std::size_t>(dot) * PALETTE_SIZE * CHANNELS];
+        for (int colour = 0; colour < PALETTE_SIZE; ++colour) {
+            const Perceptual point = perceptual_of(grid, dot, grid.palette[static_cast<std::size_t>(colour)].data());
+            for (int ch = 0; ch < CHANNELS; ++ch) {
+                p[ch * PALETTE_SIZE + colour] = point[ch];
             }
         }
     }
 }
 
-// (A * d) for the starting picture, by separable convolution.
+// A change at a dot reaches the cells around its own.
+void mark_neighbourhood(SearchState& state, int dot) {
+    const int cell = cell_of_dot(*state.grid, dot);
+    const int row = cell / CELLS_ACROSS;
+    const int column = cell % CELLS_ACROSS;
+    for (int r = std::max(0, row - 1); r <= std::min(CELLS_DOWN - 1, row + 1); ++r) {
+        for (int c = std::max(0, column - 1); c <= std::min(CELLS_ACROSS - 1, column + 1); ++c) {
+            state.dirty_next[static_cast<std::size_t>(r * CELLS_ACROSS + c)] = 1;
+        }
+    }
+}
+
+void add_term(SearchState& state, int ch, const Autocorrelation& k, float scale, int x, int y) {
+    const int width = state.grid->width;
+    const int y0 = std::max(0, y - k.radius_y);
+    const int y1 = std::min(IMAGE_HEIGHT - 1, y + k.radius_y);
+    const int x0 = std::max(0, x - k.radius_x);
+    const int x1 = std::min(width - 1, x + k.radius_x);
+    const int span = x1 - x0 + 1;
+    const float* __restrict across = &k.across[static_cast<std::size_t>(x0 - x + k.radius_x)];
+    for (int yy = y0; yy <= y1; ++yy) {
+        const float row = scale * k.down[static_cast<std::size_t>(yy - y + k.radius_y)];
+        float* __restrict c = &state.correlation[static_cast<std::size_t>(ch * state.plane + yy * width + x0)];
+        for (int i = 0; i < span; ++i) {
+            c[i] += row * across[i];
+        }
+    }
+}
+
+void apply_step(SearchState& state, int dot, const Perceptual& s) {
+    mark_neighbourhood(state, dot);
+    const int x = dot % state.grid->width;
+    const int y = dot / state.grid->width;
+    for (int ch = 0; ch < CHANNELS; ++ch) {
+        const ChannelKernel& k = state.kernels[static_cast<std::size_t>(ch)];
+        for (int t = 0; t < k.term_count; ++t) {
+            add_term(state, ch, k.terms[static_cast<std::size_t>(t)], s[ch] * k.weights[static_cast<std::size_t>(t)], x, y);
+        }
+    }
+}
+
+void move_dot(SearchState& state, int dot, int colour, const Perceptual& step, DotColours& dots) {
+    apply_step(state, dot, step);
+    dots.colours[static_cast<std::size_t>(dot)] = static_cast<std::uint8_t>(colour);
+}
+
+// One term of (A * d) for the starting picture, by separable convolution.
+void convolve_term(const SearchState& state, const std::vector<float>& errors, const Autocorrelation& k, float weight,
+                   float* out) {
+    const int width = state.grid->width;
+    std::vector<float> across(static_cast<std::size_t>(state.plane), 0.0f);
+    for (int y = 0; y < IMAGE_HEIGHT; ++y) {
+        for (int x = 0; x < width; ++x) {
+            float sum = 0.0f;
+            for (int i = std::max(0, x - k.radius_x); i <= std::min(width - 1, x + k.radius_x); ++i) {
+                sum += k.across[static_cast<std::size_t>(i - x + k.radius_x)] * errors[static_cast<std::size_t>(y * width + i)];
+            }
+            across[static_cast<std::size_t>(y * width + x)] = sum;
+        }
+    }
+    for (int y = 0; y < IMAGE_HEIGHT; ++y) {
+        for (int x = 0; x < width; ++x) {
+            float sum = 0.0f;
+            for (int j = std::max(0, y - k.radius_y); j <= std::min(IMAGE_HEIGHT - 1, y + k.radius_y); ++j) {
+                sum += k.down[static_cast<std::size_t>(j - y + k.radius_y)] * across[static_cast<std::size_t>(j * width + x)];
+            }
+            out[y * width + x] += weight * sum;
+        }
+    }
+}
+
 void initialise_correlation(SearchState& state, const DotColours& dots) {
     const DotGrid& grid = *state.grid;
-    const int width = grid.width;
     const int count = dot_count(grid);
-    std::vector<float> errors(static_cast<std::size_t>(count) * 3);
-    for (int dot = 0; dot < count; ++dot) {
-        const auto& shown = grid.palette[dots.colours[static_cast<std::size_t>(dot)]];
-        const float* target = &grid.target[static_cast<std::size_t>(dot * 3)];
-        const float difference[3] = {shown[0] - target[0], shown[1] - target[1], shown[2] - target[2]};
-        const Perceptual d = perceptual_of(grid, dot, difference);
-        for (int ch = 0; ch < 3; ++ch) {
-            errors[static_cast<std::size_t>(dot * 3 + ch)] = d[ch];
+    state.correlation.assign(static_cast<std::size_t>(count) * CHANNELS, 0.0f);
+    std::vector<float> errors(static_cast<std::size_t>(count));
+    for (int ch = 0; ch < CHANNELS; ++ch) {
+        for (int dot = 0; dot < count; ++dot) {
+            const auto& shown = grid.palette[dots.colours[static_cast<std::size_t>(dot)]];
+            const float* target = &grid.target[static_cast<std::size_t>(dot * 3)];
+            const float difference[3] = {shown[0] - target[0], shown[1] - target[1], shown[2] - target[2]};
+            errors[static_cast<std::size_t>(dot)] = perceptual_of(grid, dot, difference)[ch];
         }
-    }
-    std::vector<float> across(errors.size(), 0.0f);
-    for (int ch = 0; ch < 3; ++ch) {
-        const Autocorrelation& k = state.kernels[ch];
-        for (int y = 0; y < IMAGE_HEIGHT; ++y) {
-            for (int x = 0; x < width; ++x) {
-                float sum = 0.0f;
-                for (int i = std::max(0, x - k.radius_x); i <= std::min(width - 1, x + k.radius_x); ++i) {
-                    sum += k.across[static_cast<std::size_t>(i - x + k.radius_x)] *
-                           errors[static_cast<std::size_t>((y * width + i) * 3 + ch)];
-                }
-                across[static_cast<std::size_t>((y * width + x) * 3 + ch)] = sum;
-            }
-        }
-        for (int y = 0; y < IMAGE_HEIGHT; ++y) {
-            for (int x = 0; x < width; ++x) {
-                float sum = 0.0f;
-                for (int j = std::max(0, y - k.radius_y); j <= std::min(IMAGE_HEIGHT - 1, y + k.radius_y); ++j) {
-                    sum += k.down[static_cast<std::size_t>(j - y + k.radius_y)] *
-                           across[static_cast<std::size_t>((j * width + x) * 3 + ch)];
-                }
-                state.correlation[static_cast<std::size_t>(ch * state.plane + y * width + x)] = sum;
-            }
+        const ChannelKernel& k = state.kernels[static_cast<std::size_t>(ch)];
+        for (int t = 0; t < k.term_count; ++t) {
+            convolve_term(state, errors, k.terms[static_cast<std::size_t>(t)], k.weights[static_cast<std::size_t>(t)],
+                          &state.correlation[static_cast<std::size_t>(ch * state.plane)]);
         }
     }
 }
 
-// One pass over every dot in raster order; returns the dots changed.
+bool colour_allowed(const SearchState& state, const CellColourSets& sets, int dot, int colour) {
+    std::array<std::uint8_t, 4> choices;
+    const int count = cell_colour_choices(*state.grid, sets, dot, choices);
+    for (int i = 0; i < count; ++i) {
+        if (choices[static_cast<std::size_t>(i)] == colour) {
+            return true;
+        }
+    }
+    return false;
+}
+
+float cross_change(const SearchState& state, const Perceptual& first, const Perceptual& second, int dx, int dy) {
+    float change = 0.0f;
+    for (int ch = 0; ch < CHANNELS; ++ch) {
+        change += 2.0f * first[ch] * second[ch] * kernel_value(state.kernels[static_cast<std::size_t>(ch)], dx, dy);
+    }
+    return change;
+}
+
+// Exchanges a dot's colour with a neighbour's when that lowers the error:
+// the grain moves without the mean changing, which single toggles cannot do
+// one at a time. Returns the dots changed.
+int try_swaps(SearchState& state, const CellColourSets& sets, int dot, DotColours& dots) {
+    constexpr int OFFSETS[4][2] = {{1, 0}, {0, 1}, {1, 1}, {-1, 1}};
+    const int width = state.grid->width;
+    const int x = dot % width;
+    const int y = dot / width;
+    const int colour = dots.colours[static_cast<std::size_t>(dot)];
+    for (int k = 0; k < state.swap_neighbours; ++k) {
+        const int dx = OFFSETS[k][0];
+        const int dy = OFFSETS[k][1];
+        if (x + dx < 0 || x + dx >= width || y + dy >= IMAGE_HEIGHT) {
+            continue;
+        }
+        const int other = dot + dy * width + dx;
+        const int other_colour = dots.colours[static_cast<std::size_t>(other)];
+        if (other_colour == colour || !colour_allowed(state, sets, dot, other_colour) ||
+            !colour_allowed(state, sets, other, colour)) {
+            continue;
+        }
+        const Perceptual first = colour_step(state, dot, colour, other_colour);
+        const Perceptual second = colour_step(state, other, other_colour, colour);
+        const float change = change_of(state, correlation_at(state, dot), first) +
+                             change_of(state, correlation_at(state, other), second) +
+                             cross_change(state, first, second, dx, dy);
+        if (change < -1e-7f) {
+            move_dot(state, dot, other_colour, first, dots);
+            move_dot(state, other, colour, second, dots);
+            return 2;
+        }
+    }
+    return 0;
+}
+
+// One pass over every dot of the changed cells in raster order; returns the
+// dots changed.
 int toggle_pass(SearchState& state, const CellColourSets& sets, DotColours& dots) {
     const DotGrid& grid = *state.grid;
     const int count = dot_count(grid);
     int changed = 0;
     for (int dot = 0; dot < count; ++dot) {
+        if (state.dirty[static_cast<std::size_t>(cell_of_dot(grid, dot))] == 0) {
+            continue;
+        }
         std::array<std::uint8_t, 4> choices;
         const int choice_count = cell_colour_choices(grid, sets, dot, choices);
         const int current = dots.colours[static_cast<std::size_t>(dot)];
+        const Perceptual c = correlation_at(state, dot);
         float best = -1e-7f;
         int best_colour = -1;
         Perceptual best_step{};
         for (int i = 0; i < choice_count; ++i) {
-            if (choices[i] == current) {
+            if (choices[static_cast<std::size_t>(i)] == current) {
                 continue;
             }
-            const Perceptual s = colour_step(grid, dot, current, choices[i]);
-            const float change = error_change(state, dot, s);
+            const Perceptual s = colour_step(state, dot, current, choices[static_cast<std::size_t>(i)]);
+            const float change = change_of(state, c, s);
             if (change < best) {
                 best = change;
-                best_colour = choices[i];
+                best_colour = choices[static_cast<std::size_t>(i)];
                 best_step = s;
             }
         }
         if (best_colour >= 0) {
-            apply_step(state, dot, best_step);
-            dots.colours[static_cast<std::size_t>(dot)] = static_cast<std::uint8_t>(best_colour);
+            move_dot(state, dot, best_colour, best_step, dots);
             ++changed;
+        } else if (state.swaps) {
+            changed += try_swaps(state, sets, dot, dots);
         }
     }
     return changed;
 }
-
-constexpr int MAX_CELL_DOTS = 64;
 
 // Dots of one cell, in raster order.
 int cell_dots(const DotGrid& grid, int cell, std::array<int, MAX_CELL_DOTS>& dots) {
@@ -214,129 +390,155 @@ int cell_dots(const DotGrid& grid, int cell, std::array<int, MAX_CELL_DOTS>& dot
     return n;
 }
 
-// Moves every dot of the cell to its best colour of the set, one after the
-// other so that each sees the changes before it; returns the exact change.
-float redither_cell(SearchState& state, const std::array<int, MAX_CELL_DOTS>& cell, int count,
-                    const std::array<std::uint8_t, 4>& set, int set_size, DotColours& dots) {
-    const DotGrid& grid = *state.grid;
-    float total = 0.0f;
+// The moves of a cell's dots to the colours of a new set, as the refinement
+// would make them one after the other, and their exact change of the error.
+struct CellMoves {
+    std::array<int, MAX_CELL_DOTS> dots;
+    std::array<int, MAX_CELL_DOTS> colours;
+    std::array<Perceptual, MAX_CELL_DOTS> steps;
+    int count;
+    float change;
+};
+
+// (A * d) at a dot as it would be after the moves planned so far.
+Perceptual planned_correlation(const SearchState& state, int dot, const CellMoves& moves) {
+    const int width = state.grid->width;
+    Perceptual c = correlation_at(state, dot);
+    for (int m = 0; m < moves.count; ++m) {
+        const int dx = dot % width - moves.dots[static_cast<std::size_t>(m)] % width;
+        const int dy = dot / width - moves.dots[static_cast<std::size_t>(m)] / width;
+        for (int ch = 0; ch < CHANNELS; ++ch) {
+            c[ch] += moves.steps[static_cast<std::size_t>(m)][ch] * kernel_value(state.kernels[static_cast<std::size_t>(ch)], dx, dy);
+        }
+    }
+    return c;
+}
+
+// Plans every dot of the cell onto its best colour of the set, one after the
+// other so that each sees the moves before it, without making them: a trial
+// the error does not favour costs no kernel updates.
+void plan_redither(const SearchState& state, const std::array<int, MAX_CELL_DOTS>& cell, int count,
+                   const std::array<std::uint8_t, 4>& set, int set_size, const DotColours& dots, CellMoves& moves) {
+    moves.count = 0;
+    moves.change = 0.0f;
     for (int n = 0; n < count; ++n) {
         const int dot = cell[static_cast<std::size_t>(n)];
         const int current = dots.colours[static_cast<std::size_t>(dot)];
+        const Perceptual c = planned_correlation(state, dot, moves);
         bool current_allowed = false;
         float best = 0.0f;
         int best_colour = -1;
         Perceptual best_step{};
         for (int i = 0; i < set_size; ++i) {
-            if (set[static_cast<std::size_t>(i)] == current) {
+            const int colour = set[static_cast<std::size_t>(i)];
+            if (colour == current) {
                 current_allowed = true;
                 continue;
             }
-            const Perceptual s = colour_step(grid, dot, current, set[static_cast<std::size_t>(i)]);
-            const float change = error_change(state, dot, s);
+            const Perceptual step = colour_step(state, dot, current, colour);
+            const float change = change_of(state, c, step);
             if (best_colour < 0 || change < best) {
                 best = change;
-                best_colour = set[static_cast<std::size_t>(i)];
-                best_step = s;
+                best_colour = colour;
+                best_step = step;
             }
         }
         if (best_colour >= 0 && (!current_allowed || best < 0.0f)) {
-            apply_step(state, dot, best_step);
-            dots.colours[static_cast<std::size_t>(dot)] = static_cast<std::uint8_t>(best_colour);
-            total += best;
+            const auto m = static_cast<std::size_t>(moves.count++);
+            moves.dots[m] = dot;
+            moves.colours[m] = best_colour;
+            moves.steps[m] = best_step;
+            moves.change += best;
         }
     }
-    return total;
 }
 
-// Tries each set that replaces one of the cell's own colours by another,
-// judged first by each dot's best change on its own, then exactly; keeps it
-// when the picture's error falls.
+// The best set that replaces one of the cell's own colours by a colour worth
+// trying, judged by each dot's best change on its own; false when none
+// promises to lower the error.
+bool best_replacement(const SearchState& state, const std::array<int, MAX_CELL_DOTS>& members, int count,
+                      const std::array<std::uint8_t, 4>& set, int set_size, std::uint32_t tried, const DotColours& dots,
+                      std::array<std::uint8_t, 4>& replacement) {
+    // alone[colour][n]: dot n moved alone to the colour.
+    std::array<std::array<float, MAX_CELL_DOTS>, PALETTE_SIZE> alone;
+    std::array<float, PALETTE_SIZE> changes;
+    for (int n = 0; n < count; ++n) {
+        const int dot = members[static_cast<std::size_t>(n)];
+        changes_to_every_colour(state, dot, dots.colours[static_cast<std::size_t>(dot)], changes);
+        for (int colour = 0; colour < PALETTE_SIZE; ++colour) {
+            alone[static_cast<std::size_t>(colour)][static_cast<std::size_t>(n)] = changes[static_cast<std::size_t>(colour)];
+        }
+    }
+    const int first_own = state.grid->hires ? 0 : 1;
+    float best_gain = 0.0f;
+    bool found = false;
+    for (int slot = first_own; slot < set_size; ++slot) {
+        // Each dot's best among the colours that stay: its own costs nothing
+        // unless it is the one replaced.
+        std::array<float, MAX_CELL_DOTS> staying;
+        for (int n = 0; n < count; ++n) {
+            const int current = dots.colours[static_cast<std::size_t>(members[static_cast<std::size_t>(n)])];
+            float best = 1e30f;
+            for (int i = 0; i < set_size; ++i) {
+                if (i != slot) {
+                    const int colour = set[static_cast<std::size_t>(i)];
+                    best = std::min(best, colour == current ? 0.0f : alone[static_cast<std::size_t>(colour)][static_cast<std::size_t>(n)]);
+                }
+            }
+            staying[static_cast<std::size_t>(n)] = best;
+        }
+        for (int colour = 0; colour < PALETTE_SIZE; ++colour) {
+            if ((tried >> colour & 1u) == 0 || std::find(set.begin(), set.begin() + set_size, colour) != set.begin() + set_size) {
+                continue;
+            }
+            const float* moved = alone[static_cast<std::size_t>(colour)].data();
+            float gain = 0.0f;
+            for (int n = 0; n < count; ++n) {
+                gain += std::min(staying[static_cast<std::size_t>(n)], moved[n]);
+            }
+            if (gain < best_gain) {
+                best_gain = gain;
+                replacement = set;
+                replacement[static_cast<std::size_t>(slot)] = static_cast<std::uint8_t>(colour);
+                found = true;
+            }
+        }
+    }
+    return found;
+}
+
+// Tries the most promising set that replaces one of the cell's own colours,
+// re-dithering the cell's dots; keeps it when the picture's error falls.
 bool recolour_cell(SearchState& state, int cell, CellColourSets& sets, DotColours& dots) {
     const DotGrid& grid = *state.grid;
     std::array<int, MAX_CELL_DOTS> members;
     const int count = cell_dots(grid, cell, members);
     auto& set = sets.cells[static_cast<std::size_t>(cell)].colours;
     const int set_size = grid.hires ? 2 : 4;
-    std::uint32_t tried = sets.candidates[static_cast<std::size_t>(cell)];
-    for (int i = 0; i < set_size; ++i) {
-        tried |= 1u << set[static_cast<std::size_t>(i)];
-    }
-    // Change of the error for each dot moved alone to each colour.
-    std::array<std::array<float, PALETTE_SIZE>, MAX_CELL_DOTS> alone;
-    for (int n = 0; n < count; ++n) {
-        const int dot = members[static_cast<std::size_t>(n)];
-        const int current = dots.colours[static_cast<std::size_t>(dot)];
-        for (int colour = 0; colour < PALETTE_SIZE; ++colour) {
-            const bool wanted = (tried >> colour & 1u) != 0 && colour != current;
-            alone[n][colour] = wanted ? error_change(state, dot, colour_step(grid, dot, current, colour)) : 0.0f;
-        }
-    }
-    const int first_own = grid.hires ? 0 : 1;
-    float best_gain = 0.0f;
-    int best_slot = -1;
-    int best_colour = -1;
-    for (int slot = first_own; slot < set_size; ++slot) {
-        for (int colour = 0; colour < PALETTE_SIZE; ++colour) {
-            if ((tried >> colour & 1u) == 0) {
-                continue;
-            }
-            bool present = false;
-            for (int i = 0; i < set_size; ++i) {
-                present = present || set[static_cast<std::size_t>(i)] == colour;
-            }
-            if (present) {
-                continue;
-            }
-            auto trial = set;
-            trial[static_cast<std::size_t>(slot)] = static_cast<std::uint8_t>(colour);
-            float gain = 0.0f;
-            for (int n = 0; n < count; ++n) {
-                const int current = dots.colours[static_cast<std::size_t>(members[static_cast<std::size_t>(n)])];
-                float best = current == set[static_cast<std::size_t>(slot)] ? 1e30f : 0.0f;
-                for (int i = 0; i < set_size; ++i) {
-                    best = std::min(best, alone[n][trial[static_cast<std::size_t>(i)]]);
-                }
-                gain += best;
-            }
-            if (gain < best_gain) {
-                best_gain = gain;
-                best_slot = slot;
-                best_colour = colour;
-            }
-        }
-    }
-    if (best_slot < 0) {
+    std::array<std::uint8_t, 4> trial{};
+    if (!best_replacement(state, members, count, set, set_size, sets.candidates[static_cast<std::size_t>(cell)], dots,
+                          trial)) {
         return false;
     }
-    std::array<std::uint8_t, MAX_CELL_DOTS> before;
-    for (int n = 0; n < count; ++n) {
-        before[static_cast<std::size_t>(n)] = dots.colours[static_cast<std::size_t>(members[static_cast<std::size_t>(n)])];
+    CellMoves moves;
+    plan_redither(state, members, count, trial, set_size, dots, moves);
+    if (moves.change >= 0.0f) {
+        return false;
     }
-    const auto old_set = set;
-    set[static_cast<std::size_t>(best_slot)] = static_cast<std::uint8_t>(best_colour);
-    const float change = redither_cell(state, members, count, set, set_size, dots);
-    if (change < 0.0f) {
-        return true;
+    for (int m = 0; m < moves.count; ++m) {
+        const auto i = static_cast<std::size_t>(m);
+        move_dot(state, moves.dots[i], moves.colours[i], moves.steps[i], dots);
     }
-    // Undo, dot by dot.
-    for (int n = 0; n < count; ++n) {
-        const int dot = members[static_cast<std::size_t>(n)];
-        const int now = dots.colours[static_cast<std::size_t>(dot)];
-        const int was = before[static_cast<std::size_t>(n)];
-        if (now != was) {
-            apply_step(state, dot, colour_step(grid, dot, now, was));
-            dots.colours[static_cast<std::size_t>(dot)] = static_cast<std::uint8_t>(was);
-        }
-    }
-    set = old_set;
-    return false;
+    set = trial;
+    return true;
 }
 
 int recolour_pass(SearchState& state, CellColourSets& sets, DotColours& dots) {
     int changed = 0;
     for (int cell = 0; cell < CELL_COUNT; ++cell) {
-        changed += recolour_cell(state, cell, sets, dots) ? 1 : 0;
+        if (state.dirty[static_cast<std::size_t>(cell)] != 0) {
+            changed += recolour_cell(state, cell, sets, dots) ? 1 : 0;
+        }
     }
     return changed;
 }
@@ -347,18 +549,25 @@ ErrorCode refine_picture(const DotGrid& grid, const RefinementSettings& settings
                          DotColours& dots) {
     auto state = std::make_unique<SearchState>();
     state->grid = &grid;
-    state->kernels[0] = make_autocorrelation(settings.lightness_blur, grid.dot_pixels);
-    state->kernels[1] = make_autocorrelation(settings.colour_blur, grid.dot_pixels);
+    const Autocorrelation lightness = make_autocorrelation(settings.lightness_blur, grid.dot_pixels);
+    const Autocorrelation colour = make_autocorrelation(settings.colour_blur, grid.dot_pixels);
+    state->kernels[0] = make_kernel(lightness, lightness, 0.0f);
+    state->kernels[1] = make_kernel(colour, lightness, settings.fine_colour_weight);
     state->kernels[2] = state->kernels[1];
+    state->swaps = settings.swaps;
+    state->swap_neighbours = settings.diagonal_swaps ? 4 : 2;
     state->plane = dot_count(grid);
-    state->correlation.assign(static_cast<std::size_t>(state->plane) * 3, 0.0f);
+    fill_palette_points(*state);
     initialise_correlation(*state, dots);
+    state->dirty.fill(1);
     for (int pass = 0; pass < settings.passes; ++pass) {
+        state->dirty_next.fill(0);
         const int toggled = toggle_pass(*state, sets, dots);
         const int recoloured = settings.recolour_cells ? recolour_pass(*state, sets, dots) : 0;
         if (toggled == 0 && recoloured == 0) {
             break;
         }
+        state->dirty = state->dirty_next;
     }
     return ERR_SUCCESS;
 }
