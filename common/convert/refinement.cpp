@@ -116,9 +116,14 @@ ChannelKernel make_kernel(const Autocorrelation& main, const Autocorrelation& fi
     return k;
 }
 
+// Offsets between two dots of one cell reach 7 either way.
+constexpr int NEAR = 7;
+using NearTable = std::array<std::array<float, 2 * NEAR + 1>, 2 * NEAR + 1>;
+
 struct SearchState {
     const DotGrid* grid;
     std::array<ChannelKernel, CHANNELS> kernels;
+    std::array<NearTable, CHANNELS> near;  // each kernel's values at offsets within a cell, [dy][dx]
     bool swaps;
     int swap_neighbours;  // right and below; with the diagonals, 4
     int plane;            // dots in one channel's plane
@@ -295,10 +300,25 @@ bool colour_allowed(const SearchState& state, const CellColourSets& sets, int do
     return false;
 }
 
+float near_value(const SearchState& state, int ch, int dx, int dy) {
+    return state.near[static_cast<std::size_t>(ch)][static_cast<std::size_t>(dy + NEAR)][static_cast<std::size_t>(dx + NEAR)];
+}
+
+void fill_near_tables(SearchState& state) {
+    for (int ch = 0; ch < CHANNELS; ++ch) {
+        for (int dy = -NEAR; dy <= NEAR; ++dy) {
+            for (int dx = -NEAR; dx <= NEAR; ++dx) {
+                state.near[static_cast<std::size_t>(ch)][static_cast<std::size_t>(dy + NEAR)][static_cast<std::size_t>(dx + NEAR)] =
+                    kernel_value(state.kernels[static_cast<std::size_t>(ch)], dx, dy);
+            }
+        }
+    }
+}
+
 float cross_change(const SearchState& state, const Perceptual& first, const Perceptual& second, int dx, int dy) {
     float change = 0.0f;
     for (int ch = 0; ch < CHANNELS; ++ch) {
-        change += 2.0f * first[ch] * second[ch] * kernel_value(state.kernels[static_cast<std::size_t>(ch)], dx, dy);
+        change += 2.0f * first[ch] * second[ch] * near_value(state, ch, dx, dy);
     }
     return change;
 }
@@ -394,6 +414,8 @@ int cell_dots(const DotGrid& grid, int cell, std::array<int, MAX_CELL_DOTS>& dot
 // would make them one after the other, and their exact change of the error.
 struct CellMoves {
     std::array<int, MAX_CELL_DOTS> dots;
+    std::array<int, MAX_CELL_DOTS> xs;
+    std::array<int, MAX_CELL_DOTS> ys;
     std::array<int, MAX_CELL_DOTS> colours;
     std::array<Perceptual, MAX_CELL_DOTS> steps;
     int count;
@@ -403,12 +425,14 @@ struct CellMoves {
 // (A * d) at a dot as it would be after the moves planned so far.
 Perceptual planned_correlation(const SearchState& state, int dot, const CellMoves& moves) {
     const int width = state.grid->width;
+    const int x = dot % width;
+    const int y = dot / width;
     Perceptual c = correlation_at(state, dot);
     for (int m = 0; m < moves.count; ++m) {
-        const int dx = dot % width - moves.dots[static_cast<std::size_t>(m)] % width;
-        const int dy = dot / width - moves.dots[static_cast<std::size_t>(m)] / width;
+        const int dx = x - moves.xs[static_cast<std::size_t>(m)];
+        const int dy = y - moves.ys[static_cast<std::size_t>(m)];
         for (int ch = 0; ch < CHANNELS; ++ch) {
-            c[ch] += moves.steps[static_cast<std::size_t>(m)][ch] * kernel_value(state.kernels[static_cast<std::size_t>(ch)], dx, dy);
+            c[ch] += moves.steps[static_cast<std::size_t>(m)][ch] * near_value(state, ch, dx, dy);
         }
     }
     return c;
@@ -446,6 +470,8 @@ void plan_redither(const SearchState& state, const std::array<int, MAX_CELL_DOTS
         if (best_colour >= 0 && (!current_allowed || best < 0.0f)) {
             const auto m = static_cast<std::size_t>(moves.count++);
             moves.dots[m] = dot;
+            moves.xs[m] = dot % state.grid->width;
+            moves.ys[m] = dot / state.grid->width;
             moves.colours[m] = best_colour;
             moves.steps[m] = best_step;
             moves.change += best;
@@ -554,6 +580,7 @@ ErrorCode refine_picture(const DotGrid& grid, const RefinementSettings& settings
     state->kernels[0] = make_kernel(lightness, lightness, 0.0f);
     state->kernels[1] = make_kernel(colour, lightness, settings.fine_colour_weight);
     state->kernels[2] = state->kernels[1];
+    fill_near_tables(*state);
     state->swaps = settings.swaps;
     state->swap_neighbours = settings.diagonal_swaps ? 4 : 2;
     state->plane = dot_count(grid);
