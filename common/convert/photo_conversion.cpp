@@ -11,17 +11,16 @@
 namespace {
 
 // The settings the conversion was tuned with on photos (see ingravo(1),
-// CONVERSION): hires, with twice the dots and two colours a cell, refines
-// longer and evens out its errors more before the mean colour difference
-// stops falling.
+// CONVERSION). Multicolour may bring any colour into a cell; hires, whose
+// cells hold two colours, only its four most promising, and it refines
+// longer and evens out its errors more.
 struct ModeSettings {
     MetricWeights metric;
     ColourChoiceSettings choice;
     RefinementSettings refinement;
-    float error_floor;  // of the reweighted second refinement; 0: none
 };
-constexpr ModeSettings MULTICOLOUR_SETTINGS{{0.4f}, {0.1f, 6, 5, 16}, {1.0f, 2.0f, 0.6f, 3, true, true, true}, 3.0f};
-constexpr ModeSettings HIRES_SETTINGS{{0.45f}, {0.05f, 6, 5, 4}, {1.0f, 2.0f, 0.6f, 5, true, true, false}, 6.0f};
+constexpr ModeSettings MULTICOLOUR_SETTINGS{{0.4f}, {0.1f, 6, 5, 16}, {1.0f, 2.0f, 0.6f, 3, true, true, true, 3.0f, 3}};
+constexpr ModeSettings HIRES_SETTINGS{{0.45f}, {0.05f, 6, 5, 4}, {1.0f, 2.0f, 0.6f, 5, true, true, false, 6.0f, 5}};
 constexpr ColourChoiceSettings FLAT_CHOICE{1.0f, 6, 5, 7};
 constexpr DiffusionSettings DIFFUSION{true, 0.25f};
 constexpr DiffusionSettings NEAREST{false, 0.0f};
@@ -83,12 +82,6 @@ ErrorCode convert_photo(const ScreenImage& screen, const PhotoConversion& reques
     diffuse_error(*grid, *sets, flat ? NEAREST : DIFFUSION, *dots);
     if (request.dither == DITHER_BEST && (code = refine_picture(*grid, mode.refinement, *sets, *dots)) < 0) {
         return code;
-    }
-    if (request.dither == DITHER_BEST && mode.error_floor > 0.0f) {
-        weigh_metric_by_error(*dots, mode.error_floor, *grid);
-        if ((code = refine_picture(*grid, mode.refinement, *sets, *dots)) < 0) {
-            return code;
-        }
     }
     return encode_cells(*grid, *sets, *dots, picture);
 }

@@ -131,6 +131,8 @@ struct SearchState {
     // values, then 16 of each opponent axis.
     std::vector<float> palette_points;
     std::vector<float> correlation;  // (A * d): every dot's lightness, then each opponent axis
+    std::vector<float> errors;       // one channel's perceptual errors, while (A * d) is set up
+    std::vector<float> across;       // the same convolved across
     // Cells whose neighbourhood changed since they were last searched, this
     // pass and the next: a cell none of whose neighbours changed has nothing
     // new to find.
@@ -245,10 +247,11 @@ void move_dot(SearchState& state, int dot, int colour, const Perceptual& step, D
 }
 
 // One term of (A * d) for the starting picture, by separable convolution.
-void convolve_term(const SearchState& state, const std::vector<float>& errors, const Autocorrelation& k, float weight,
-                   float* out) {
+void convolve_term(SearchState& state, const Autocorrelation& k, float weight, float* out) {
     const int width = state.grid->width;
-    std::vector<float> across(static_cast<std::size_t>(state.plane), 0.0f);
+    const std::vector<float>& errors = state.errors;
+    std::vector<float>& across = state.across;
+    across.assign(static_cast<std::size_t>(state.plane), 0.0f);
     for (int y = 0; y < IMAGE_HEIGHT; ++y) {
         for (int x = 0; x < width; ++x) {
             float sum = 0.0f;
@@ -273,7 +276,8 @@ void initialise_correlation(SearchState& state, const DotColours& dots) {
     const DotGrid& grid = *state.grid;
     const int count = dot_count(grid);
     state.correlation.assign(static_cast<std::size_t>(count) * CHANNELS, 0.0f);
-    std::vector<float> errors(static_cast<std::size_t>(count));
+    std::vector<float>& errors = state.errors;
+    errors.resize(static_cast<std::size_t>(count));
     for (int ch = 0; ch < CHANNELS; ++ch) {
         for (int dot = 0; dot < count; ++dot) {
             const auto& shown = grid.palette[dots.colours[static_cast<std::size_t>(dot)]];
@@ -283,7 +287,7 @@ void initialise_correlation(SearchState& state, const DotColours& dots) {
         }
         const ChannelKernel& k = state.kernels[static_cast<std::size_t>(ch)];
         for (int t = 0; t < k.term_count; ++t) {
-            convolve_term(state, errors, k.terms[static_cast<std::size_t>(t)], k.weights[static_cast<std::size_t>(t)],
+            convolve_term(state, k.terms[static_cast<std::size_t>(t)], k.weights[static_cast<std::size_t>(t)],
                           &state.correlation[static_cast<std::size_t>(ch * state.plane)]);
         }
     }
@@ -569,40 +573,15 @@ int recolour_pass(SearchState& state, CellColourSets& sets, DotColours& dots) {
     return changed;
 }
 
-}  // namespace
-
-ErrorCode refine_picture(const DotGrid& grid, const RefinementSettings& settings, CellColourSets& sets,
-                         DotColours& dots) {
-    auto state = std::make_unique<SearchState>();
-    state->grid = &grid;
-    const Autocorrelation lightness = make_autocorrelation(settings.lightness_blur, grid.dot_pixels);
-    const Autocorrelation colour = make_autocorrelation(settings.colour_blur, grid.dot_pixels);
-    state->kernels[0] = make_kernel(lightness, lightness, 0.0f);
-    state->kernels[1] = make_kernel(colour, lightness, settings.fine_colour_weight);
-    state->kernels[2] = state->kernels[1];
-    fill_near_tables(*state);
-    state->swaps = settings.swaps;
-    state->swap_neighbours = settings.diagonal_swaps ? 4 : 2;
-    state->plane = dot_count(grid);
-    fill_palette_points(*state);
-    initialise_correlation(*state, dots);
-    state->dirty.fill(1);
-    for (int pass = 0; pass < settings.passes; ++pass) {
-        state->dirty_next.fill(0);
-        const int toggled = toggle_pass(*state, sets, dots);
-        const int recoloured = settings.recolour_cells ? recolour_pass(*state, sets, dots) : 0;
-        if (toggled == 0 && recoloured == 0) {
-            break;
-        }
-        state->dirty = state->dirty_next;
-    }
-    return ERR_SUCCESS;
-}
-
-void weigh_metric_by_error(const DotColours& dots, float floor, DotGrid& grid) {
+// The refinement minimises squared differences, which weigh a large error
+// more than the mean colour difference does; scaling each dot's metric by
+// one over the square root of its local error makes the sum of squares
+// approach the sum of differences.
+void weigh_metric_by_error(SearchState& state, const DotColours& dots, float floor, DotGrid& grid) {
     const int width = grid.width;
     const int count = dot_count(grid);
-    std::vector<float> errors(static_cast<std::size_t>(count) * 3);
+    std::vector<float>& errors = state.errors;
+    errors.resize(static_cast<std::size_t>(count) * 3);
     for (int dot = 0; dot < count; ++dot) {
         const auto& shown = grid.palette[dots.colours[static_cast<std::size_t>(dot)]];
         const float* target = &grid.target[static_cast<std::size_t>(dot * 3)];
@@ -632,4 +611,43 @@ void weigh_metric_by_error(const DotColours& dots, float floor, DotGrid& grid) {
             }
         }
     }
+}
+
+// Passes of toggles, swaps and recolouring until one changes nothing.
+void search(SearchState& state, const RefinementSettings& settings, int passes, CellColourSets& sets, DotColours& dots) {
+    fill_palette_points(state);
+    initialise_correlation(state, dots);
+    state.dirty.fill(1);
+    for (int pass = 0; pass < passes; ++pass) {
+        state.dirty_next.fill(0);
+        const int toggled = toggle_pass(state, sets, dots);
+        const int recoloured = settings.recolour_cells ? recolour_pass(state, sets, dots) : 0;
+        if (toggled == 0 && recoloured == 0) {
+            break;
+        }
+        state.dirty = state.dirty_next;
+    }
+}
+
+}  // namespace
+
+ErrorCode refine_picture(DotGrid& grid, const RefinementSettings& settings, CellColourSets& sets, DotColours& dots) {
+    auto state = std::make_unique<SearchState>();
+    state->grid = &grid;
+    const Autocorrelation lightness = make_autocorrelation(settings.lightness_blur, grid.dot_pixels);
+    const Autocorrelation colour = make_autocorrelation(settings.colour_blur, grid.dot_pixels);
+    state->kernels[0] = make_kernel(lightness, lightness, 0.0f);
+    state->kernels[1] = make_kernel(colour, lightness, settings.fine_colour_weight);
+    state->kernels[2] = state->kernels[1];
+    fill_near_tables(*state);
+    state->swaps = settings.swaps;
+    state->swap_neighbours = settings.diagonal_swaps ? 4 : 2;
+    state->plane = dot_count(grid);
+    search(*state, settings, settings.passes, sets, dots);
+    // The second round keeps the first's buffers: no new pages to fault in.
+    if (settings.error_floor > 0.0f) {
+        weigh_metric_by_error(*state, dots, settings.error_floor, grid);
+        search(*state, settings, settings.reweighted_passes, sets, dots);
+    }
+    return ERR_SUCCESS;
 }

@@ -21,13 +21,12 @@ struct RefinementSettings {
     bool recolour_cells;   // also try other colours in place of a cell's own
     bool swaps;            // also exchange the colours of neighbouring dots
     bool diagonal_swaps;   // diagonal neighbours too
+    // A second round scales each dot's metric by one over the square root of
+    // its local error (at least error_floor), so that the sum of squares the
+    // search lowers approaches the mean colour difference; 0: no second round.
+    float error_floor;
+    int reweighted_passes;
 };
 
-// The refinement minimises squared differences, which weigh a large error
-// more than the mean colour difference does; scaling each dot's metric by
-// one over the square root of its local error makes the sum of squares
-// approach the sum of differences, for a second refinement.
-void weigh_metric_by_error(const DotColours& dots, float floor, DotGrid& grid);
-
-ErrorCode refine_picture(const DotGrid& grid, const RefinementSettings& settings, CellColourSets& sets,
-                         DotColours& dots);
+// The grid's metric is changed by the second round.
+ErrorCode refine_picture(DotGrid& grid, const RefinementSettings& settings, CellColourSets& sets, DotColours& dots);
