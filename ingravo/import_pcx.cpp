@@ -171,6 +171,12 @@ ErrorCode read_colour_image(const ImportRequest& request, DesktopImageKind kind,
 // by_colours: the pixels were identified by their colours, not taken as numbers.
 ErrorCode read_desktop_image(const ImportRequest& request, PixelImage& image, bool& by_colours) {
     const DesktopImageKind kind = desktop_image_kind(request.pcx_path);
+    if (kind == DesktopImageKind::jpeg || kind == DesktopImageKind::webp) {
+        const bool jpeg = kind == DesktopImageKind::jpeg;
+        std::printf("a %s picture's colours are never exact C64 colours: -d converts it into a C64 picture\n",
+                    jpeg ? "jpeg" : "webp");
+        return jpeg ? ERR_INVALID_JPEG : ERR_INVALID_WEBP;
+    }
     by_colours = kind != DesktopImageKind::pcx;
     return by_colours ? read_colour_image(request, kind, image) : pcx_read(request.pcx_path, image);
 }

@@ -224,6 +224,17 @@ TEST_F(IngravoConvert, RefusedPictureNamesMinusD) {
               std::string::npos)
         << result.output;
     EXPECT_FALSE(exists("photo.koa"));
+
+    // A jpeg's colours are never exact: without -d it is refused as a jpeg,
+    // with the line that names -d, not taken for a broken PCX.
+    write_bytes(file("photo.jpg"), gradient_jpeg(320, 200));
+    const ProgramResult jpeg = run("ingravo", {"photo.jpg"});
+    EXPECT_EQ(jpeg.status, status_of(ERR_INVALID_JPEG));
+    EXPECT_NE(jpeg.output.find("a jpeg picture's colours are never exact C64 colours: -d converts it into a C64 "
+                               "picture\n"),
+              std::string::npos)
+        << jpeg.output;
+    EXPECT_FALSE(exists("photo.koa"));
 }
 
 TEST_F(IngravoConvert, DamagedJpegLeavesTheOutputAlone) {

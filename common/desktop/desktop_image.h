@@ -18,7 +18,9 @@ bool names_png_file(const std::string& path);
 // when the batch is committed.
 ErrorCode desktop_image_write(const PixelImage& image, const std::string& path, OutputBatch* batch = nullptr);
 
-enum class DesktopImageKind { pcx, png, gif };
+// JPEG and WebP are recognised only to be refused by the readers of C64
+// colours: their lossy colours are never exact (the conversion reads them).
+enum class DesktopImageKind { pcx, png, gif, jpeg, webp };
 
 // The reader a file needs. A file that cannot be read goes to the PCX reader,
 // which reports why.
