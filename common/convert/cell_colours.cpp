@@ -65,7 +65,7 @@ void collect_cell_points(const DotGrid& grid, int cell, bool weigh_coverage, Cel
 // squared perceptual error of the best mix, plus grain times the mix's
 // variance. grain 1 allows no mix: the nearer colour alone.
 template <int DOTS>
-void mix_costs(const CellPoints& points, int i, int j, float grain, float* __restrict costs) {
+__attribute__((target_clones("avx2", "default"))) void mix_costs(const CellPoints& points, int i, int j, float grain, float* __restrict costs) {
     const auto& first = points.colours[i];
     const auto& second = points.colours[j];
     const float nearest_weight = grain >= 1.0f ? 1.0f : 0.0f;

@@ -212,7 +212,7 @@ void mark_neighbourhood(SearchState& state, int dot) {
     }
 }
 
-void add_term(SearchState& state, int ch, const Autocorrelation& k, float scale, int x, int y) {
+__attribute__((target_clones("avx2", "default"))) void add_term(SearchState& state, int ch, const Autocorrelation& k, float scale, int x, int y) {
     const int width = state.grid->width;
     const int y0 = std::max(0, y - k.radius_y);
     const int y1 = std::min(IMAGE_HEIGHT - 1, y + k.radius_y);
@@ -247,27 +247,33 @@ void move_dot(SearchState& state, int dot, int colour, const Perceptual& step, D
 }
 
 // One term of (A * d) for the starting picture, by separable convolution.
-void convolve_term(SearchState& state, const Autocorrelation& k, float weight, float* out) {
+// Row by row, so that the inner loops run along a row and vectorise.
+__attribute__((target_clones("avx2", "default"))) void convolve_term(SearchState& state, const Autocorrelation& k,
+                                                                     float weight, float* out) {
     const int width = state.grid->width;
-    const std::vector<float>& errors = state.errors;
-    std::vector<float>& across = state.across;
-    across.assign(static_cast<std::size_t>(state.plane), 0.0f);
+    const float* errors = state.errors.data();
+    state.across.assign(static_cast<std::size_t>(state.plane), 0.0f);
+    float* across = state.across.data();
     for (int y = 0; y < IMAGE_HEIGHT; ++y) {
-        for (int x = 0; x < width; ++x) {
-            float sum = 0.0f;
-            for (int i = std::max(0, x - k.radius_x); i <= std::min(width - 1, x + k.radius_x); ++i) {
-                sum += k.across[static_cast<std::size_t>(i - x + k.radius_x)] * errors[static_cast<std::size_t>(y * width + i)];
+        const float* in = errors + y * width;
+        float* row = across + y * width;
+        for (int dx = -k.radius_x; dx <= k.radius_x; ++dx) {
+            const float tap = k.across[static_cast<std::size_t>(dx + k.radius_x)];
+            const int first = std::max(0, -dx);
+            const int last = std::min(width, width - dx);
+            for (int x = first; x < last; ++x) {
+                row[x] += tap * in[x + dx];
             }
-            across[static_cast<std::size_t>(y * width + x)] = sum;
         }
     }
     for (int y = 0; y < IMAGE_HEIGHT; ++y) {
-        for (int x = 0; x < width; ++x) {
-            float sum = 0.0f;
-            for (int j = std::max(0, y - k.radius_y); j <= std::min(IMAGE_HEIGHT - 1, y + k.radius_y); ++j) {
-                sum += k.down[static_cast<std::size_t>(j - y + k.radius_y)] * across[static_cast<std::size_t>(j * width + x)];
+        float* row = out + y * width;
+        for (int j = std::max(0, y - k.radius_y); j <= std::min(IMAGE_HEIGHT - 1, y + k.radius_y); ++j) {
+            const float tap = weight * k.down[static_cast<std::size_t>(j - y + k.radius_y)];
+            const float* in = across + j * width;
+            for (int x = 0; x < width; ++x) {
+                row[x] += tap * in[x];
             }
-            out[y * width + x] += weight * sum;
         }
     }
 }
@@ -293,11 +299,11 @@ void initialise_correlation(SearchState& state, const DotColours& dots) {
     }
 }
 
-bool colour_allowed(const SearchState& state, const CellColourSets& sets, int dot, int colour) {
-    std::array<std::uint8_t, 4> choices;
-    const int count = cell_colour_choices(*state.grid, sets, dot, choices);
+bool colour_allowed(const SearchState& state, const CellColourSets& sets, int x, int y, int colour) {
+    const auto& set = sets.cells[static_cast<std::size_t>((y / CELL_ROWS) * CELLS_ACROSS + x / state.grid->cell_width)].colours;
+    const int count = state.grid->hires ? 2 : 4;
     for (int i = 0; i < count; ++i) {
-        if (choices[static_cast<std::size_t>(i)] == colour) {
+        if (set[static_cast<std::size_t>(i)] == colour) {
             return true;
         }
     }
@@ -344,8 +350,8 @@ int try_swaps(SearchState& state, const CellColourSets& sets, int dot, DotColour
         }
         const int other = dot + dy * width + dx;
         const int other_colour = dots.colours[static_cast<std::size_t>(other)];
-        if (other_colour == colour || !colour_allowed(state, sets, dot, other_colour) ||
-            !colour_allowed(state, sets, other, colour)) {
+        if (other_colour == colour || !colour_allowed(state, sets, x, y, other_colour) ||
+            !colour_allowed(state, sets, x + dx, y + dy, colour)) {
             continue;
         }
         const Perceptual first = colour_step(state, dot, colour, other_colour);
@@ -366,36 +372,40 @@ int try_swaps(SearchState& state, const CellColourSets& sets, int dot, DotColour
 // dots changed.
 int toggle_pass(SearchState& state, const CellColourSets& sets, DotColours& dots) {
     const DotGrid& grid = *state.grid;
-    const int count = dot_count(grid);
+    const int choice_count = grid.hires ? 2 : 4;
     int changed = 0;
-    for (int dot = 0; dot < count; ++dot) {
-        if (state.dirty[static_cast<std::size_t>(cell_of_dot(grid, dot))] == 0) {
-            continue;
-        }
-        std::array<std::uint8_t, 4> choices;
-        const int choice_count = cell_colour_choices(grid, sets, dot, choices);
-        const int current = dots.colours[static_cast<std::size_t>(dot)];
-        const Perceptual c = correlation_at(state, dot);
-        float best = -1e-7f;
-        int best_colour = -1;
-        Perceptual best_step{};
-        for (int i = 0; i < choice_count; ++i) {
-            if (choices[static_cast<std::size_t>(i)] == current) {
+    for (int y = 0; y < IMAGE_HEIGHT; ++y) {
+        for (int x = 0; x < grid.width; ++x) {
+            const int cell = (y / CELL_ROWS) * CELLS_ACROSS + x / grid.cell_width;
+            if (state.dirty[static_cast<std::size_t>(cell)] == 0) {
                 continue;
             }
-            const Perceptual s = colour_step(state, dot, current, choices[static_cast<std::size_t>(i)]);
-            const float change = change_of(state, c, s);
-            if (change < best) {
-                best = change;
-                best_colour = choices[static_cast<std::size_t>(i)];
-                best_step = s;
+            const int dot = y * grid.width + x;
+            const auto& choices = sets.cells[static_cast<std::size_t>(cell)].colours;
+            const int current = dots.colours[static_cast<std::size_t>(dot)];
+            const Perceptual c = correlation_at(state, dot);
+            float best = -1e-7f;
+            int best_colour = -1;
+            Perceptual best_step{};
+            for (int i = 0; i < choice_count; ++i) {
+                const int colour = choices[static_cast<std::size_t>(i)];
+                if (colour == current) {
+                    continue;
+                }
+                const Perceptual s = colour_step(state, dot, current, colour);
+                const float change = change_of(state, c, s);
+                if (change < best) {
+                    best = change;
+                    best_colour = colour;
+                    best_step = s;
+                }
             }
-        }
-        if (best_colour >= 0) {
-            move_dot(state, dot, best_colour, best_step, dots);
-            ++changed;
-        } else if (state.swaps) {
-            changed += try_swaps(state, sets, dot, dots);
+            if (best_colour >= 0) {
+                move_dot(state, dot, best_colour, best_step, dots);
+                ++changed;
+            } else if (state.swaps) {
+                changed += try_swaps(state, sets, dot, dots);
+            }
         }
     }
     return changed;
@@ -486,7 +496,7 @@ void plan_redither(const SearchState& state, const std::array<int, MAX_CELL_DOTS
 // The best set that replaces one of the cell's own colours by a colour worth
 // trying, judged by each dot's best change on its own; false when none
 // promises to lower the error.
-bool best_replacement(const SearchState& state, const std::array<int, MAX_CELL_DOTS>& members, int count,
+__attribute__((target_clones("avx2", "default"))) bool best_replacement(const SearchState& state, const std::array<int, MAX_CELL_DOTS>& members, int count,
                       const std::array<std::uint8_t, 4>& set, int set_size, std::uint32_t tried, const DotColours& dots,
                       std::array<std::uint8_t, 4>& replacement) {
     // alone[colour][n]: dot n moved alone to the colour.
