@@ -64,12 +64,12 @@ void collect_cell_points(const DotGrid& grid, int cell, bool weigh_coverage, Cel
 // The cost of showing each dot's target by a mix of colours i and j: the
 // squared perceptual error of the best mix, plus grain times the mix's
 // variance. grain 1 allows no mix: the nearer colour alone.
-template <int DOTS>
-__attribute__((target_clones("avx2", "default"))) void mix_costs(const CellPoints& points, int i, int j, float grain, float* __restrict costs) {
+__attribute__((target_clones("avx2", "default"))) void mix_costs(const CellPoints& points, int dots, int i, int j,
+                                                                 float grain, float* __restrict costs) {
     const auto& first = points.colours[i];
     const auto& second = points.colours[j];
     const float nearest_weight = grain >= 1.0f ? 1.0f : 0.0f;
-    for (int n = 0; n < DOTS; ++n) {
+    for (int n = 0; n < dots; ++n) {
         // Distances to each colour alone are taken directly, so that a dot
         // that shows a colour exactly costs exactly nothing.
         const float r0 = points.target[0][n] - second[0][n];
@@ -104,11 +104,7 @@ void compute_pair_costs(const DotGrid& grid, int cell, float grain, bool weigh_c
     for (int i = 0; i < PALETTE_SIZE; ++i) {
         for (int j = i + 1; j < PALETTE_SIZE; ++j) {
             float* row = costs.pairs[pair_index[i][j]].data();
-            if (count == 32) {
-                mix_costs<32>(points, i, j, grain, row);
-            } else {
-                mix_costs<64>(points, i, j, grain, row);
-            }
+            mix_costs(points, count, i, j, grain, row);
         }
     }
     costs.dots = count;
