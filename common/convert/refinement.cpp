@@ -28,6 +28,11 @@ struct ChannelKernel {
     std::array<float, 2> weights;
     int term_count;
     float centre;
+    // The terms summed into one table, [dy + radius_y][dx + radius_x], so that
+    // a move updates the correlation in one sweep.
+    int radius_x;
+    int radius_y;
+    std::array<float, (2 * MAX_RADIUS + 1) * (2 * MAX_RADIUS + 1)> dense;
 };
 
 std::vector<double> gaussian(double sigma) {
@@ -113,6 +118,18 @@ ChannelKernel make_kernel(const Autocorrelation& main, const Autocorrelation& fi
         k.term_count = 2;
     }
     k.centre = kernel_value(k, 0, 0);
+    k.radius_x = 0;
+    k.radius_y = 0;
+    for (int t = 0; t < k.term_count; ++t) {
+        k.radius_x = std::max(k.radius_x, k.terms[static_cast<std::size_t>(t)].radius_x);
+        k.radius_y = std::max(k.radius_y, k.terms[static_cast<std::size_t>(t)].radius_y);
+    }
+    const int row = 2 * k.radius_x + 1;
+    for (int dy = -k.radius_y; dy <= k.radius_y; ++dy) {
+        for (int dx = -k.radius_x; dx <= k.radius_x; ++dx) {
+            k.dense[static_cast<std::size_t>((dy + k.radius_y) * row + dx + k.radius_x)] = kernel_value(k, dx, dy);
+        }
+    }
     return k;
 }
 
@@ -212,19 +229,20 @@ void mark_neighbourhood(SearchState& state, int dot) {
     }
 }
 
-__attribute__((target_clones("avx2", "default"))) void add_term(SearchState& state, int ch, const Autocorrelation& k, float scale, int x, int y) {
+__attribute__((target_clones("avx2", "default"))) void add_kernel(SearchState& state, int ch, const ChannelKernel& k,
+                                                                  float scale, int x, int y) {
     const int width = state.grid->width;
     const int y0 = std::max(0, y - k.radius_y);
     const int y1 = std::min(IMAGE_HEIGHT - 1, y + k.radius_y);
     const int x0 = std::max(0, x - k.radius_x);
     const int x1 = std::min(width - 1, x + k.radius_x);
     const int span = x1 - x0 + 1;
-    const float* __restrict across = &k.across[static_cast<std::size_t>(x0 - x + k.radius_x)];
+    const int stride = 2 * k.radius_x + 1;
     for (int yy = y0; yy <= y1; ++yy) {
-        const float row = scale * k.down[static_cast<std::size_t>(yy - y + k.radius_y)];
+        const float* __restrict taps = &k.dense[static_cast<std::size_t>((yy - y + k.radius_y) * stride + x0 - x + k.radius_x)];
         float* __restrict c = &state.correlation[static_cast<std::size_t>(ch * state.plane + yy * width + x0)];
         for (int i = 0; i < span; ++i) {
-            c[i] += row * across[i];
+            c[i] += scale * taps[i];
         }
     }
 }
@@ -234,10 +252,7 @@ void apply_step(SearchState& state, int dot, const Perceptual& s) {
     const int x = dot % state.grid->width;
     const int y = dot / state.grid->width;
     for (int ch = 0; ch < CHANNELS; ++ch) {
-        const ChannelKernel& k = state.kernels[static_cast<std::size_t>(ch)];
-        for (int t = 0; t < k.term_count; ++t) {
-            add_term(state, ch, k.terms[static_cast<std::size_t>(t)], s[ch] * k.weights[static_cast<std::size_t>(t)], x, y);
-        }
+        add_kernel(state, ch, state.kernels[static_cast<std::size_t>(ch)], s[ch], x, y);
     }
 }
 
