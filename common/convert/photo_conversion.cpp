@@ -21,7 +21,7 @@ struct ModeSettings {
     RefinementSettings refinement;
 };
 constexpr ModeSettings MULTICOLOUR_SETTINGS{{0.4f}, {0.1f, 6, 5, 16}, {1.0f, 2.0f, 0.7f, 2, true, true, true, 3.0f, 2}};
-constexpr ModeSettings HIRES_SETTINGS{{0.45f}, {0.05f, 6, 5, 4}, {1.0f, 2.0f, 0.6f, 5, true, true, false, 6.0f, 5}};
+constexpr ModeSettings HIRES_SETTINGS{{0.45f}, {0.05f, 6, 5, 4}, {1.0f, 2.0f, 0.6f, 5, true, true, false, 8.0f, 5}};
 constexpr ColourChoiceSettings FLAT_CHOICE{1.0f, 6, 5, 7};
 constexpr DiffusionSettings DIFFUSION{true, 0.25f};
 constexpr DiffusionSettings NEAREST{false, 0.0f};
