@@ -7,12 +7,6 @@
 
 namespace {
 
-// sRGB primaries to XYZ, and the D65 white.
-constexpr double RGB_TO_XYZ[3][3] = {{0.412453, 0.357580, 0.180423},
-                                     {0.212671, 0.715160, 0.072169},
-                                     {0.019334, 0.119193, 0.950227}};
-constexpr double WHITE_X = 0.95047;
-constexpr double WHITE_Z = 1.08883;
 
 // The cube root of a positive number, for the CIELAB curve: a first guess
 // from the exponent bits (within 4 %), then two Halley steps, each of which

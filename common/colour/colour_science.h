@@ -6,6 +6,13 @@
 #include <array>
 #include <cstdint>
 
+// sRGB primaries to CIE XYZ, and the D65 white (Y is 1).
+inline constexpr double RGB_TO_XYZ[3][3] = {{0.412453, 0.357580, 0.180423},
+                                            {0.212671, 0.715160, 0.072169},
+                                            {0.019334, 0.119193, 0.950227}};
+inline constexpr double WHITE_X = 0.95047;
+inline constexpr double WHITE_Z = 1.08883;
+
 struct LabColour {
     double l;
     double a;

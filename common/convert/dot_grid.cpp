@@ -8,11 +8,12 @@
 
 namespace {
 
-constexpr float RGB_TO_XYZ[3][3] = {{0.412453f, 0.357580f, 0.180423f},
-                                    {0.212671f, 0.715160f, 0.072169f},
-                                    {0.019334f, 0.119193f, 0.950227f}};
-constexpr float WHITE_X = 0.95047f;
-constexpr float WHITE_Z = 1.08883f;
+// The colour science's matrix and white, in float for the per-dot metric.
+constexpr float xyz_weight(int row, int column) {
+    return static_cast<float>(RGB_TO_XYZ[row][column]);
+}
+constexpr float WHITE_X_F = static_cast<float>(WHITE_X);
+constexpr float WHITE_Z_F = static_cast<float>(WHITE_Z);
 
 float lab_curve(float t) {
     return t > 0.008856f ? std::cbrt(t) : 7.787f * t + 16.0f / 116.0f;
@@ -28,15 +29,15 @@ float lab_curve_slope(float t) {
 std::array<float, 9> local_metric(const float* rgb, const MetricWeights& weights) {
     float xyz[3];
     for (int row = 0; row < 3; ++row) {
-        xyz[row] = RGB_TO_XYZ[row][0] * rgb[0] + RGB_TO_XYZ[row][1] * rgb[1] + RGB_TO_XYZ[row][2] * rgb[2];
+        xyz[row] = xyz_weight(row, 0) * rgb[0] + xyz_weight(row, 1) * rgb[1] + xyz_weight(row, 2) * rgb[2];
     }
-    const float sx = lab_curve_slope(xyz[0] / WHITE_X) / WHITE_X;
+    const float sx = lab_curve_slope(xyz[0] / WHITE_X_F) / WHITE_X_F;
     const float sy = lab_curve_slope(xyz[1]);
-    const float sz = lab_curve_slope(xyz[2] / WHITE_Z) / WHITE_Z;
+    const float sz = lab_curve_slope(xyz[2] / WHITE_Z_F) / WHITE_Z_F;
     const float fy = lab_curve(xyz[1]);
     const float l = 116.0f * fy - 16.0f;
-    const float a = 500.0f * (lab_curve(xyz[0] / WHITE_X) - fy);
-    const float b = 200.0f * (fy - lab_curve(xyz[2] / WHITE_Z));
+    const float a = 500.0f * (lab_curve(xyz[0] / WHITE_X_F) - fy);
+    const float b = 200.0f * (fy - lab_curve(xyz[2] / WHITE_Z_F));
     const float l50 = (l - 50.0f) * (l - 50.0f);
     const float lightness_weight = 1.0f / (1.0f + 0.015f * l50 / std::sqrt(20.0f + l50));
     // CIEDE2000 divides chroma by 1 + 0.045 C of the two colours' mean chroma:
@@ -44,11 +45,11 @@ std::array<float, 9> local_metric(const float* rgb, const MetricWeights& weights
     const float chroma_weight = weights.chroma / (1.0f + 0.0225f * std::hypot(a, b));
     std::array<float, 9> m{};
     for (int c = 0; c < 3; ++c) {
-        m[static_cast<std::size_t>(c)] = lightness_weight * 116.0f * sy * RGB_TO_XYZ[1][c];
+        m[static_cast<std::size_t>(c)] = lightness_weight * 116.0f * sy * xyz_weight(1, c);
         m[static_cast<std::size_t>(3 + c)] =
-            chroma_weight * 500.0f * (sx * RGB_TO_XYZ[0][c] - sy * RGB_TO_XYZ[1][c]);
+            chroma_weight * 500.0f * (sx * xyz_weight(0, c) - sy * xyz_weight(1, c));
         m[static_cast<std::size_t>(6 + c)] =
-            chroma_weight * 200.0f * (sy * RGB_TO_XYZ[1][c] - sz * RGB_TO_XYZ[2][c]);
+            chroma_weight * 200.0f * (sy * xyz_weight(1, c) - sz * xyz_weight(2, c));
     }
     return m;
 }

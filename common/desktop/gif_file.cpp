@@ -8,6 +8,7 @@
 #include <new>
 #include <vector>
 
+#include "desktop/gif_records.h"
 #include "frame/file_names.h"
 
 namespace {
@@ -67,37 +68,6 @@ ErrorCode refuse_decoder(PictureFraming& framing, const GifDecoder& decoder) {
     return refuse(framing, text != nullptr ? text : "not a readable gif file");
 }
 
-// Skips extensions up to the first image; false at the end of the file or on
-// a decoding error.
-bool find_first_image(GifFileType* gif, bool& found) {
-    found = false;
-    for (;;) {
-        GifRecordType type = UNDEFINED_RECORD_TYPE;
-        if (DGifGetRecordType(gif, &type) == GIF_ERROR) {
-            return false;
-        }
-        if (type == IMAGE_DESC_RECORD_TYPE) {
-            found = DGifGetImageDesc(gif) != GIF_ERROR;
-            return found;
-        }
-        if (type == TERMINATE_RECORD_TYPE) {
-            return true;
-        }
-        if (type != EXTENSION_RECORD_TYPE) {
-            return false;
-        }
-        int code = 0;
-        GifByteType* block = nullptr;
-        if (DGifGetExtension(gif, &code, &block) == GIF_ERROR) {
-            return false;
-        }
-        while (block != nullptr) {
-            if (DGifGetExtensionNext(gif, &block) == GIF_ERROR) {
-                return false;
-            }
-        }
-    }
-}
 
 // The order in which an interlaced frame stores its rows.
 std::vector<int> row_order(int height, bool interlaced) {
@@ -151,7 +121,8 @@ ErrorCode decode_gif(const std::vector<std::uint8_t>& file, bool multicolour, Co
         return ERR_INVALID_PNG;
     }
     bool found = false;
-    if (!find_first_image(gif, found)) {
+    int transparent = NO_TRANSPARENCY;  // colours are read as the map gives them
+    if (!find_first_image(gif, found, transparent)) {
         return refuse_decoder(framing, decoder);
     }
     if (!found) {

@@ -11,12 +11,12 @@
 
 #include "colour/colour_science.h"
 #include "convert/scaling.h"
+#include "desktop/gif_records.h"
 #include "desktop/picture_framing.h"
 #include "frame/file_names.h"
 
 namespace {
 
-constexpr int NO_TRANSPARENCY = -1;
 
 int read_from_file(GifFileType* gif, GifByteType* data, int length) {
     auto* file = static_cast<std::FILE*>(gif->UserData);
@@ -52,45 +52,6 @@ ErrorCode refuse_decoder(ScreenSource& source, const GifDecoder& decoder) {
     return refuse(source, text != nullptr ? text : "not a readable gif file");
 }
 
-// Skips extensions up to the first image, keeping the transparent index of
-// the last graphic control extension; false on a decoding error.
-bool find_first_image(GifFileType* gif, bool& found, int& transparent) {
-    found = false;
-    transparent = NO_TRANSPARENCY;
-    for (;;) {
-        GifRecordType type = UNDEFINED_RECORD_TYPE;
-        if (DGifGetRecordType(gif, &type) == GIF_ERROR) {
-            return false;
-        }
-        if (type == IMAGE_DESC_RECORD_TYPE) {
-            found = DGifGetImageDesc(gif) != GIF_ERROR;
-            return found;
-        }
-        if (type == TERMINATE_RECORD_TYPE) {
-            return true;
-        }
-        if (type != EXTENSION_RECORD_TYPE) {
-            return false;
-        }
-        int code = 0;
-        GifByteType* block = nullptr;
-        if (DGifGetExtension(gif, &code, &block) == GIF_ERROR) {
-            return false;
-        }
-        if (code == GRAPHICS_EXT_FUNC_CODE && block != nullptr) {
-            GraphicsControlBlock control{};
-            if (DGifExtensionToGCB(block[0], block + 1, &control) == GIF_ERROR) {
-                return false;
-            }
-            transparent = control.TransparentColor;
-        }
-        while (block != nullptr) {
-            if (DGifGetExtensionNext(gif, &block) == GIF_ERROR) {
-                return false;
-            }
-        }
-    }
-}
 
 // The frame's rows in their place, whether stored interlaced or not.
 ErrorCode decode_frame(GifFileType* gif, std::uint8_t* indices, const GifDecoder& decoder, ScreenSource& source) {
