@@ -38,25 +38,6 @@ int read_from_buffer(GifFileType* gif, GifByteType* data, int length) {
     return static_cast<int>(count);
 }
 
-class GifDecoder {
-public:
-    explicit GifDecoder(ReadSource& source) : gif_(DGifOpen(&source, read_from_buffer, &error_)) {}
-    GifDecoder(const GifDecoder&) = delete;
-    GifDecoder& operator=(const GifDecoder&) = delete;
-    ~GifDecoder() {
-        if (gif_ != nullptr) {
-            int ignored = 0;
-            DGifCloseFile(gif_, &ignored);
-        }
-    }
-    GifFileType* get() const { return gif_; }
-    int error() const { return gif_ != nullptr ? gif_->Error : error_; }
-
-private:
-    int error_ = 0;
-    GifFileType* gif_;
-};
-
 ErrorCode refuse(PictureFraming& framing, const char* problem) {
     framing.verdict = FramingVerdict::corrupt;
     framing.problem = problem;
@@ -108,7 +89,7 @@ ErrorCode decode_frame(GifFileType* gif, const ColorMapObject& map, std::vector<
 ErrorCode decode_gif(const std::vector<std::uint8_t>& file, bool multicolour, ColourImage& image,
                      PictureFraming& framing) {
     ReadSource source{file.data(), file.size(), 0};
-    GifDecoder decoder(source);
+    GifDecoder decoder(&source, read_from_buffer);
     GifFileType* gif = decoder.get();
     if (gif == nullptr) {
         return refuse_decoder(framing, decoder);

@@ -1,7 +1,28 @@
-// The record walk both GIF readers share: extensions up to the first image.
+// What both GIF readers share: the decoder's handle and the walk through
+// the extensions up to the first image.
 #pragma once
 
 #include <gif_lib.h>
+
+// giflib's decoder, reading through the given function, closed on every path.
+class GifDecoder {
+public:
+    GifDecoder(void* source, InputFunc read) : gif_(DGifOpen(source, read, &error_)) {}
+    GifDecoder(const GifDecoder&) = delete;
+    GifDecoder& operator=(const GifDecoder&) = delete;
+    ~GifDecoder() {
+        if (gif_ != nullptr) {
+            int ignored = 0;
+            DGifCloseFile(gif_, &ignored);
+        }
+    }
+    GifFileType* get() const { return gif_; }
+    int error() const { return gif_ != nullptr ? gif_->Error : error_; }
+
+private:
+    int error_ = 0;
+    GifFileType* gif_;
+};
 
 constexpr int NO_TRANSPARENCY = -1;
 

@@ -23,25 +23,6 @@ int read_from_file(GifFileType* gif, GifByteType* data, int length) {
     return length <= 0 ? 0 : static_cast<int>(std::fread(data, 1, static_cast<std::size_t>(length), file));
 }
 
-class GifDecoder {
-public:
-    explicit GifDecoder(std::FILE* file) : gif_(DGifOpen(file, read_from_file, &error_)) {}
-    GifDecoder(const GifDecoder&) = delete;
-    GifDecoder& operator=(const GifDecoder&) = delete;
-    ~GifDecoder() {
-        if (gif_ != nullptr) {
-            int ignored = 0;
-            DGifCloseFile(gif_, &ignored);
-        }
-    }
-    GifFileType* get() const { return gif_; }
-    int error() const { return gif_ != nullptr ? gif_->Error : error_; }
-
-private:
-    int error_ = 0;
-    GifFileType* gif_;
-};
-
 ErrorCode refuse(ScreenSource& source, std::string problem) {
     source.problem = std::move(problem);
     return ERR_INVALID_PNG;
@@ -119,7 +100,7 @@ ErrorCode push_screen(const GifFileType& gif, const std::uint8_t* indices, const
 }
 
 ErrorCode decode_gif(std::FILE* file, ScreenFit fit, ScreenImage& image, ScreenSource& source) {
-    GifDecoder decoder(file);
+    GifDecoder decoder(file, read_from_file);
     GifFileType* gif = decoder.get();
     if (gif == nullptr) {
         return refuse_decoder(source, decoder);
