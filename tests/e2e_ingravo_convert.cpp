@@ -10,11 +10,9 @@
 #include <string>
 #include <vector>
 
-// jpeglib.h needs size_t and FILE declared before it.
-#include <jpeglib.h>
-
 #include "png_builder.h"
 #include "run_program.h"
+#include "screen_pictures.h"
 #include "test_pictures.h"
 
 namespace {
@@ -50,36 +48,15 @@ int first_differing_pixel(const PixelImage& a, const PixelImage& b) {
     return -1;
 }
 
-// A JPEG of a gradient, written with libjpeg.
+// A JPEG of a gradient, with some detail in blue.
 std::vector<std::uint8_t> gradient_jpeg(int width, int height) {
-    jpeg_compress_struct encoder{};
-    jpeg_error_mgr errors{};
-    encoder.err = jpeg_std_error(&errors);
-    jpeg_create_compress(&encoder);
-    unsigned char* buffer = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&encoder, &buffer, &size);
-    encoder.image_width = static_cast<JDIMENSION>(width);
-    encoder.image_height = static_cast<JDIMENSION>(height);
-    encoder.input_components = 3;
-    encoder.in_color_space = JCS_RGB;
-    jpeg_set_defaults(&encoder);
-    jpeg_start_compress(&encoder, TRUE);
-    std::vector<JSAMPLE> row(static_cast<std::size_t>(width) * 3);
-    for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x) {
-            row[static_cast<std::size_t>(x) * 3] = static_cast<JSAMPLE>(x * 255 / width);
-            row[static_cast<std::size_t>(x) * 3 + 1] = static_cast<JSAMPLE>(y * 255 / height);
-            row[static_cast<std::size_t>(x) * 3 + 2] = static_cast<JSAMPLE>((x ^ y) & 0xFF);
-        }
-        JSAMPROW rows[1] = {row.data()};
-        jpeg_write_scanlines(&encoder, rows, 1);
-    }
-    jpeg_finish_compress(&encoder);
-    jpeg_destroy_compress(&encoder);
-    std::vector<std::uint8_t> bytes(buffer, buffer + size);
-    std::free(buffer);
-    return bytes;
+    TestJpeg recipe{width, height, JCS_RGB, [width, height](int x, int y) {
+                        return std::array<std::uint8_t, 4>{static_cast<std::uint8_t>(x * 255 / width),
+                                                           static_cast<std::uint8_t>(y * 255 / height),
+                                                           static_cast<std::uint8_t>((x ^ y) & 0xFF), 0};
+                    }, {}};
+    recipe.quality = 75;
+    return build_jpeg(recipe);
 }
 
 class IngravoConvert : public ToolTest {
