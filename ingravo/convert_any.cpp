@@ -11,17 +11,9 @@
 #include "palettes/palette_library.h"
 #include "desktop/screen_reader.h"
 #include "fit.h"
-#include "runnable/runnable_program.h"
+#include "picture_output.h"
 
 namespace {
-
-ErrorCode save_converted(const std::string& path, int format, const ConvertedPicture& picture) {
-    const bool hires = format == FORMAT_ART_STUDIO;
-    if (names_program_file(path)) {
-        return hires ? write_hires_program(path, picture.hires, 0) : write_multicolour_program(path, picture.multicolour);
-    }
-    return hires ? save_hires_picture(path, picture.hires) : save_multicolour_picture(path, format, picture.multicolour);
-}
 
 PhotoConversion conversion_of(const ImportRequest& request, bool hires) {
     return {hires, request.palette, request.background_given, request.background, request.dither};
@@ -120,9 +112,5 @@ ErrorCode convert_any_picture(const ImportRequest& request) {
     }
     const int format = hires ? FORMAT_ART_STUDIO : request.format;
     const std::string& path = mode_open && hires ? request.hires_picture_path : request.picture_path;
-    if ((code = save_converted(path, format, *picture)) < 0) {
-        return code;
-    }
-    std::printf("OK, C64 file generated.\n");
-    return ERR_SUCCESS;
+    return write_picture(path, format, &picture->multicolour, hires ? &picture->hires : nullptr);
 }

@@ -7,9 +7,9 @@
 #include "desktop/colour_identification.h"
 #include "desktop/desktop_image.h"
 #include "fit.h"
+#include "picture_output.h"
 #include "desktop/pcx.h"
 #include "c64/pixel.h"
-#include "runnable/runnable_program.h"
 
 namespace {
 
@@ -116,26 +116,6 @@ ErrorCode write_errors_image(PixelImage& image, const ErrorMap& map, const std::
         return code;
     }
     std::printf("Errors occured, %s errors file generated.\n", names_png_file(errors_path) ? "PNG" : "PCX");
-    return ERR_SUCCESS;
-}
-
-// An output name with the extension "prg" gets a runnable program; the hires
-// one has a black border, as the Art Studio file would.
-ErrorCode save_picture(const std::string& path, int format, const EncodedPicture& picture) {
-    if (names_program_file(path)) {
-        return picture.hires ? write_hires_program(path, *picture.hires, 0)
-                             : write_multicolour_program(path, *picture.multicolour);
-    }
-    return picture.hires ? save_hires_picture(path, *picture.hires)
-                         : save_multicolour_picture(path, format, *picture.multicolour);
-}
-
-ErrorCode write_picture(const std::string& path, int format, const EncodedPicture& picture) {
-    const ErrorCode code = save_picture(path, format, picture);
-    if (code < 0) {
-        return code;
-    }
-    std::printf("OK, C64 file generated.\n");
     return ERR_SUCCESS;
 }
 
@@ -250,5 +230,6 @@ ErrorCode import_pcx(const ImportRequest& request) {
         return write_errors_image(*image, *map, request.errors_path);
     }
     const bool found_hires = request.fit && request.fit_format == FIT_MODE_OPEN && hires;
-    return write_picture(found_hires ? request.hires_picture_path : request.picture_path, choice.format, picture);
+    return write_picture(found_hires ? request.hires_picture_path : request.picture_path, choice.format,
+                         picture.multicolour.get(), picture.hires.get());
 }
