@@ -12,6 +12,7 @@
 #include <new>
 #include <vector>
 
+#include "desktop/png_read_struct.h"
 #include "frame/file_names.h"
 #include "frame/output_file.h"
 
@@ -196,22 +197,6 @@ void read_from_buffer(png_structp png, png_bytep data, std::size_t length) {
     source->position += length;
 }
 
-class ReadStruct {
-public:
-    ReadStruct()
-        : png_(png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, stop_on_error, ignore_warning)),
-          info_(png_ != nullptr ? png_create_info_struct(png_) : nullptr) {}
-    ReadStruct(const ReadStruct&) = delete;
-    ReadStruct& operator=(const ReadStruct&) = delete;
-    ~ReadStruct() { png_destroy_read_struct(&png_, &info_, nullptr); }
-    png_structp png() const { return png_; }
-    png_infop info() const { return info_; }
-    bool ready() const { return png_ != nullptr && info_ != nullptr; }
-
-private:
-    png_structp png_;
-    png_infop info_;
-};
 
 struct PngLayout {
     png_uint_32 width;
@@ -346,7 +331,7 @@ std::array<std::uint32_t, 256> palette_colours(const png_color* palette, int ent
 
 ErrorCode decode_png(const std::vector<std::uint8_t>& file, bool multicolour, ColourImage& image,
                      PictureFraming& framing) {
-    ReadStruct read;
+    PngReadStruct read(nullptr, stop_on_error, ignore_warning);
     if (!read.ready()) {
         return ERR_ALLOCATION;
     }

@@ -12,6 +12,7 @@
 #include <new>
 #include <vector>
 
+#include "desktop/png_read_struct.h"
 #include "desktop/screen_rows.h"
 #include "frame/file_names.h"
 
@@ -49,22 +50,6 @@ void read_from_file(png_structp png, png_bytep data, std::size_t length) {
 
 void ignore_warning(png_structp, png_const_charp) {}
 
-class ReadStruct {
-public:
-    explicit ReadStruct(PngStream& stream)
-        : png_(png_create_read_struct(PNG_LIBPNG_VER_STRING, &stream, stop_on_error, ignore_warning)),
-          info_(png_ != nullptr ? png_create_info_struct(png_) : nullptr) {}
-    ReadStruct(const ReadStruct&) = delete;
-    ReadStruct& operator=(const ReadStruct&) = delete;
-    ~ReadStruct() { png_destroy_read_struct(&png_, &info_, nullptr); }
-    png_structp png() const { return png_; }
-    png_infop info() const { return info_; }
-    bool ready() const { return png_ != nullptr && info_ != nullptr; }
-
-private:
-    png_structp png_;
-    png_infop info_;
-};
 
 struct PngHeader {
     png_uint_32 width;
@@ -280,7 +265,7 @@ ErrorCode read_interlaced(const RowsRead& reading, int height, int passes, std::
 
 ErrorCode decode_png(const std::string& path, PngStream& stream, ScreenFit fit, ScreenImage& image,
                      ScreenSource& source) {
-    ReadStruct read(stream);
+    PngReadStruct read(&stream, stop_on_error, ignore_warning);
     if (!read.ready()) {
         return ERR_ALLOCATION;
     }
