@@ -31,6 +31,11 @@ struct DotGrid {
     std::array<std::array<float, 3>, PALETTE_SIZE> palette;  // linear RGB of each C64 colour
 };
 
+// The picture being made: the C64 colour number of each dot.
+struct DotColours {
+    std::array<std::uint8_t, MAX_DOTS> colours;
+};
+
 inline int dot_count(const DotGrid& grid) {
     return grid.width * IMAGE_HEIGHT;
 }

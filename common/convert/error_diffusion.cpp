@@ -5,12 +5,13 @@
 #include <memory>
 #include <vector>
 
+namespace {
+
+// The colours a dot may take: its cell's set (4 in multicolour, 2 in hires).
 int cell_colour_choices(const DotGrid& grid, const CellColourSets& sets, int dot, std::array<std::uint8_t, 4>& choices) {
     choices = sets.cells[static_cast<std::size_t>(cell_of_dot(grid, dot))].colours;
     return grid.hires ? 2 : 4;
 }
-
-namespace {
 
 int nearest_choice(const DotGrid& grid, int dot, const float* wanted, const std::array<std::uint8_t, 4>& choices,
                    int count) {

@@ -4,15 +4,8 @@
 // that colours its cell cannot show do not pile up error downstream.
 #pragma once
 
-#include <array>
-#include <cstdint>
-
 #include "convert/cell_colours.h"
 #include "convert/dot_grid.h"
-
-struct DotColours {
-    std::array<std::uint8_t, MAX_DOTS> colours;  // C64 colour number of each dot
-};
 
 struct DiffusionSettings {
     bool diffuse;        // false: each dot takes the nearest of its cell's colours
@@ -21,6 +14,3 @@ struct DiffusionSettings {
 
 void diffuse_error(const DotGrid& grid, const CellColourSets& sets, const DiffusionSettings& settings,
                    DotColours& dots);
-
-// The colours a dot may take: its cell's set (4 in multicolour, 2 in hires).
-int cell_colour_choices(const DotGrid& grid, const CellColourSets& sets, int dot, std::array<std::uint8_t, 4>& choices);
