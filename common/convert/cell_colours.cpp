@@ -49,10 +49,10 @@ void collect_cell_points(const DotGrid& grid, int cell, bool weigh_coverage, Cel
             for (int ch = 0; ch < 3; ++ch) {
                 points.target[ch][n] = target[ch];
             }
-            for (int c = 0; c < PALETTE_SIZE; ++c) {
-                const Perceptual colour = perceptual_of(grid, dot, grid.palette[c].data());
-                for (int ch = 0; ch < 3; ++ch) {
-                    points.colours[c][ch][n] = colour[ch];
+            const float* colours = colour_points_of(grid, dot);
+            for (int ch = 0; ch < 3; ++ch) {
+                for (int c = 0; c < PALETTE_SIZE; ++c) {
+                    points.colours[c][ch][n] = colours[ch * PALETTE_SIZE + c];
                 }
             }
             points.weight[n] = weigh_coverage ? grid.coverage[static_cast<std::size_t>(dot)] : 1.0f;

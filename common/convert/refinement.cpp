@@ -2,12 +2,17 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <memory>
 #include <vector>
 
 namespace {
 
 constexpr int MAX_RADIUS = 24;
+constexpr int VECTOR_LANES = 8;
+// Eight floats the compiler keeps in one AVX register, or two SSE ones.
+typedef float Lanes __attribute__((vector_size(VECTOR_LANES * sizeof(float))));
+constexpr int MAX_LANES = (2 * MAX_RADIUS + VECTOR_LANES) / VECTOR_LANES * VECTOR_LANES;
 constexpr int MAX_CELL_DOTS = 64;
 constexpr int CHANNELS = 3;  // lightness, then the two opponent axes
 
@@ -29,10 +34,13 @@ struct ChannelKernel {
     int term_count;
     float centre;
     // The terms summed into one table, [dy + radius_y][dx + radius_x], so that
-    // a move updates the correlation in one sweep.
+    // a move updates the correlation in one sweep. A row holds lanes values,
+    // the kernel's width rounded up to whole vectors, then as many zeros: a
+    // sweep of lanes from any column of the kernel adds nothing past its edge.
     int radius_x;
     int radius_y;
-    std::array<float, (2 * MAX_RADIUS + 1) * (2 * MAX_RADIUS + 1)> dense;
+    int lanes;
+    std::array<float, (2 * MAX_RADIUS + 1) * 2 * MAX_LANES> dense;
 };
 
 std::vector<double> gaussian(double sigma) {
@@ -124,7 +132,8 @@ ChannelKernel make_kernel(const Autocorrelation& main, const Autocorrelation& fi
         k.radius_x = std::max(k.radius_x, k.terms[static_cast<std::size_t>(t)].radius_x);
         k.radius_y = std::max(k.radius_y, k.terms[static_cast<std::size_t>(t)].radius_y);
     }
-    const int row = 2 * k.radius_x + 1;
+    k.lanes = (2 * k.radius_x + VECTOR_LANES) / VECTOR_LANES * VECTOR_LANES;
+    const int row = 2 * k.lanes;
     for (int dy = -k.radius_y; dy <= k.radius_y; ++dy) {
         for (int dx = -k.radius_x; dx <= k.radius_x; ++dx) {
             k.dense[static_cast<std::size_t>((dy + k.radius_y) * row + dx + k.radius_x)] = kernel_value(k, dx, dy);
@@ -144,9 +153,6 @@ struct SearchState {
     bool swaps;
     int swap_neighbours;  // right and below; with the diagonals, 4
     int plane;            // dots in one channel's plane
-    // Each C64 colour in each dot's perceptual space: per dot, 16 lightness
-    // values, then 16 of each opponent axis.
-    std::vector<float> palette_points;
     std::vector<float> correlation;  // (A * d): every dot's lightness, then each opponent axis
     std::vector<float> errors;       // one channel's perceptual errors, while (A * d) is set up
     std::vector<float> across;       // the same convolved across
@@ -155,10 +161,18 @@ struct SearchState {
     // new to find.
     std::array<std::uint8_t, CELL_COUNT> dirty;
     std::array<std::uint8_t, CELL_COUNT> dirty_next;
+    // Hires cells hold two colours, so a dot's one move is to the other: by
+    // +delta from the cell's first colour to its second, -delta back. What a
+    // toggle or a swap inside a cell costs apart from the correlation stays
+    // while the cell's colours and the metric do, and is kept per dot.
+    std::vector<float> toggle_delta;       // three planes, as the correlation
+    std::vector<float> toggle_self;        // delta's own part of a toggle's change
+    std::vector<float> swap_cross_right;   // the cross part of a swap with the dot to the right
+    std::vector<float> swap_cross_down;    // and with the dot below
 };
 
 const float* points_of(const SearchState& state, int dot) {
-    return &state.palette_points[static_cast<std::size_t>(dot) * PALETTE_SIZE * CHANNELS];
+    return colour_points_of(*state.grid, dot);
 }
 
 Perceptual colour_step(const SearchState& state, int dot, int from, int to) {
@@ -202,21 +216,6 @@ void changes_to_every_colour(const SearchState& state, int dot, int current, std
     }
 }
 
-void fill_palette_points(SearchState& state) {
-    const DotGrid& grid = *state.grid;
-    const int count = dot_count(grid);
-    state.palette_points.resize(static_cast<std::size_t>(count) * PALETTE_SIZE * CHANNELS);
-    for (int dot = 0; dot < count; ++dot) {
-        float* p = &state.palette_points[static_cast<std::size_t>(dot) * PALETTE_SIZE * CHANNELS];
-        for (int colour = 0; colour < PALETTE_SIZE; ++colour) {
-            const Perceptual point = perceptual_of(grid, dot, grid.palette[static_cast<std::size_t>(colour)].data());
-            for (int ch = 0; ch < CHANNELS; ++ch) {
-                p[ch * PALETTE_SIZE + colour] = point[ch];
-            }
-        }
-    }
-}
-
 // A change at a dot reaches the cells around its own.
 void mark_neighbourhood(SearchState& state, int dot) {
     const int cell = cell_of_dot(*state.grid, dot);
@@ -235,14 +234,27 @@ __attribute__((target_clones("avx2", "default"))) void add_kernel(SearchState& s
     const int y0 = std::max(0, y - k.radius_y);
     const int y1 = std::min(IMAGE_HEIGHT - 1, y + k.radius_y);
     const int x0 = std::max(0, x - k.radius_x);
-    const int x1 = std::min(width - 1, x + k.radius_x);
-    const int span = x1 - x0 + 1;
-    const int stride = 2 * k.radius_x + 1;
-    for (int yy = y0; yy <= y1; ++yy) {
-        const float* __restrict taps = &k.dense[static_cast<std::size_t>((yy - y + k.radius_y) * stride + x0 - x + k.radius_x)];
-        float* __restrict c = &state.correlation[static_cast<std::size_t>(ch * state.plane + yy * width + x0)];
-        for (int i = 0; i < span; ++i) {
-            c[i] += scale * taps[i];
+    const int stride = 2 * k.lanes;
+    const float* __restrict taps = &k.dense[static_cast<std::size_t>((y0 - y + k.radius_y) * stride + x0 - x + k.radius_x)];
+    float* __restrict c = &state.correlation[static_cast<std::size_t>(ch * state.plane + y0 * width + x0)];
+    if (x + k.radius_x >= width) {
+        for (int yy = y0; yy <= y1; ++yy, taps += stride, c += width) {
+            for (int i = 0; i < width - x0; ++i) {
+                c[i] += scale * taps[i];
+            }
+        }
+        return;
+    }
+    // Away from the right edge every row takes whole vectors; what they add
+    // past the kernel, into the next row, is zero.
+    for (int yy = y0; yy <= y1; ++yy, taps += stride, c += width) {
+        for (int i = 0; i < k.lanes; i += VECTOR_LANES) {
+            Lanes sum;
+            Lanes tap;
+            std::memcpy(&sum, c + i, sizeof sum);
+            std::memcpy(&tap, taps + i, sizeof tap);
+            sum += scale * tap;
+            std::memcpy(c + i, &sum, sizeof sum);
         }
     }
 }
@@ -296,7 +308,8 @@ __attribute__((target_clones("avx2", "default"))) void convolve_term(SearchState
 void initialise_correlation(SearchState& state, const DotColours& dots) {
     const DotGrid& grid = *state.grid;
     const int count = dot_count(grid);
-    state.correlation.assign(static_cast<std::size_t>(count) * CHANNELS, 0.0f);
+    // The last plane's sweeps may reach a vector past its end.
+    state.correlation.assign(static_cast<std::size_t>(count) * CHANNELS + MAX_LANES, 0.0f);
     std::vector<float>& errors = state.errors;
     errors.resize(static_cast<std::size_t>(count));
     for (int ch = 0; ch < CHANNELS; ++ch) {
@@ -348,35 +361,41 @@ float cross_change(const SearchState& state, const Perceptual& first, const Perc
     return change;
 }
 
-// Exchanges a dot's colour with a neighbour's when that lowers the error:
-// the grain moves without the mean changing, which single toggles cannot do
-// one at a time. Returns the dots changed.
-int try_swaps(SearchState& state, const CellColourSets& sets, int dot, DotColours& dots) {
-    constexpr int OFFSETS[4][2] = {{1, 0}, {0, 1}, {1, 1}, {-1, 1}};
+// Exchanges a dot's colour with its neighbour's at (dx, dy) when that lowers
+// the error: the grain moves without the mean changing, which single toggles
+// cannot do one at a time.
+bool try_swap(SearchState& state, const CellColourSets& sets, int dot, int dx, int dy, DotColours& dots) {
     const int width = state.grid->width;
     const int x = dot % width;
     const int y = dot / width;
+    if (x + dx < 0 || x + dx >= width || y + dy >= IMAGE_HEIGHT) {
+        return false;
+    }
     const int colour = dots.colours[static_cast<std::size_t>(dot)];
+    const int other = dot + dy * width + dx;
+    const int other_colour = dots.colours[static_cast<std::size_t>(other)];
+    if (other_colour == colour || !colour_allowed(state, sets, x, y, other_colour) ||
+        !colour_allowed(state, sets, x + dx, y + dy, colour)) {
+        return false;
+    }
+    const Perceptual first = colour_step(state, dot, colour, other_colour);
+    const Perceptual second = colour_step(state, other, other_colour, colour);
+    const float change = change_of(state, correlation_at(state, dot), first) +
+                         change_of(state, correlation_at(state, other), second) +
+                         cross_change(state, first, second, dx, dy);
+    if (change >= -1e-7f) {
+        return false;
+    }
+    move_dot(state, dot, other_colour, first, dots);
+    move_dot(state, other, colour, second, dots);
+    return true;
+}
+
+// Tries the swaps with the dot's neighbours in turn; returns the dots changed.
+int try_swaps(SearchState& state, const CellColourSets& sets, int dot, DotColours& dots) {
+    constexpr int OFFSETS[4][2] = {{1, 0}, {0, 1}, {1, 1}, {-1, 1}};
     for (int k = 0; k < state.swap_neighbours; ++k) {
-        const int dx = OFFSETS[k][0];
-        const int dy = OFFSETS[k][1];
-        if (x + dx < 0 || x + dx >= width || y + dy >= IMAGE_HEIGHT) {
-            continue;
-        }
-        const int other = dot + dy * width + dx;
-        const int other_colour = dots.colours[static_cast<std::size_t>(other)];
-        if (other_colour == colour || !colour_allowed(state, sets, x, y, other_colour) ||
-            !colour_allowed(state, sets, x + dx, y + dy, colour)) {
-            continue;
-        }
-        const Perceptual first = colour_step(state, dot, colour, other_colour);
-        const Perceptual second = colour_step(state, other, other_colour, colour);
-        const float change = change_of(state, correlation_at(state, dot), first) +
-                             change_of(state, correlation_at(state, other), second) +
-                             cross_change(state, first, second, dx, dy);
-        if (change < -1e-7f) {
-            move_dot(state, dot, other_colour, first, dots);
-            move_dot(state, other, colour, second, dots);
+        if (try_swap(state, sets, dot, OFFSETS[k][0], OFFSETS[k][1], dots)) {
             return 2;
         }
     }
@@ -426,6 +445,165 @@ int toggle_pass(SearchState& state, const CellColourSets& sets, DotColours& dots
     return changed;
 }
 
+// The fixed parts of the moves of one hires cell's dots (see SearchState).
+void fill_hires_cell_moves(SearchState& state, const CellColourSets& sets, int cell) {
+    const DotGrid& grid = *state.grid;
+    const auto& set = sets.cells[static_cast<std::size_t>(cell)].colours;
+    const int first_x = (cell % CELLS_ACROSS) * grid.cell_width;
+    const int first_y = (cell / CELLS_ACROSS) * CELL_ROWS;
+    for (int row = 0; row < CELL_ROWS; ++row) {
+        for (int column = 0; column < grid.cell_width; ++column) {
+            const int dot = (first_y + row) * grid.width + first_x + column;
+            const Perceptual delta = colour_step(state, dot, set[0], set[1]);
+            float self = 0.0f;
+            for (int ch = 0; ch < CHANNELS; ++ch) {
+                state.toggle_delta[static_cast<std::size_t>(ch * state.plane + dot)] = delta[ch];
+                self += delta[ch] * delta[ch] * state.kernels[static_cast<std::size_t>(ch)].centre;
+            }
+            state.toggle_self[static_cast<std::size_t>(dot)] = self;
+        }
+    }
+    // The cross parts need both dots' deltas.
+    for (int row = 0; row < CELL_ROWS; ++row) {
+        for (int column = 0; column < grid.cell_width; ++column) {
+            const int dot = (first_y + row) * grid.width + first_x + column;
+            float right = 0.0f;
+            float down = 0.0f;
+            for (int ch = 0; ch < CHANNELS; ++ch) {
+                const float* delta = &state.toggle_delta[static_cast<std::size_t>(ch * state.plane)];
+                if (column + 1 < grid.cell_width) {
+                    right += 2.0f * delta[dot] * delta[dot + 1] * near_value(state, ch, 1, 0);
+                }
+                if (row + 1 < CELL_ROWS) {
+                    down += 2.0f * delta[dot] * delta[dot + grid.width] * near_value(state, ch, 0, 1);
+                }
+            }
+            state.swap_cross_right[static_cast<std::size_t>(dot)] = right;
+            state.swap_cross_down[static_cast<std::size_t>(dot)] = down;
+        }
+    }
+}
+
+void fill_hires_moves(SearchState& state, const CellColourSets& sets) {
+    const auto size = static_cast<std::size_t>(state.plane);
+    state.toggle_delta.resize(size * CHANNELS);
+    state.toggle_self.resize(size);
+    state.swap_cross_right.resize(size);
+    state.swap_cross_down.resize(size);
+    for (int cell = 0; cell < CELL_COUNT; ++cell) {
+        fill_hires_cell_moves(state, sets, cell);
+    }
+}
+
+constexpr int HIRES_CELL_WIDTH = 8;
+
+// The changes of the moves of one row of a hires cell's dots, from the
+// correlation as it is: each dot's toggle, and its swaps with the dot to its
+// right and the dot below when those are in the cell and of the other colour
+// (else no change, 0).
+struct StripChanges {
+    std::array<float, HIRES_CELL_WIDTH> toggle;
+    std::array<float, HIRES_CELL_WIDTH> swap_right;
+    std::array<float, HIRES_CELL_WIDTH> swap_down;
+};
+
+__attribute__((target_clones("avx2", "default"))) void toggle_changes(const SearchState& state, int first_dot,
+                                                                      int first_colour, const DotColours& dots,
+                                                                      std::array<float, HIRES_CELL_WIDTH>& out) {
+    const float* delta = state.toggle_delta.data() + first_dot;
+    const float* correlation = state.correlation.data() + first_dot;
+    const float* self = state.toggle_self.data() + first_dot;
+    const std::uint8_t* colours = dots.colours.data() + first_dot;
+    const int plane = state.plane;
+    for (int j = 0; j < HIRES_CELL_WIDTH; ++j) {
+        const float along = delta[j] * correlation[j] + delta[plane + j] * correlation[plane + j] +
+                            delta[2 * plane + j] * correlation[2 * plane + j];
+        const float sign = colours[j] == first_colour ? 1.0f : -1.0f;
+        out[static_cast<std::size_t>(j)] = 2.0f * sign * along + self[j];
+    }
+}
+
+void strip_changes(const SearchState& state, int first_dot, int row, int first_colour, const DotColours& dots,
+                   StripChanges& out) {
+    toggle_changes(state, first_dot, first_colour, dots, out.toggle);
+    const std::uint8_t* colours = dots.colours.data() + first_dot;
+    for (int j = 0; j + 1 < HIRES_CELL_WIDTH; ++j) {
+        out.swap_right[static_cast<std::size_t>(j)] =
+            colours[j] == colours[j + 1]
+                ? 0.0f
+                : out.toggle[static_cast<std::size_t>(j)] + out.toggle[static_cast<std::size_t>(j + 1)] -
+                      state.swap_cross_right[static_cast<std::size_t>(first_dot + j)];
+    }
+    out.swap_right[HIRES_CELL_WIDTH - 1] = 0.0f;
+    out.swap_down.fill(0.0f);
+    if (row + 1 < CELL_ROWS) {
+        const int width = state.grid->width;
+        std::array<float, HIRES_CELL_WIDTH> below;
+        toggle_changes(state, first_dot + width, first_colour, dots, below);
+        for (int j = 0; j < HIRES_CELL_WIDTH; ++j) {
+            if (colours[j] != colours[j + width]) {
+                out.swap_down[static_cast<std::size_t>(j)] = out.toggle[static_cast<std::size_t>(j)] +
+                                                             below[static_cast<std::size_t>(j)] -
+                                                             state.swap_cross_down[static_cast<std::size_t>(first_dot + j)];
+            }
+        }
+    }
+}
+
+// The hires toggle pass: the same moves in the same order as toggle_pass,
+// judged a row of a cell at a time from the fixed parts kept per dot, and
+// judged again only after a move.
+int hires_toggle_pass(SearchState& state, const CellColourSets& sets, DotColours& dots) {
+    constexpr float GAIN = -1e-7f;
+    const int width = state.grid->width;
+    int changed = 0;
+    StripChanges changes;
+    for (int y = 0; y < IMAGE_HEIGHT; ++y) {
+        const int row = y % CELL_ROWS;
+        for (int column = 0; column < CELLS_ACROSS; ++column) {
+            const int cell = (y / CELL_ROWS) * CELLS_ACROSS + column;
+            if (state.dirty[static_cast<std::size_t>(cell)] == 0) {
+                continue;
+            }
+            const auto& set = sets.cells[static_cast<std::size_t>(cell)].colours;
+            const int first_dot = y * width + column * HIRES_CELL_WIDTH;
+            strip_changes(state, first_dot, row, set[0], dots, changes);
+            for (int j = 0; j < HIRES_CELL_WIDTH; ++j) {
+                const int dot = first_dot + j;
+                const int colour = dots.colours[static_cast<std::size_t>(dot)];
+                const int other = colour == set[0] ? set[1] : set[0];
+                const auto lane = static_cast<std::size_t>(j);
+                int moved = 0;
+                if (changes.toggle[lane] < GAIN) {
+                    move_dot(state, dot, other, colour_step(state, dot, colour, other), dots);
+                    moved = 1;
+                } else if (!state.swaps) {
+                    continue;
+                } else if (j + 1 < HIRES_CELL_WIDTH ? changes.swap_right[lane] < GAIN
+                                                    : try_swap(state, sets, dot, 1, 0, dots)) {
+                    if (j + 1 < HIRES_CELL_WIDTH) {
+                        move_dot(state, dot, other, colour_step(state, dot, colour, other), dots);
+                        move_dot(state, dot + 1, colour, colour_step(state, dot + 1, other, colour), dots);
+                    }
+                    moved = 2;
+                } else if (row + 1 < CELL_ROWS ? changes.swap_down[lane] < GAIN
+                                               : try_swap(state, sets, dot, 0, 1, dots)) {
+                    if (row + 1 < CELL_ROWS) {
+                        move_dot(state, dot, other, colour_step(state, dot, colour, other), dots);
+                        move_dot(state, dot + width, colour, colour_step(state, dot + width, other, colour), dots);
+                    }
+                    moved = 2;
+                }
+                if (moved > 0) {
+                    changed += moved;
+                    strip_changes(state, first_dot, row, set[0], dots, changes);
+                }
+            }
+        }
+    }
+    return changed;
+}
+
 // Dots of one cell, in raster order.
 int cell_dots(const DotGrid& grid, int cell, std::array<int, MAX_CELL_DOTS>& dots) {
     const int first_x = (cell % CELLS_ACROSS) * grid.cell_width;
@@ -443,28 +621,30 @@ int cell_dots(const DotGrid& grid, int cell, std::array<int, MAX_CELL_DOTS>& dot
 // would make them one after the other, and their exact change of the error.
 struct CellMoves {
     std::array<int, MAX_CELL_DOTS> dots;
-    std::array<int, MAX_CELL_DOTS> xs;
-    std::array<int, MAX_CELL_DOTS> ys;
     std::array<int, MAX_CELL_DOTS> colours;
     std::array<Perceptual, MAX_CELL_DOTS> steps;
     int count;
     float change;
 };
 
-// (A * d) at a dot as it would be after the moves planned so far.
-Perceptual planned_correlation(const SearchState& state, int dot, const CellMoves& moves) {
-    const int width = state.grid->width;
-    const int x = dot % width;
-    const int y = dot / width;
-    Perceptual c = correlation_at(state, dot);
-    for (int m = 0; m < moves.count; ++m) {
-        const int dx = x - moves.xs[static_cast<std::size_t>(m)];
-        const int dy = y - moves.ys[static_cast<std::size_t>(m)];
-        for (int ch = 0; ch < CHANNELS; ++ch) {
-            c[ch] += moves.steps[static_cast<std::size_t>(m)][ch] * near_value(state, ch, dx, dy);
+// (A * d) at each dot of a cell, [channel][dot], as the moves planned so far
+// would leave it.
+using CellCorrelation = std::array<std::array<float, MAX_CELL_DOTS>, CHANNELS>;
+
+void add_planned_step(const SearchState& state, int n, const Perceptual& step, CellCorrelation& correlation) {
+    const int width = state.grid->cell_width;
+    const int column = n % width;
+    for (int ch = 0; ch < CHANNELS; ++ch) {
+        // Only the dots from the move's row on are still to be planned.
+        for (int row = n / width; row < CELL_ROWS; ++row) {
+            const float* taps = &state.near[static_cast<std::size_t>(ch)][static_cast<std::size_t>(row - n / width + NEAR)]
+                                          [static_cast<std::size_t>(NEAR - column)];
+            float* values = &correlation[static_cast<std::size_t>(ch)][static_cast<std::size_t>(row * width)];
+            for (int x = 0; x < width; ++x) {
+                values[x] += step[ch] * taps[x];
+            }
         }
     }
-    return c;
 }
 
 // Plans every dot of the cell onto its best colour of the set, one after the
@@ -474,10 +654,18 @@ void plan_redither(const SearchState& state, const std::array<int, MAX_CELL_DOTS
                    const std::array<std::uint8_t, 4>& set, int set_size, const DotColours& dots, CellMoves& moves) {
     moves.count = 0;
     moves.change = 0.0f;
+    CellCorrelation planned;
+    for (int ch = 0; ch < CHANNELS; ++ch) {
+        for (int n = 0; n < count; ++n) {
+            planned[static_cast<std::size_t>(ch)][static_cast<std::size_t>(n)] =
+                state.correlation[static_cast<std::size_t>(ch * state.plane + cell[static_cast<std::size_t>(n)])];
+        }
+    }
     for (int n = 0; n < count; ++n) {
         const int dot = cell[static_cast<std::size_t>(n)];
         const int current = dots.colours[static_cast<std::size_t>(dot)];
-        const Perceptual c = planned_correlation(state, dot, moves);
+        const auto i_n = static_cast<std::size_t>(n);
+        const Perceptual c{planned[0][i_n], planned[1][i_n], planned[2][i_n]};
         bool current_allowed = false;
         float best = 0.0f;
         int best_colour = -1;
@@ -499,11 +687,10 @@ void plan_redither(const SearchState& state, const std::array<int, MAX_CELL_DOTS
         if (best_colour >= 0 && (!current_allowed || best < 0.0f)) {
             const auto m = static_cast<std::size_t>(moves.count++);
             moves.dots[m] = dot;
-            moves.xs[m] = dot % state.grid->width;
-            moves.ys[m] = dot / state.grid->width;
             moves.colours[m] = best_colour;
             moves.steps[m] = best_step;
             moves.change += best;
+            add_planned_step(state, n, best_step, planned);
         }
     }
 }
@@ -585,6 +772,9 @@ bool recolour_cell(SearchState& state, int cell, CellColourSets& sets, DotColour
         move_dot(state, moves.dots[i], moves.colours[i], moves.steps[i], dots);
     }
     set = trial;
+    if (grid.hires) {
+        fill_hires_cell_moves(state, sets, cell);
+    }
     return true;
 }
 
@@ -630,23 +820,23 @@ void weigh_metric_by_error(SearchState& state, const DotColours& dots, float flo
                 }
             }
             const float size = std::sqrt(local[0] * local[0] + local[1] * local[1] + local[2] * local[2]);
-            const float scale = 1.0f / std::sqrt(std::max(size, floor));
-            for (float& m : grid.metric[static_cast<std::size_t>(y * width + x)]) {
-                m *= scale;
-            }
+            scale_dot_metric(grid, y * width + x, 1.0f / std::sqrt(std::max(size, floor)));
         }
     }
 }
 
 // Passes of toggles, swaps and recolouring until one changes nothing.
-void search(SearchState& state, const RefinementSettings& settings, int passes, CellColourSets& sets, DotColours& dots) {
-    fill_palette_points(state);
+void search(SearchState& state, const SearchRound& round, CellColourSets& sets, DotColours& dots) {
+    if (state.grid->hires) {
+        fill_hires_moves(state, sets);
+    }
     initialise_correlation(state, dots);
     state.dirty.fill(1);
-    for (int pass = 0; pass < passes; ++pass) {
+    for (int pass = 0; pass < round.passes; ++pass) {
         state.dirty_next.fill(0);
-        const int toggled = toggle_pass(state, sets, dots);
-        const int recoloured = settings.recolour_cells ? recolour_pass(state, sets, dots) : 0;
+        const int toggled = state.grid->hires && state.swap_neighbours <= 2 ? hires_toggle_pass(state, sets, dots)
+                                                                            : toggle_pass(state, sets, dots);
+        const int recoloured = pass < round.recolour_passes ? recolour_pass(state, sets, dots) : 0;
         if (toggled == 0 && recoloured == 0) {
             break;
         }
@@ -668,11 +858,11 @@ ErrorCode refine_picture(DotGrid& grid, const RefinementSettings& settings, Cell
     state->swaps = settings.swaps;
     state->swap_neighbours = settings.diagonal_swaps ? 4 : 2;
     state->plane = dot_count(grid);
-    search(*state, settings, settings.passes, sets, dots);
+    search(*state, settings.first, sets, dots);
     // The second round keeps the first's buffers: no new pages to fault in.
     if (settings.error_floor > 0.0f) {
         weigh_metric_by_error(*state, dots, settings.error_floor, grid);
-        search(*state, settings, settings.reweighted_passes, sets, dots);
+        search(*state, settings.reweighted, sets, dots);
     }
     return ERR_SUCCESS;
 }

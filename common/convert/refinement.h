@@ -13,19 +13,25 @@
 #include "convert/error_diffusion.h"
 #include "frame/errors.h"
 
+// A round of the search: passes of toggles and swaps, the first of which
+// also try new colours for the cells.
+struct SearchRound {
+    int passes;            // at most; a pass that changes nothing ends the round
+    int recolour_passes;
+};
+
 struct RefinementSettings {
     float lightness_blur;  // sigma of the lightness channel's blur, in screen pixels
     float colour_blur;     // sigma of the two opponent channels' blur
     float fine_colour_weight;  // of the opponent channels blurred as lightness is, beside those
-    int passes;            // at most; a pass that changes nothing ends the search
-    bool recolour_cells;   // also try other colours in place of a cell's own
     bool swaps;            // also exchange the colours of neighbouring dots
     bool diagonal_swaps;   // diagonal neighbours too
+    SearchRound first;
     // A second round scales each dot's metric by one over the square root of
     // its local error (at least error_floor), so that the sum of squares the
     // search lowers approaches the mean colour difference; 0: no second round.
     float error_floor;
-    int reweighted_passes;
+    SearchRound reweighted;
 };
 
 // The grid's metric is changed by the second round.
