@@ -24,9 +24,11 @@ constexpr std::array<std::array<int, PALETTE_SIZE>, PALETTE_SIZE> make_pair_inde
 }
 constexpr auto pair_index = make_pair_index();
 
-// Cost of every pair for every dot of one cell: pairs[pair][dot].
+// Cost of every pair for every dot of one cell: pairs[pair][dot], and
+// over the whole cell.
 struct CellPairCosts {
     std::array<std::array<float, MAX_CELL_DOTS>, PAIR_COUNT> pairs;
+    std::array<float, PAIR_COUNT> totals;
     int dots;
 };
 
@@ -64,8 +66,8 @@ void collect_cell_points(const DotGrid& grid, int cell, bool weigh_coverage, Cel
 // The cost of showing each dot's target by a mix of colours i and j: the
 // squared perceptual error of the best mix, plus grain times the mix's
 // variance. grain 1 allows no mix: the nearer colour alone.
-__attribute__((target_clones("avx2", "default"))) void mix_costs(const CellPoints& points, int dots, int i, int j,
-                                                                 float grain, float* __restrict costs) {
+__attribute__((target_clones("avx2", "default"))) float mix_costs(const CellPoints& points, int dots, int i, int j,
+                                                                  float grain, float* __restrict costs) {
     const auto& first = points.colours[i];
     const auto& second = points.colours[j];
     const float nearest_weight = grain >= 1.0f ? 1.0f : 0.0f;
@@ -95,6 +97,11 @@ __attribute__((target_clones("avx2", "default"))) void mix_costs(const CellPoint
         const float nearest = ee < rr ? ee : rr;
         costs[n] = points.weight[n] * (mixed + nearest_weight * (nearest - mixed));
     }
+    float total = 0.0f;
+    for (int n = 0; n < dots; ++n) {
+        total += costs[n];
+    }
+    return total;
 }
 
 void compute_pair_costs(const DotGrid& grid, int cell, float grain, bool weigh_coverage, CellPairCosts& costs) {
@@ -103,27 +110,16 @@ void compute_pair_costs(const DotGrid& grid, int cell, float grain, bool weigh_c
     collect_cell_points(grid, cell, weigh_coverage, points, count);
     for (int i = 0; i < PALETTE_SIZE; ++i) {
         for (int j = i + 1; j < PALETTE_SIZE; ++j) {
-            float* row = costs.pairs[pair_index[i][j]].data();
-            mix_costs(points, count, i, j, grain, row);
+            const int pair = pair_index[i][j];
+            costs.totals[pair] = mix_costs(points, count, i, j, grain, costs.pairs[pair].data());
         }
     }
     costs.dots = count;
 }
 
-float pair_total(const CellPairCosts& costs, int pair) {
-    float total = 0.0f;
-    for (int n = 0; n < costs.dots; ++n) {
-        total += costs.pairs[pair][n];
-    }
-    return total;
-}
-
 // Colours ranked by the best whole-cell cost of a pair they belong to.
 std::array<int, PALETTE_SIZE> rank_colours(const CellPairCosts& costs) {
-    std::array<float, PAIR_COUNT> totals;
-    for (int pair = 0; pair < PAIR_COUNT; ++pair) {
-        totals[pair] = pair_total(costs, pair);
-    }
+    const auto& totals = costs.totals;
     std::array<float, PALETTE_SIZE> best;
     best.fill(std::numeric_limits<float>::max());
     for (int i = 0; i < PALETTE_SIZE; ++i) {
@@ -207,7 +203,7 @@ CellColourSet best_hires_pair(const CellPairCosts& costs) {
     float best = std::numeric_limits<float>::max();
     for (int i = 0; i < PALETTE_SIZE; ++i) {
         for (int j = i + 1; j < PALETTE_SIZE; ++j) {
-            const float cost = pair_total(costs, pair_index[i][j]);
+            const float cost = costs.totals[pair_index[i][j]];
             if (cost < best) {
                 best = cost;
                 chosen.colours = {static_cast<std::uint8_t>(i), static_cast<std::uint8_t>(j), 0, 0};
@@ -226,12 +222,6 @@ std::uint16_t candidate_bits(const std::array<int, PALETTE_SIZE>& ranking, int c
     }
     return bits;
 }
-
-// Every cell's best set for each background, and what each background costs.
-struct SetsByBackground {
-    std::array<std::array<CellColourSet, PALETTE_SIZE>, CELL_COUNT> cells;
-    std::array<double, PALETTE_SIZE> totals;
-};
 
 // The background is searched on a quarter of the cells, every other cell of
 // every other row, staggered, with fewer candidates: what each background
@@ -261,31 +251,15 @@ ErrorCode choose_cell_colours(const DotGrid& grid, const ColourChoiceSettings& s
     if (!grid.hires && (background < 0 || background >= PALETTE_SIZE)) {
         background = search_background(grid, settings, *costs);
     }
-    const bool search = false;
-    const auto by_background = std::make_unique<SetsByBackground>();
     for (int cell = 0; cell < CELL_COUNT; ++cell) {
-        compute_pair_costs(grid, cell, settings.grain, search, *costs);
+        compute_pair_costs(grid, cell, settings.grain, false, *costs);
         const auto ranking = rank_colours(*costs);
         sets.candidates[static_cast<std::size_t>(cell)] = candidate_bits(ranking, settings.refinement_candidates);
         if (grid.hires) {
             sets.cells[static_cast<std::size_t>(cell)] = best_hires_pair(*costs);
-        } else if (!search) {
+        } else {
             best_multicolour_set(*costs, ranking, background, settings.candidates,
                                  sets.cells[static_cast<std::size_t>(cell)]);
-        } else {
-            for (int candidate = 0; candidate < PALETTE_SIZE; ++candidate) {
-                by_background->totals[static_cast<std::size_t>(candidate)] +=
-                    best_multicolour_set(*costs, ranking, candidate, settings.candidates,
-                                         by_background->cells[static_cast<std::size_t>(cell)][static_cast<std::size_t>(candidate)]);
-            }
-        }
-    }
-    if (search) {
-        const auto& totals = by_background->totals;
-        background = static_cast<int>(std::min_element(totals.begin(), totals.end()) - totals.begin());
-        for (int cell = 0; cell < CELL_COUNT; ++cell) {
-            sets.cells[static_cast<std::size_t>(cell)] =
-                by_background->cells[static_cast<std::size_t>(cell)][static_cast<std::size_t>(background)];
         }
     }
     sets.background = grid.hires ? 0 : background;

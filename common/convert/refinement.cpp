@@ -198,7 +198,9 @@ float change_of(const SearchState& state, const Perceptual& c, const Perceptual&
 }
 
 // Every colour's change of the error at one dot, the dot's own colour 0.
-void changes_to_every_colour(const SearchState& state, int dot, int current, std::array<float, PALETTE_SIZE>& out) {
+// Inlined into each build of best_replacement, whose inner loop it is.
+[[gnu::always_inline]] inline void changes_to_every_colour(const SearchState& state, int dot, int current,
+                                                           std::array<float, PALETTE_SIZE>& out) {
     const float* p = points_of(state, dot);
     const Perceptual c = correlation_at(state, dot);
     const float k0 = state.kernels[0].centre;
@@ -507,20 +509,32 @@ struct StripChanges {
     std::array<float, HIRES_CELL_WIDTH> swap_down;
 };
 
+
 __attribute__((target_clones("avx2", "default"))) void toggle_changes(const SearchState& state, int first_dot,
                                                                       int first_colour, const DotColours& dots,
                                                                       std::array<float, HIRES_CELL_WIDTH>& out) {
+    static_assert(HIRES_CELL_WIDTH == VECTOR_LANES);
     const float* delta = state.toggle_delta.data() + first_dot;
     const float* correlation = state.correlation.data() + first_dot;
-    const float* self = state.toggle_self.data() + first_dot;
     const std::uint8_t* colours = dots.colours.data() + first_dot;
     const int plane = state.plane;
+    Lanes sign;
     for (int j = 0; j < HIRES_CELL_WIDTH; ++j) {
-        const float along = delta[j] * correlation[j] + delta[plane + j] * correlation[plane + j] +
-                            delta[2 * plane + j] * correlation[2 * plane + j];
-        const float sign = colours[j] == first_colour ? 1.0f : -1.0f;
-        out[static_cast<std::size_t>(j)] = 2.0f * sign * along + self[j];
+        sign[j] = colours[j] == first_colour ? 2.0f : -2.0f;
     }
+    std::array<Lanes, CHANNELS> steps;
+    std::array<Lanes, CHANNELS> correlations;
+    Lanes self;
+    std::memcpy(steps.data(), delta, sizeof(Lanes));
+    std::memcpy(&steps[1], delta + plane, sizeof(Lanes));
+    std::memcpy(&steps[2], delta + 2 * plane, sizeof(Lanes));
+    std::memcpy(correlations.data(), correlation, sizeof(Lanes));
+    std::memcpy(&correlations[1], correlation + plane, sizeof(Lanes));
+    std::memcpy(&correlations[2], correlation + 2 * plane, sizeof(Lanes));
+    std::memcpy(&self, state.toggle_self.data() + first_dot, sizeof self);
+    const Lanes along = steps[0] * correlations[0] + steps[1] * correlations[1] + steps[2] * correlations[2];
+    const Lanes change = sign * along + self;
+    std::memcpy(out.data(), &change, sizeof change);
 }
 
 void strip_changes(const SearchState& state, int first_dot, int row, int first_colour, const DotColours& dots,
