@@ -97,11 +97,15 @@ __attribute__((target_clones("avx2", "default"))) float mix_costs(const CellPoin
         const float nearest = ee < rr ? ee : rr;
         costs[n] = points.weight[n] * (mixed + nearest_weight * (nearest - mixed));
     }
-    float total = 0.0f;
-    for (int n = 0; n < dots; ++n) {
-        total += costs[n];
+    // Eight running sums, one a lane, the same in every build; cells hold a
+    // multiple of eight dots.
+    std::array<float, 8> sums{};
+    for (int n = 0; n < dots; n += 8) {
+        for (int lane = 0; lane < 8; ++lane) {
+            sums[static_cast<std::size_t>(lane)] += costs[n + lane];
+        }
     }
-    return total;
+    return ((sums[0] + sums[1]) + (sums[2] + sums[3])) + ((sums[4] + sums[5]) + (sums[6] + sums[7]));
 }
 
 void compute_pair_costs(const DotGrid& grid, int cell, float grain, bool weigh_coverage, CellPairCosts& costs) {

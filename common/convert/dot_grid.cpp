@@ -138,7 +138,7 @@ void fill_metrics(const MetricWeights& weights, DotGrid& grid) {
 
 // Every colour through every dot's metric; the colours' channels are laid
 // side by side so that the sixteen go together.
-void fill_colour_points(DotGrid& grid) {
+__attribute__((target_clones("avx2", "default"))) void fill_colour_points(DotGrid& grid) {
     std::array<std::array<float, PALETTE_SIZE>, 3> palette;
     for (int c = 0; c < PALETTE_SIZE; ++c) {
         for (int channel = 0; channel < 3; ++channel) {

@@ -230,6 +230,16 @@ void mark_neighbourhood(SearchState& state, int dot) {
     }
 }
 
+// c += scale * taps over one vector; inlined into each build of add_kernel.
+[[gnu::always_inline]] inline void add_lanes(float* c, const float* taps, float scale) {
+    Lanes sum;
+    Lanes tap;
+    std::memcpy(&sum, c, sizeof sum);
+    std::memcpy(&tap, taps, sizeof tap);
+    sum += scale * tap;
+    std::memcpy(c, &sum, sizeof sum);
+}
+
 __attribute__((target_clones("avx2", "default"))) void add_kernel(SearchState& state, int ch, const ChannelKernel& k,
                                                                   float scale, int x, int y) {
     const int width = state.grid->width;
@@ -249,14 +259,19 @@ __attribute__((target_clones("avx2", "default"))) void add_kernel(SearchState& s
     }
     // Away from the right edge every row takes whole vectors; what they add
     // past the kernel, into the next row, is zero.
+    // Kernels of up to three vectors a row, as the usual blurs give, are swept
+    // without a loop across.
+    const int vectors = k.lanes / VECTOR_LANES;
     for (int yy = y0; yy <= y1; ++yy, taps += stride, c += width) {
-        for (int i = 0; i < k.lanes; i += VECTOR_LANES) {
-            Lanes sum;
-            Lanes tap;
-            std::memcpy(&sum, c + i, sizeof sum);
-            std::memcpy(&tap, taps + i, sizeof tap);
-            sum += scale * tap;
-            std::memcpy(c + i, &sum, sizeof sum);
+        add_lanes(c, taps, scale);
+        if (vectors > 1) {
+            add_lanes(c + VECTOR_LANES, taps + VECTOR_LANES, scale);
+        }
+        if (vectors > 2) {
+            add_lanes(c + 2 * VECTOR_LANES, taps + 2 * VECTOR_LANES, scale);
+        }
+        for (int i = 3 * VECTOR_LANES; i < k.lanes; i += VECTOR_LANES) {
+            add_lanes(c + i, taps + i, scale);
         }
     }
 }
