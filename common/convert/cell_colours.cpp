@@ -32,13 +32,23 @@ struct CellPairCosts {
     int dots;
 };
 
-// Each dot's target and the 16 colours in the dot's own perceptual space,
-// one array per channel so that the pair costs run over the dots together.
+// Each dot's error if it showed each of the 16 colours alone, in the dot's
+// own perceptual space, and its square, one array per channel so that the
+// pair costs run over the dots together.
 struct CellPoints {
-    std::array<std::array<float, MAX_CELL_DOTS>, 3> target;
-    std::array<std::array<std::array<float, MAX_CELL_DOTS>, 3>, PALETTE_SIZE> colours;
+    std::array<std::array<std::array<float, MAX_CELL_DOTS>, 3>, PALETTE_SIZE> errors;
+    std::array<std::array<float, MAX_CELL_DOTS>, PALETTE_SIZE> squares;
     std::array<float, MAX_CELL_DOTS> weight;
 };
+
+__attribute__((target_clones("avx2", "default"))) void square_errors(CellPoints& points, int dots) {
+    for (int c = 0; c < PALETTE_SIZE; ++c) {
+        const auto& e = points.errors[static_cast<std::size_t>(c)];
+        for (int n = 0; n < dots; ++n) {
+            points.squares[static_cast<std::size_t>(c)][static_cast<std::size_t>(n)] = e[0][n] * e[0][n] + e[1][n] * e[1][n] + e[2][n] * e[2][n];
+        }
+    }
+}
 
 void collect_cell_points(const DotGrid& grid, int cell, bool weigh_coverage, CellPoints& points, int& count) {
     const int cell_x = (cell % CELLS_ACROSS) * grid.cell_width;
@@ -48,45 +58,39 @@ void collect_cell_points(const DotGrid& grid, int cell, bool weigh_coverage, Cel
         for (int column = 0; column < grid.cell_width; ++column, ++n) {
             const int dot = (cell_y + row) * grid.width + cell_x + column;
             const Perceptual target = perceptual_of(grid, dot, &grid.target[static_cast<std::size_t>(dot * 3)]);
-            for (int ch = 0; ch < 3; ++ch) {
-                points.target[ch][n] = target[ch];
-            }
             const float* colours = colour_points_of(grid, dot);
             for (int ch = 0; ch < 3; ++ch) {
                 for (int c = 0; c < PALETTE_SIZE; ++c) {
-                    points.colours[c][ch][n] = colours[ch * PALETTE_SIZE + c];
+                    points.errors[c][ch][n] = target[ch] - colours[ch * PALETTE_SIZE + c];
                 }
             }
             points.weight[n] = weigh_coverage ? grid.coverage[static_cast<std::size_t>(dot)] : 1.0f;
         }
     }
+    square_errors(points, n);
     count = n;
 }
 
 // The cost of showing each dot's target by a mix of colours i and j: the
 // squared perceptual error of the best mix, plus grain times the mix's
-// variance. grain 1 allows no mix: the nearer colour alone.
+// variance. grain 1 allows no mix: the nearer colour alone. With e and r the
+// errors of colours i and j alone, the two colours lie r - e apart, so only
+// e . r is new to the pair.
 __attribute__((target_clones("avx2", "default"))) float mix_costs(const CellPoints& points, int dots, int i, int j,
                                                                   float grain, float* __restrict costs) {
-    const auto& first = points.colours[i];
-    const auto& second = points.colours[j];
+    const auto& e = points.errors[static_cast<std::size_t>(i)];
+    const auto& r = points.errors[static_cast<std::size_t>(j)];
+    const float* ee_of = points.squares[static_cast<std::size_t>(i)].data();
+    const float* rr_of = points.squares[static_cast<std::size_t>(j)].data();
     const float nearest_weight = grain >= 1.0f ? 1.0f : 0.0f;
     for (int n = 0; n < dots; ++n) {
-        // Distances to each colour alone are taken directly, so that a dot
-        // that shows a colour exactly costs exactly nothing.
-        const float r0 = points.target[0][n] - second[0][n];
-        const float r1 = points.target[1][n] - second[1][n];
-        const float r2 = points.target[2][n] - second[2][n];
-        const float e0 = points.target[0][n] - first[0][n];
-        const float e1 = points.target[1][n] - first[1][n];
-        const float e2 = points.target[2][n] - first[2][n];
-        const float d0 = first[0][n] - second[0][n];
-        const float d1 = first[1][n] - second[1][n];
-        const float d2 = first[2][n] - second[2][n];
-        const float rr = r0 * r0 + r1 * r1 + r2 * r2;
-        const float ee = e0 * e0 + e1 * e1 + e2 * e2;
-        const float rd = r0 * d0 + r1 * d1 + r2 * d2;
-        const float dd = d0 * d0 + d1 * d1 + d2 * d2;
+        // A dot that shows a colour exactly has that colour's error exactly
+        // 0, and costs exactly nothing.
+        const float ee = ee_of[n];
+        const float rr = rr_of[n];
+        const float er = e[0][n] * r[0][n] + e[1][n] * r[1][n] + e[2][n] * r[2][n];
+        const float rd = rr - er;
+        const float dd = rd + (ee - er);
         const float linear = 2.0f * rd - grain * dd;
         const float quadratic = (1.0f - grain) * dd;
         const float share = linear / (2.0f * quadratic + 1e-12f);
