@@ -660,7 +660,9 @@ struct CellMoves {
 // would leave it.
 using CellCorrelation = std::array<std::array<float, MAX_CELL_DOTS>, CHANNELS>;
 
-void add_planned_step(const SearchState& state, int n, const Perceptual& step, CellCorrelation& correlation) {
+__attribute__((target_clones("avx2", "default"))) void add_planned_step(const SearchState& state, int n,
+                                                                        const Perceptual& step,
+                                                                        CellCorrelation& correlation) {
     const int width = state.grid->cell_width;
     const int column = n % width;
     for (int ch = 0; ch < CHANNELS; ++ch) {
@@ -669,8 +671,12 @@ void add_planned_step(const SearchState& state, int n, const Perceptual& step, C
             const float* taps = &state.near[static_cast<std::size_t>(ch)][static_cast<std::size_t>(row - n / width + NEAR)]
                                           [static_cast<std::size_t>(NEAR - column)];
             float* values = &correlation[static_cast<std::size_t>(ch)][static_cast<std::size_t>(row * width)];
-            for (int x = 0; x < width; ++x) {
-                values[x] += step[ch] * taps[x];
+            if (width == VECTOR_LANES) {
+                add_lanes(values, taps, step[ch]);
+            } else {
+                for (int x = 0; x < width; ++x) {
+                    values[x] += step[ch] * taps[x];
+                }
             }
         }
     }
