@@ -230,7 +230,7 @@ void mark_neighbourhood(SearchState& state, int dot) {
     }
 }
 
-// c += scale * taps over one vector; inlined into each build of add_kernel.
+// c += scale * taps over one vector; inlined into each build of its callers.
 [[gnu::always_inline]] inline void add_lanes(float* c, const float* taps, float scale) {
     Lanes sum;
     Lanes tap;
@@ -240,49 +240,74 @@ void mark_neighbourhood(SearchState& state, int dot) {
     std::memcpy(c, &sum, sizeof sum);
 }
 
-__attribute__((target_clones("avx2", "default"))) void add_kernel(SearchState& state, int ch, const ChannelKernel& k,
-                                                                  float scale, int x, int y) {
+// One vector of a kernel row into PLANES planes.
+template <int PLANES>
+[[gnu::always_inline]] inline void add_tap_lanes(float* c, int plane, const float* taps, const float* scales) {
+    Lanes tap;
+    std::memcpy(&tap, taps, sizeof tap);
+    for (int p = 0; p < PLANES; ++p) {
+        Lanes sum;
+        std::memcpy(&sum, c + p * plane, sizeof sum);
+        sum += scales[p] * tap;
+        std::memcpy(c + p * plane, &sum, sizeof sum);
+    }
+}
+
+// Adds scales times the kernel of first_channel, centred on (x, y), to the
+// correlation of PLANES channels from first_channel on.
+template <int PLANES>
+[[gnu::always_inline]] inline void sweep_kernel(SearchState& state, int first_channel, const float* scales, int x,
+                                                int y) {
+    const ChannelKernel& k = state.kernels[static_cast<std::size_t>(first_channel)];
     const int width = state.grid->width;
+    const int plane = state.plane;
     const int y0 = std::max(0, y - k.radius_y);
     const int y1 = std::min(IMAGE_HEIGHT - 1, y + k.radius_y);
     const int x0 = std::max(0, x - k.radius_x);
     const int stride = 2 * k.lanes;
     const float* __restrict taps = &k.dense[static_cast<std::size_t>((y0 - y + k.radius_y) * stride + x0 - x + k.radius_x)];
-    float* __restrict c = &state.correlation[static_cast<std::size_t>(ch * state.plane + y0 * width + x0)];
+    float* __restrict c = &state.correlation[static_cast<std::size_t>(first_channel * plane + y0 * width + x0)];
     if (x + k.radius_x >= width) {
         for (int yy = y0; yy <= y1; ++yy, taps += stride, c += width) {
-            for (int i = 0; i < width - x0; ++i) {
-                c[i] += scale * taps[i];
+            for (int p = 0; p < PLANES; ++p) {
+                for (int i = 0; i < width - x0; ++i) {
+                    c[p * plane + i] += scales[p] * taps[i];
+                }
             }
         }
         return;
     }
     // Away from the right edge every row takes whole vectors; what they add
-    // past the kernel, into the next row, is zero.
-    // Kernels of up to three vectors a row, as the usual blurs give, are swept
-    // without a loop across.
+    // past the kernel, into the next row, is zero. Kernels of up to three
+    // vectors a row, as the usual blurs give, are swept without a loop across.
     const int vectors = k.lanes / VECTOR_LANES;
     for (int yy = y0; yy <= y1; ++yy, taps += stride, c += width) {
-        add_lanes(c, taps, scale);
+        add_tap_lanes<PLANES>(c, plane, taps, scales);
         if (vectors > 1) {
-            add_lanes(c + VECTOR_LANES, taps + VECTOR_LANES, scale);
+            add_tap_lanes<PLANES>(c + VECTOR_LANES, plane, taps + VECTOR_LANES, scales);
         }
         if (vectors > 2) {
-            add_lanes(c + 2 * VECTOR_LANES, taps + 2 * VECTOR_LANES, scale);
+            add_tap_lanes<PLANES>(c + 2 * VECTOR_LANES, plane, taps + 2 * VECTOR_LANES, scales);
         }
         for (int i = 3 * VECTOR_LANES; i < k.lanes; i += VECTOR_LANES) {
-            add_lanes(c + i, taps + i, scale);
+            add_tap_lanes<PLANES>(c + i, plane, taps + i, scales);
         }
     }
+}
+
+// A step's kernels: lightness's, then the one the two opponent axes share,
+// in one sweep for both.
+__attribute__((target_clones("avx2", "default"))) void add_kernels(SearchState& state, const Perceptual& step, int x,
+                                                                   int y) {
+    sweep_kernel<1>(state, 0, step.data(), x, y);
+    sweep_kernel<2>(state, 1, step.data() + 1, x, y);
 }
 
 void apply_step(SearchState& state, int dot, const Perceptual& s) {
     mark_neighbourhood(state, dot);
     const int x = dot % state.grid->width;
     const int y = dot / state.grid->width;
-    for (int ch = 0; ch < CHANNELS; ++ch) {
-        add_kernel(state, ch, state.kernels[static_cast<std::size_t>(ch)], s[ch], x, y);
-    }
+    add_kernels(state, s, x, y);
 }
 
 void move_dot(SearchState& state, int dot, int colour, const Perceptual& step, DotColours& dots) {
