@@ -41,11 +41,33 @@ struct CellPoints {
     std::array<float, MAX_CELL_DOTS> weight;
 };
 
-__attribute__((target_clones("avx2", "default"))) void square_errors(CellPoints& points, int dots) {
+// The cell's dots' targets and metrics, one array per component.
+struct CellDots {
+    std::array<std::array<float, MAX_CELL_DOTS>, 3> target;
+    std::array<std::array<float, MAX_CELL_DOTS>, 9> metric;
+};
+
+// Every colour's error, metric times (target - colour), and its square, for
+// all the dots together.
+__attribute__((target_clones("avx2", "default"))) void colour_errors(const CellDots& cell, const DotGrid& grid,
+                                                                     int dots, CellPoints& points) {
+    const auto& palette = grid.palette_channels;
     for (int c = 0; c < PALETTE_SIZE; ++c) {
-        const auto& e = points.errors[static_cast<std::size_t>(c)];
+        auto& errors = points.errors[static_cast<std::size_t>(c)];
+        const float pr = palette[0][static_cast<std::size_t>(c)];
+        const float pg = palette[1][static_cast<std::size_t>(c)];
+        const float pb = palette[2][static_cast<std::size_t>(c)];
         for (int n = 0; n < dots; ++n) {
-            points.squares[static_cast<std::size_t>(c)][static_cast<std::size_t>(n)] = e[0][n] * e[0][n] + e[1][n] * e[1][n] + e[2][n] * e[2][n];
+            const float r = cell.target[0][n] - pr;
+            const float g = cell.target[1][n] - pg;
+            const float b = cell.target[2][n] - pb;
+            const float e0 = cell.metric[0][n] * r + cell.metric[1][n] * g + cell.metric[2][n] * b;
+            const float e1 = cell.metric[3][n] * r + cell.metric[4][n] * g + cell.metric[5][n] * b;
+            const float e2 = cell.metric[6][n] * r + cell.metric[7][n] * g + cell.metric[8][n] * b;
+            errors[0][n] = e0;
+            errors[1][n] = e1;
+            errors[2][n] = e2;
+            points.squares[static_cast<std::size_t>(c)][static_cast<std::size_t>(n)] = e0 * e0 + e1 * e1 + e2 * e2;
         }
     }
 }
@@ -53,21 +75,21 @@ __attribute__((target_clones("avx2", "default"))) void square_errors(CellPoints&
 void collect_cell_points(const DotGrid& grid, int cell, bool weigh_coverage, CellPoints& points, int& count) {
     const int cell_x = (cell % CELLS_ACROSS) * grid.cell_width;
     const int cell_y = (cell / CELLS_ACROSS) * CELL_ROWS;
+    CellDots cell_dots;
     int n = 0;
     for (int row = 0; row < CELL_ROWS; ++row) {
         for (int column = 0; column < grid.cell_width; ++column, ++n) {
             const int dot = (cell_y + row) * grid.width + cell_x + column;
-            const Perceptual target = perceptual_of(grid, dot, &grid.target[static_cast<std::size_t>(dot * 3)]);
-            const float* colours = colour_points_of(grid, dot);
-            for (int ch = 0; ch < 3; ++ch) {
-                for (int c = 0; c < PALETTE_SIZE; ++c) {
-                    points.errors[c][ch][n] = target[ch] - colours[ch * PALETTE_SIZE + c];
-                }
+            for (int c = 0; c < 3; ++c) {
+                cell_dots.target[c][n] = grid.target[static_cast<std::size_t>(dot * 3 + c)];
+            }
+            for (int i = 0; i < 9; ++i) {
+                cell_dots.metric[i][n] = grid.metric[static_cast<std::size_t>(dot)][i];
             }
             points.weight[n] = weigh_coverage ? grid.coverage[static_cast<std::size_t>(dot)] : 1.0f;
         }
     }
-    square_errors(points, n);
+    colour_errors(cell_dots, grid, n, points);
     count = n;
 }
 

@@ -81,6 +81,10 @@ void fill_palette(int palette, DotGrid& grid) {
         const std::uint32_t rgb = library_colour(palette, c);
         grid.palette[static_cast<std::size_t>(c)] = {linear[rgb >> 16 & 0xFF], linear[rgb >> 8 & 0xFF],
                                                      linear[rgb & 0xFF]};
+        for (int channel = 0; channel < 3; ++channel) {
+            grid.palette_channels[static_cast<std::size_t>(channel)][static_cast<std::size_t>(c)] =
+                grid.palette[static_cast<std::size_t>(c)][static_cast<std::size_t>(channel)];
+        }
     }
 }
 
@@ -136,41 +140,7 @@ void fill_metrics(const MetricWeights& weights, DotGrid& grid) {
     }
 }
 
-// Every colour through every dot's metric; the colours' channels are laid
-// side by side so that the sixteen go together.
-__attribute__((target_clones("avx2", "default"))) void fill_colour_points(DotGrid& grid) {
-    std::array<std::array<float, PALETTE_SIZE>, 3> palette;
-    for (int c = 0; c < PALETTE_SIZE; ++c) {
-        for (int channel = 0; channel < 3; ++channel) {
-            palette[static_cast<std::size_t>(channel)][static_cast<std::size_t>(c)] =
-                grid.palette[static_cast<std::size_t>(c)][static_cast<std::size_t>(channel)];
-        }
-    }
-    const int count = dot_count(grid);
-    for (int dot = 0; dot < count; ++dot) {
-        const auto& m = grid.metric[static_cast<std::size_t>(dot)];
-        float* points = &grid.colour_points[static_cast<std::size_t>(dot) * PALETTE_SIZE * 3];
-        for (int row = 0; row < 3; ++row) {
-            for (int c = 0; c < PALETTE_SIZE; ++c) {
-                points[row * PALETTE_SIZE + c] = m[static_cast<std::size_t>(row * 3)] * palette[0][static_cast<std::size_t>(c)] +
-                                                 m[static_cast<std::size_t>(row * 3 + 1)] * palette[1][static_cast<std::size_t>(c)] +
-                                                 m[static_cast<std::size_t>(row * 3 + 2)] * palette[2][static_cast<std::size_t>(c)];
-            }
-        }
-    }
-}
-
 }  // namespace
-
-void scale_dot_metric(DotGrid& grid, int dot, float scale) {
-    for (float& m : grid.metric[static_cast<std::size_t>(dot)]) {
-        m *= scale;
-    }
-    float* points = &grid.colour_points[static_cast<std::size_t>(dot) * PALETTE_SIZE * 3];
-    for (int i = 0; i < PALETTE_SIZE * 3; ++i) {
-        points[i] *= scale;
-    }
-}
 
 void build_dot_grid(const ScreenImage& screen, bool hires, int palette, int background, const MetricWeights& weights,
                     DotGrid& grid) {
@@ -181,5 +151,4 @@ void build_dot_grid(const ScreenImage& screen, bool hires, int palette, int back
     fill_palette(palette, grid);
     fill_targets(screen, background, grid);
     fill_metrics(weights, grid);
-    fill_colour_points(grid);
 }

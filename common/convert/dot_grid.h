@@ -29,9 +29,8 @@ struct DotGrid {
     std::array<float, MAX_DOTS> coverage;         // of the source picture; the rest shows the background
     std::array<std::array<float, 9>, MAX_DOTS> metric;  // linear RGB to perceptual, row-major 3 by 3
     std::array<std::array<float, 3>, PALETTE_SIZE> palette;  // linear RGB of each C64 colour
-    // Each C64 colour in each dot's perceptual space, as the metric maps it:
-    // per dot, 16 lightness values, then 16 of each opponent axis.
-    std::array<float, MAX_DOTS * PALETTE_SIZE * 3> colour_points;
+    // The same by channel, so that loops over the colours go together.
+    std::array<std::array<float, PALETTE_SIZE>, 3> palette_channels;
 };
 
 // The picture being made: the C64 colour number of each dot.
@@ -54,13 +53,6 @@ inline Perceptual perceptual_of(const DotGrid& grid, int dot, const float* rgb) 
     return {m[0] * rgb[0] + m[1] * rgb[1] + m[2] * rgb[2], m[3] * rgb[0] + m[4] * rgb[1] + m[5] * rgb[2],
             m[6] * rgb[0] + m[7] * rgb[1] + m[8] * rgb[2]};
 }
-
-inline const float* colour_points_of(const DotGrid& grid, int dot) {
-    return &grid.colour_points[static_cast<std::size_t>(dot) * PALETTE_SIZE * 3];
-}
-
-// Scales one dot's metric, and so its colour points.
-void scale_dot_metric(DotGrid& grid, int dot, float scale);
 
 // Chroma weight: how much an error of a* and b* counts against one of L*.
 struct MetricWeights {

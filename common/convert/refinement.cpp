@@ -171,14 +171,11 @@ struct SearchState {
     std::vector<float> swap_cross_down;    // and with the dot below
 };
 
-const float* points_of(const SearchState& state, int dot) {
-    return colour_points_of(*state.grid, dot);
-}
-
 Perceptual colour_step(const SearchState& state, int dot, int from, int to) {
-    const float* p = points_of(state, dot);
-    return {p[to] - p[from], p[PALETTE_SIZE + to] - p[PALETTE_SIZE + from],
-            p[2 * PALETTE_SIZE + to] - p[2 * PALETTE_SIZE + from]};
+    const auto& palette = state.grid->palette;
+    const float difference[3] = {palette[to][0] - palette[from][0], palette[to][1] - palette[from][1],
+                                 palette[to][2] - palette[from][2]};
+    return perceptual_of(*state.grid, dot, difference);
 }
 
 Perceptual correlation_at(const SearchState& state, int dot) {
@@ -201,18 +198,22 @@ float change_of(const SearchState& state, const Perceptual& c, const Perceptual&
 // Inlined into each build of best_replacement, whose inner loop it is.
 [[gnu::always_inline]] inline void changes_to_every_colour(const SearchState& state, int dot, int current,
                                                            std::array<float, PALETTE_SIZE>& out) {
-    const float* p = points_of(state, dot);
+    const auto& m = state.grid->metric[static_cast<std::size_t>(dot)];
+    const auto& palette = state.grid->palette_channels;
     const Perceptual c = correlation_at(state, dot);
     const float k0 = state.kernels[0].centre;
     const float k1 = state.kernels[1].centre;
     const float k2 = state.kernels[2].centre;
-    const float l = p[current];
-    const float a = p[PALETTE_SIZE + current];
-    const float b = p[2 * PALETTE_SIZE + current];
+    const float r = palette[0][current];
+    const float g = palette[1][current];
+    const float b = palette[2][current];
     for (int colour = 0; colour < PALETTE_SIZE; ++colour) {
-        const float s0 = p[colour] - l;
-        const float s1 = p[PALETTE_SIZE + colour] - a;
-        const float s2 = p[2 * PALETTE_SIZE + colour] - b;
+        const float dr = palette[0][colour] - r;
+        const float dg = palette[1][colour] - g;
+        const float db = palette[2][colour] - b;
+        const float s0 = m[0] * dr + m[1] * dg + m[2] * db;
+        const float s1 = m[3] * dr + m[4] * dg + m[5] * db;
+        const float s2 = m[6] * dr + m[7] * dg + m[8] * db;
         out[static_cast<std::size_t>(colour)] =
             s0 * (2.0f * c[0] + s0 * k0) + s1 * (2.0f * c[1] + s1 * k1) + s2 * (2.0f * c[2] + s2 * k2);
     }
@@ -880,7 +881,10 @@ void weigh_metric_by_error(SearchState& state, const DotColours& dots, float flo
                 }
             }
             const float size = std::sqrt(local[0] * local[0] + local[1] * local[1] + local[2] * local[2]);
-            scale_dot_metric(grid, y * width + x, 1.0f / std::sqrt(std::max(size, floor)));
+            const float scale = 1.0f / std::sqrt(std::max(size, floor));
+            for (float& m : grid.metric[static_cast<std::size_t>(y * width + x)]) {
+                m *= scale;
+            }
         }
     }
 }
