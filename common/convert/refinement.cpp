@@ -15,6 +15,8 @@ typedef float Lanes __attribute__((vector_size(VECTOR_LANES * sizeof(float))));
 constexpr int MAX_LANES = (2 * MAX_RADIUS + VECTOR_LANES) / VECTOR_LANES * VECTOR_LANES;
 constexpr int MAX_CELL_DOTS = 64;
 constexpr int CHANNELS = 3;  // lightness, then the two opponent axes
+// A move must lower the error by more than rounding could.
+constexpr float GAIN = -1e-7f;
 
 // The autocorrelation of one blur as seen on the dot grid, the product of an
 // across and a down part: the error of the picture is the sum over dots of
@@ -426,7 +428,7 @@ bool try_swap(SearchState& state, const CellColourSets& sets, int dot, int dx, i
     const float change = change_of(state, correlation_at(state, dot), first) +
                          change_of(state, correlation_at(state, other), second) +
                          cross_change(state, first, second, dx, dy);
-    if (change >= -1e-7f) {
+    if (change >= GAIN) {
         return false;
     }
     move_dot(state, dot, other_colour, first, dots);
@@ -461,7 +463,7 @@ int toggle_pass(SearchState& state, const CellColourSets& sets, DotColours& dots
             const auto& choices = sets.cells[static_cast<std::size_t>(cell)].colours;
             const int current = dots.colours[static_cast<std::size_t>(dot)];
             const Perceptual c = correlation_at(state, dot);
-            float best = -1e-7f;
+            float best = GAIN;
             int best_colour = -1;
             Perceptual best_step{};
             for (int i = 0; i < choice_count; ++i) {
@@ -605,11 +607,22 @@ void strip_changes(const SearchState& state, int first_dot, int row, int first_c
     }
 }
 
+bool strip_has_move(const StripChanges& changes, bool swaps) {
+    float best = 0.0f;
+    for (int j = 0; j < HIRES_CELL_WIDTH; ++j) {
+        const auto lane = static_cast<std::size_t>(j);
+        best = std::min(best, changes.toggle[lane]);
+        if (swaps) {
+            best = std::min(best, std::min(changes.swap_right[lane], changes.swap_down[lane]));
+        }
+    }
+    return best < GAIN;
+}
+
 // The hires toggle pass: the same moves in the same order as toggle_pass,
 // judged a row of a cell at a time from the fixed parts kept per dot, and
 // judged again only after a move.
 int hires_toggle_pass(SearchState& state, const CellColourSets& sets, DotColours& dots) {
-    constexpr float GAIN = -1e-7f;
     const int width = state.grid->width;
     int changed = 0;
     StripChanges changes;
@@ -623,6 +636,12 @@ int hires_toggle_pass(SearchState& state, const CellColourSets& sets, DotColours
             const auto& set = sets.cells[static_cast<std::size_t>(cell)].colours;
             const int first_dot = y * width + column * HIRES_CELL_WIDTH;
             strip_changes(state, first_dot, row, set[0], dots, changes);
+            if (row + 1 < CELL_ROWS && !strip_has_move(changes, state.swaps)) {
+                // Nothing to gain inside the cell: only the last dot's swap
+                // across its right border is left to try.
+                changed += state.swaps && try_swap(state, sets, first_dot + HIRES_CELL_WIDTH - 1, 1, 0, dots) ? 2 : 0;
+                continue;
+            }
             for (int j = 0; j < HIRES_CELL_WIDTH; ++j) {
                 const int dot = first_dot + j;
                 const int colour = dots.colours[static_cast<std::size_t>(dot)];
