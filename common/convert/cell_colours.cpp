@@ -98,7 +98,7 @@ void collect_cell_points(const DotGrid& grid, int cell, bool weigh_coverage, Cel
 // variance. grain 1 allows no mix: the nearer colour alone. With e and r the
 // errors of colours i and j alone, the two colours lie r - e apart, so only
 // e . r is new to the pair.
-__attribute__((target_clones("avx2", "default"))) float mix_costs(const CellPoints& points, int dots, int i, int j,
+__attribute__((target_clones("avx512f", "avx2", "default"))) float mix_costs(const CellPoints& points, int dots, int i, int j,
                                                                   float grain, float* __restrict costs) {
     const auto& e = points.errors[static_cast<std::size_t>(i)];
     const auto& r = points.errors[static_cast<std::size_t>(j)];
