@@ -196,31 +196,6 @@ float change_of(const SearchState& state, const Perceptual& c, const Perceptual&
     return change;
 }
 
-// Every colour's change of the error at one dot, the dot's own colour 0.
-// Inlined into each build of best_replacement, whose inner loop it is.
-[[gnu::always_inline]] inline void changes_to_every_colour(const SearchState& state, int dot, int current,
-                                                           std::array<float, PALETTE_SIZE>& out) {
-    const auto& m = state.grid->metric[static_cast<std::size_t>(dot)];
-    const auto& palette = state.grid->palette_channels;
-    const Perceptual c = correlation_at(state, dot);
-    const float k0 = state.kernels[0].centre;
-    const float k1 = state.kernels[1].centre;
-    const float k2 = state.kernels[2].centre;
-    const float r = palette[0][current];
-    const float g = palette[1][current];
-    const float b = palette[2][current];
-    for (int colour = 0; colour < PALETTE_SIZE; ++colour) {
-        const float dr = palette[0][colour] - r;
-        const float dg = palette[1][colour] - g;
-        const float db = palette[2][colour] - b;
-        const float s0 = m[0] * dr + m[1] * dg + m[2] * db;
-        const float s1 = m[3] * dr + m[4] * dg + m[5] * db;
-        const float s2 = m[6] * dr + m[7] * dg + m[8] * db;
-        out[static_cast<std::size_t>(colour)] =
-            s0 * (2.0f * c[0] + s0 * k0) + s1 * (2.0f * c[1] + s1 * k1) + s2 * (2.0f * c[2] + s2 * k2);
-    }
-}
-
 // A change at a dot reaches the cells around its own.
 void mark_neighbourhood(SearchState& state, int dot) {
     const int cell = cell_of_dot(*state.grid, dot);
@@ -775,20 +750,71 @@ void plan_redither(const SearchState& state, const std::array<int, MAX_CELL_DOTS
     }
 }
 
+// The dots of a cell as the search sees them, one array per component, so
+// that a colour's change is worked out for all of them together.
+struct CellView {
+    std::array<std::array<float, MAX_CELL_DOTS>, 9> metric;
+    std::array<std::array<float, MAX_CELL_DOTS>, CHANNELS> correlation;
+    std::array<std::array<float, MAX_CELL_DOTS>, 3> shown;  // linear RGB of each dot's colour
+};
+
+void view_cell(const SearchState& state, const std::array<int, MAX_CELL_DOTS>& members, int count,
+               const DotColours& dots, CellView& view) {
+    const DotGrid& grid = *state.grid;
+    for (int n = 0; n < count; ++n) {
+        const auto i = static_cast<std::size_t>(n);
+        const int dot = members[i];
+        const auto& metric = grid.metric[static_cast<std::size_t>(dot)];
+        for (std::size_t m = 0; m < metric.size(); ++m) {
+            view.metric[m][i] = metric[m];
+        }
+        const auto& shown = grid.palette[dots.colours[static_cast<std::size_t>(dot)]];
+        for (std::size_t ch = 0; ch < CHANNELS; ++ch) {
+            view.correlation[ch][i] = state.correlation[ch * static_cast<std::size_t>(state.plane) + static_cast<std::size_t>(dot)];
+            view.shown[ch][i] = shown[ch];
+        }
+    }
+}
+
+// Each dot's change of the error, moved alone to the colour; a dot of that
+// colour already changes nothing. Inlined into each build of its caller.
+[[gnu::always_inline]] inline void changes_to_colour(const SearchState& state, const CellView& view, int count,
+                                                     int colour, float* __restrict out) {
+    const auto& palette = state.grid->palette[static_cast<std::size_t>(colour)];
+    const float k0 = state.kernels[0].centre;
+    const float k1 = state.kernels[1].centre;
+    const float k2 = state.kernels[2].centre;
+    const auto& m = view.metric;
+    for (int n = 0; n < count; ++n) {
+        const float dr = palette[0] - view.shown[0][n];
+        const float dg = palette[1] - view.shown[1][n];
+        const float db = palette[2] - view.shown[2][n];
+        const float s0 = m[0][n] * dr + m[1][n] * dg + m[2][n] * db;
+        const float s1 = m[3][n] * dr + m[4][n] * dg + m[5][n] * db;
+        const float s2 = m[6][n] * dr + m[7][n] * dg + m[8][n] * db;
+        out[n] = s0 * (2.0f * view.correlation[0][n] + s0 * k0) + s1 * (2.0f * view.correlation[1][n] + s1 * k1) +
+                 s2 * (2.0f * view.correlation[2][n] + s2 * k2);
+    }
+}
+
 // The best set that replaces one of the cell's own colours by a colour worth
 // trying, judged by each dot's best change on its own; false when none
 // promises to lower the error.
 __attribute__((target_clones("avx2", "default"))) bool best_replacement(const SearchState& state, const std::array<int, MAX_CELL_DOTS>& members, int count,
                       const std::array<std::uint8_t, 4>& set, int set_size, std::uint32_t tried, const DotColours& dots,
                       std::array<std::uint8_t, 4>& replacement) {
-    // alone[colour][n]: dot n moved alone to the colour.
+    CellView view;
+    view_cell(state, members, count, dots, view);
+    // alone[colour][n]: dot n moved alone to the colour, for the colours
+    // tried and those of the set.
     std::array<std::array<float, MAX_CELL_DOTS>, PALETTE_SIZE> alone;
-    std::array<float, PALETTE_SIZE> changes;
-    for (int n = 0; n < count; ++n) {
-        const int dot = members[static_cast<std::size_t>(n)];
-        changes_to_every_colour(state, dot, dots.colours[static_cast<std::size_t>(dot)], changes);
-        for (int colour = 0; colour < PALETTE_SIZE; ++colour) {
-            alone[static_cast<std::size_t>(colour)][static_cast<std::size_t>(n)] = changes[static_cast<std::size_t>(colour)];
+    std::uint32_t needed = tried;
+    for (int i = 0; i < set_size; ++i) {
+        needed |= 1u << set[static_cast<std::size_t>(i)];
+    }
+    for (int colour = 0; colour < PALETTE_SIZE; ++colour) {
+        if ((needed >> colour & 1u) != 0) {
+            changes_to_colour(state, view, count, colour, alone[static_cast<std::size_t>(colour)].data());
         }
     }
     const int first_own = state.grid->hires ? 0 : 1;
@@ -799,12 +825,11 @@ __attribute__((target_clones("avx2", "default"))) bool best_replacement(const Se
         // unless it is the one replaced.
         std::array<float, MAX_CELL_DOTS> staying;
         for (int n = 0; n < count; ++n) {
-            const int current = dots.colours[static_cast<std::size_t>(members[static_cast<std::size_t>(n)])];
             float best = 1e30f;
             for (int i = 0; i < set_size; ++i) {
                 if (i != slot) {
-                    const int colour = set[static_cast<std::size_t>(i)];
-                    best = std::min(best, colour == current ? 0.0f : alone[static_cast<std::size_t>(colour)][static_cast<std::size_t>(n)]);
+                    // A dot's own colour is in alone too, as 0.
+                    best = std::min(best, alone[set[static_cast<std::size_t>(i)]][static_cast<std::size_t>(n)]);
                 }
             }
             staying[static_cast<std::size_t>(n)] = best;
@@ -814,10 +839,16 @@ __attribute__((target_clones("avx2", "default"))) bool best_replacement(const Se
                 continue;
             }
             const float* moved = alone[static_cast<std::size_t>(colour)].data();
-            float gain = 0.0f;
-            for (int n = 0; n < count; ++n) {
-                gain += std::min(staying[static_cast<std::size_t>(n)], moved[n]);
+            // Eight running sums, one a lane, the same in every build; cells
+            // hold a multiple of eight dots.
+            std::array<float, 8> sums{};
+            for (int n = 0; n < count; n += 8) {
+                for (int lane = 0; lane < 8; ++lane) {
+                    sums[static_cast<std::size_t>(lane)] +=
+                        std::min(staying[static_cast<std::size_t>(n + lane)], moved[n + lane]);
+                }
             }
+            const float gain = ((sums[0] + sums[1]) + (sums[2] + sums[3])) + ((sums[4] + sums[5]) + (sums[6] + sums[7]));
             if (gain < best_gain) {
                 best_gain = gain;
                 replacement = set;
