@@ -144,6 +144,8 @@ ChannelKernel make_kernel(const Autocorrelation& main, const Autocorrelation& fi
     return k;
 }
 
+constexpr int HIRES_CELL_WIDTH = 8;
+
 // Offsets between two dots of one cell reach 7 either way.
 constexpr int NEAR = 7;
 using NearTable = std::array<std::array<float, 2 * NEAR + 1>, 2 * NEAR + 1>;
@@ -466,36 +468,48 @@ int toggle_pass(SearchState& state, const CellColourSets& sets, DotColours& dots
 }
 
 // The fixed parts of the moves of one hires cell's dots (see SearchState).
-void fill_hires_cell_moves(SearchState& state, const CellColourSets& sets, int cell) {
+__attribute__((target_clones("avx2", "default"))) void fill_hires_cell_moves(SearchState& state,
+                                                                             const CellColourSets& sets, int cell) {
     const DotGrid& grid = *state.grid;
     const auto& set = sets.cells[static_cast<std::size_t>(cell)].colours;
-    const int first_x = (cell % CELLS_ACROSS) * grid.cell_width;
-    const int first_y = (cell / CELLS_ACROSS) * CELL_ROWS;
+    const auto& from = grid.palette[set[0]];
+    const auto& to = grid.palette[set[1]];
+    const float difference[3] = {to[0] - from[0], to[1] - from[1], to[2] - from[2]};
+    const int width = grid.width;
+    const int plane = state.plane;
+    const int first_dot = (cell / CELLS_ACROSS) * CELL_ROWS * width + (cell % CELLS_ACROSS) * HIRES_CELL_WIDTH;
+    float* delta = state.toggle_delta.data();
     for (int row = 0; row < CELL_ROWS; ++row) {
-        for (int column = 0; column < grid.cell_width; ++column) {
-            const int dot = (first_y + row) * grid.width + first_x + column;
-            const Perceptual delta = colour_step(state, dot, set[0], set[1]);
+        for (int dot = first_dot + row * width; dot < first_dot + row * width + HIRES_CELL_WIDTH; ++dot) {
+            const Perceptual step = perceptual_of(grid, dot, difference);
             float self = 0.0f;
             for (int ch = 0; ch < CHANNELS; ++ch) {
-                state.toggle_delta[static_cast<std::size_t>(ch * state.plane + dot)] = delta[ch];
-                self += delta[ch] * delta[ch] * state.kernels[static_cast<std::size_t>(ch)].centre;
+                delta[ch * plane + dot] = step[ch];
+                self += step[ch] * step[ch] * state.kernels[static_cast<std::size_t>(ch)].centre;
             }
             state.toggle_self[static_cast<std::size_t>(dot)] = self;
         }
     }
     // The cross parts need both dots' deltas.
+    std::array<float, CHANNELS> near_right;
+    std::array<float, CHANNELS> near_down;
+    for (int ch = 0; ch < CHANNELS; ++ch) {
+        near_right[static_cast<std::size_t>(ch)] = near_value(state, ch, 1, 0);
+        near_down[static_cast<std::size_t>(ch)] = near_value(state, ch, 0, 1);
+    }
     for (int row = 0; row < CELL_ROWS; ++row) {
-        for (int column = 0; column < grid.cell_width; ++column) {
-            const int dot = (first_y + row) * grid.width + first_x + column;
+        const int first = first_dot + row * width;
+        for (int j = 0; j < HIRES_CELL_WIDTH; ++j) {
+            const int dot = first + j;
             float right = 0.0f;
             float down = 0.0f;
             for (int ch = 0; ch < CHANNELS; ++ch) {
-                const float* delta = &state.toggle_delta[static_cast<std::size_t>(ch * state.plane)];
-                if (column + 1 < grid.cell_width) {
-                    right += 2.0f * delta[dot] * delta[dot + 1] * near_value(state, ch, 1, 0);
+                const float* d = delta + ch * plane;
+                if (j + 1 < HIRES_CELL_WIDTH) {
+                    right += 2.0f * d[dot] * d[dot + 1] * near_right[static_cast<std::size_t>(ch)];
                 }
                 if (row + 1 < CELL_ROWS) {
-                    down += 2.0f * delta[dot] * delta[dot + grid.width] * near_value(state, ch, 0, 1);
+                    down += 2.0f * d[dot] * d[dot + width] * near_down[static_cast<std::size_t>(ch)];
                 }
             }
             state.swap_cross_right[static_cast<std::size_t>(dot)] = right;
@@ -514,8 +528,6 @@ void fill_hires_moves(SearchState& state, const CellColourSets& sets) {
         fill_hires_cell_moves(state, sets, cell);
     }
 }
-
-constexpr int HIRES_CELL_WIDTH = 8;
 
 // The changes of the moves of one row of a hires cell's dots, from the
 // correlation as it is: each dot's toggle, and its swaps with the dot to its
@@ -899,42 +911,62 @@ int recolour_pass(SearchState& state, CellColourSets& sets, DotColours& dots) {
     return changed;
 }
 
-// The refinement minimises squared differences, which weigh a large error
-// more than the mean colour difference does; scaling each dot's metric by
-// one over the square root of its local error makes the sum of squares
-// approach the sum of differences.
-void weigh_metric_by_error(SearchState& state, const DotColours& dots, float floor, DotGrid& grid) {
+// Each dot's error, blurred 1 2 1 both ways with the borders repeated: the
+// local error the second round weighs by, left in state.errors by channel.
+__attribute__((target_clones("avx2", "default"))) void local_errors(SearchState& state, const DotColours& dots) {
+    const DotGrid& grid = *state.grid;
     const int width = grid.width;
-    const int count = dot_count(grid);
+    const int plane = state.plane;
     std::vector<float>& errors = state.errors;
-    errors.resize(static_cast<std::size_t>(count) * 3);
-    for (int dot = 0; dot < count; ++dot) {
+    std::vector<float>& across = state.across;
+    errors.resize(static_cast<std::size_t>(plane) * 3);
+    across.resize(static_cast<std::size_t>(plane) * 3);
+    for (int dot = 0; dot < plane; ++dot) {
         const auto& shown = grid.palette[dots.colours[static_cast<std::size_t>(dot)]];
         const float* target = &grid.target[static_cast<std::size_t>(dot * 3)];
         const float difference[3] = {shown[0] - target[0], shown[1] - target[1], shown[2] - target[2]};
         const Perceptual d = perceptual_of(grid, dot, difference);
         for (int ch = 0; ch < 3; ++ch) {
-            errors[static_cast<std::size_t>(dot * 3 + ch)] = d[ch];
+            errors[static_cast<std::size_t>(ch * plane + dot)] = d[ch];
         }
     }
-    for (int y = 0; y < IMAGE_HEIGHT; ++y) {
-        for (int x = 0; x < width; ++x) {
-            float local[3] = {0, 0, 0};
-            for (int dy = -1; dy <= 1; ++dy) {
-                const int yy = std::clamp(y + dy, 0, IMAGE_HEIGHT - 1);
-                for (int dx = -1; dx <= 1; ++dx) {
-                    const int xx = std::clamp(x + dx, 0, width - 1);
-                    const float w = static_cast<float>((2 - std::abs(dx)) * (2 - std::abs(dy))) / 16.0f;
-                    for (int ch = 0; ch < 3; ++ch) {
-                        local[ch] += w * errors[static_cast<std::size_t>((yy * width + xx) * 3 + ch)];
-                    }
-                }
+    for (int row = 0; row < 3 * IMAGE_HEIGHT; ++row) {
+        const float* in = &errors[static_cast<std::size_t>(row * width)];
+        float* out = &across[static_cast<std::size_t>(row * width)];
+        out[0] = 3.0f * in[0] + in[1];
+        for (int x = 1; x < width - 1; ++x) {
+            out[x] = in[x - 1] + 2.0f * in[x] + in[x + 1];
+        }
+        out[width - 1] = in[width - 2] + 3.0f * in[width - 1];
+    }
+    for (int ch = 0; ch < 3; ++ch) {
+        for (int y = 0; y < IMAGE_HEIGHT; ++y) {
+            const float* above = &across[static_cast<std::size_t>(ch * plane + std::max(0, y - 1) * width)];
+            const float* here = &across[static_cast<std::size_t>(ch * plane + y * width)];
+            const float* below = &across[static_cast<std::size_t>(ch * plane + std::min(IMAGE_HEIGHT - 1, y + 1) * width)];
+            float* out = &errors[static_cast<std::size_t>(ch * plane + y * width)];
+            for (int x = 0; x < width; ++x) {
+                out[x] = (above[x] + 2.0f * here[x] + below[x]) * (1.0f / 16.0f);
             }
-            const float size = std::sqrt(local[0] * local[0] + local[1] * local[1] + local[2] * local[2]);
-            const float scale = 1.0f / std::sqrt(std::max(size, floor));
-            for (float& m : grid.metric[static_cast<std::size_t>(y * width + x)]) {
-                m *= scale;
-            }
+        }
+    }
+}
+
+// The refinement minimises squared differences, which weigh a large error
+// more than the mean colour difference does; scaling each dot's metric by
+// one over the square root of its local error makes the sum of squares
+// approach the sum of differences.
+void weigh_metric_by_error(SearchState& state, const DotColours& dots, float floor, DotGrid& grid) {
+    local_errors(state, dots);
+    const int plane = state.plane;
+    const float* local = state.errors.data();
+    for (int dot = 0; dot < plane; ++dot) {
+        const float l = local[dot];
+        const float a = local[plane + dot];
+        const float b = local[2 * plane + dot];
+        const float scale = 1.0f / std::sqrt(std::max(std::sqrt(l * l + a * a + b * b), floor));
+        for (float& m : grid.metric[static_cast<std::size_t>(dot)]) {
+            m *= scale;
         }
     }
 }
