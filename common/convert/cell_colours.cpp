@@ -176,7 +176,15 @@ std::array<int, PALETTE_SIZE> rank_colours(const CellPairCosts& costs) {
     for (int c = 0; c < PALETTE_SIZE; ++c) {
         order[c] = c;
     }
-    std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return best[a] < best[b]; });
+    // Insertion sort: stable, and sixteen colours need no buffer.
+    for (int i = 1; i < PALETTE_SIZE; ++i) {
+        const int colour = order[i];
+        int j = i;
+        for (; j > 0 && best[colour] < best[order[j - 1]]; --j) {
+            order[j] = order[j - 1];
+        }
+        order[j] = colour;
+    }
     return order;
 }
 

@@ -112,28 +112,39 @@ void fill_targets(const ScreenImage& screen, int background, DotGrid& grid) {
     }
 }
 
+// One row of targets blurred 1 2 1 across, the ends repeated.
+void blur_row_across(const DotGrid& grid, int y, float* out) {
+    const int width = grid.width;
+    const float* in = &grid.target[static_cast<std::size_t>(y * width * 3)];
+    for (int x = 0; x < width; ++x) {
+        const int left = std::max(0, x - 1) * 3;
+        const int right = std::min(width - 1, x + 1) * 3;
+        for (int c = 0; c < 3; ++c) {
+            out[x * 3 + c] = in[left + c] + 2.0f * in[x * 3 + c] + in[right + c];
+        }
+    }
+}
+
 // The metric is taken at the colour the eye sees around a dot: its
-// neighbours weighted 1 2 1 in both directions.
+// neighbours weighted 1 2 1 in both directions, the borders repeated.
 void fill_metrics(const MetricWeights& weights, DotGrid& grid) {
     const int width = grid.width;
+    const auto row_size = static_cast<std::size_t>(width * 3);
+    // Rows y - 1, y and y + 1 blurred across, by y modulo 3.
+    std::array<float, IMAGE_WIDTH * 3 * 3> rows;
+    blur_row_across(grid, 0, &rows[0]);
+    blur_row_across(grid, std::min(1, IMAGE_HEIGHT - 1), &rows[row_size]);
     for (int y = 0; y < IMAGE_HEIGHT; ++y) {
+        if (y + 1 < IMAGE_HEIGHT) {
+            blur_row_across(grid, y + 1, &rows[static_cast<std::size_t>((y + 1) % 3) * row_size]);
+        }
+        const float* above = &rows[static_cast<std::size_t>(std::max(0, y - 1) % 3) * row_size];
+        const float* here = &rows[static_cast<std::size_t>(y % 3) * row_size];
+        const float* below = &rows[static_cast<std::size_t>(std::min(IMAGE_HEIGHT - 1, y + 1) % 3) * row_size];
         for (int x = 0; x < width; ++x) {
-            float local[3] = {0, 0, 0};
-            float total = 0.0f;
-            for (int dy = -1; dy <= 1; ++dy) {
-                const int yy = std::clamp(y + dy, 0, IMAGE_HEIGHT - 1);
-                for (int dx = -1; dx <= 1; ++dx) {
-                    const int xx = std::clamp(x + dx, 0, width - 1);
-                    const float w = static_cast<float>((2 - std::abs(dx)) * (2 - std::abs(dy)));
-                    const float* t = &grid.target[static_cast<std::size_t>((yy * width + xx) * 3)];
-                    local[0] += w * t[0];
-                    local[1] += w * t[1];
-                    local[2] += w * t[2];
-                    total += w;
-                }
-            }
-            for (float& channel : local) {
-                channel /= total;
+            float local[3];
+            for (int c = 0; c < 3; ++c) {
+                local[c] = (above[x * 3 + c] + 2.0f * here[x * 3 + c] + below[x * 3 + c]) / 16.0f;
             }
             grid.metric[static_cast<std::size_t>(y * width + x)] = local_metric(local, weights);
         }

@@ -158,8 +158,8 @@ struct SearchState {
     int swap_neighbours;  // right and below; with the diagonals, 4
     int plane;            // dots in one channel's plane
     std::vector<float> correlation;  // (A * d): every dot's lightness, then each opponent axis
-    std::vector<float> errors;       // one channel's perceptual errors, while (A * d) is set up
-    std::vector<float> across;       // the same convolved across
+    std::vector<float> errors;       // perceptual errors by channel, while (A * d) is set up or the metric weighed
+    std::vector<float> across;       // the same blurred across
     // Cells whose neighbourhood changed since they were last searched, this
     // pass and the next: a cell none of whose neighbours changed has nothing
     // new to find.
@@ -295,12 +295,30 @@ void move_dot(SearchState& state, int dot, int colour, const Perceptual& step, D
     dots.colours[static_cast<std::size_t>(dot)] = static_cast<std::uint8_t>(colour);
 }
 
-// One term of (A * d) for the starting picture, by separable convolution.
-// Row by row, so that the inner loops run along a row and vectorise.
+// Every dot's perceptual error, shown against target, into state.errors by
+// channel.
+void perceptual_errors(SearchState& state, const DotColours& dots) {
+    const DotGrid& grid = *state.grid;
+    const int plane = state.plane;
+    state.errors.resize(static_cast<std::size_t>(plane) * CHANNELS);
+    float* errors = state.errors.data();
+    for (int dot = 0; dot < plane; ++dot) {
+        const auto& shown = grid.palette[dots.colours[static_cast<std::size_t>(dot)]];
+        const float* target = &grid.target[static_cast<std::size_t>(dot * 3)];
+        const float difference[3] = {shown[0] - target[0], shown[1] - target[1], shown[2] - target[2]};
+        const Perceptual d = perceptual_of(grid, dot, difference);
+        for (int ch = 0; ch < CHANNELS; ++ch) {
+            errors[ch * plane + dot] = d[ch];
+        }
+    }
+}
+
+// One term of (A * d) for the starting picture, by separable convolution of
+// one channel's errors. Row by row, so that the inner loops run along a row
+// and vectorise.
 __attribute__((target_clones("avx2", "default"))) void convolve_term(SearchState& state, const Autocorrelation& k,
-                                                                     float weight, float* out) {
+                                                                     float weight, const float* errors, float* out) {
     const int width = state.grid->width;
-    const float* errors = state.errors.data();
     state.across.assign(static_cast<std::size_t>(state.plane), 0.0f);
     float* across = state.across.data();
     for (int y = 0; y < IMAGE_HEIGHT; ++y) {
@@ -328,22 +346,15 @@ __attribute__((target_clones("avx2", "default"))) void convolve_term(SearchState
 }
 
 void initialise_correlation(SearchState& state, const DotColours& dots) {
-    const DotGrid& grid = *state.grid;
-    const int count = dot_count(grid);
+    const int count = dot_count(*state.grid);
     // The last plane's sweeps may reach a vector past its end.
     state.correlation.assign(static_cast<std::size_t>(count) * CHANNELS + MAX_LANES, 0.0f);
-    std::vector<float>& errors = state.errors;
-    errors.resize(static_cast<std::size_t>(count));
+    perceptual_errors(state, dots);
     for (int ch = 0; ch < CHANNELS; ++ch) {
-        for (int dot = 0; dot < count; ++dot) {
-            const auto& shown = grid.palette[dots.colours[static_cast<std::size_t>(dot)]];
-            const float* target = &grid.target[static_cast<std::size_t>(dot * 3)];
-            const float difference[3] = {shown[0] - target[0], shown[1] - target[1], shown[2] - target[2]};
-            errors[static_cast<std::size_t>(dot)] = perceptual_of(grid, dot, difference)[ch];
-        }
         const ChannelKernel& k = state.kernels[static_cast<std::size_t>(ch)];
         for (int t = 0; t < k.term_count; ++t) {
             convolve_term(state, k.terms[static_cast<std::size_t>(t)], k.weights[static_cast<std::size_t>(t)],
+                          &state.errors[static_cast<std::size_t>(ch * state.plane)],
                           &state.correlation[static_cast<std::size_t>(ch * state.plane)]);
         }
     }
@@ -917,19 +928,10 @@ __attribute__((target_clones("avx2", "default"))) void local_errors(SearchState&
     const DotGrid& grid = *state.grid;
     const int width = grid.width;
     const int plane = state.plane;
+    perceptual_errors(state, dots);
     std::vector<float>& errors = state.errors;
     std::vector<float>& across = state.across;
-    errors.resize(static_cast<std::size_t>(plane) * 3);
     across.resize(static_cast<std::size_t>(plane) * 3);
-    for (int dot = 0; dot < plane; ++dot) {
-        const auto& shown = grid.palette[dots.colours[static_cast<std::size_t>(dot)]];
-        const float* target = &grid.target[static_cast<std::size_t>(dot * 3)];
-        const float difference[3] = {shown[0] - target[0], shown[1] - target[1], shown[2] - target[2]};
-        const Perceptual d = perceptual_of(grid, dot, difference);
-        for (int ch = 0; ch < 3; ++ch) {
-            errors[static_cast<std::size_t>(ch * plane + dot)] = d[ch];
-        }
-    }
     for (int row = 0; row < 3 * IMAGE_HEIGHT; ++row) {
         const float* in = &errors[static_cast<std::size_t>(row * width)];
         float* out = &across[static_cast<std::size_t>(row * width)];
