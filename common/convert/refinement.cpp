@@ -831,10 +831,11 @@ __attribute__((target_clones("avx2", "default"))) bool best_replacement(const Se
     // alone[colour][n]: dot n moved alone to the colour, for the colours
     // tried and those of the set.
     std::array<std::array<float, MAX_CELL_DOTS>, PALETTE_SIZE> alone;
-    std::uint32_t needed = tried;
+    std::uint32_t set_bits = 0;
     for (int i = 0; i < set_size; ++i) {
-        needed |= 1u << set[static_cast<std::size_t>(i)];
+        set_bits |= 1u << set[static_cast<std::size_t>(i)];
     }
+    const std::uint32_t needed = tried | set_bits;
     for (int colour = 0; colour < PALETTE_SIZE; ++colour) {
         if ((needed >> colour & 1u) != 0) {
             changes_to_colour(state, view, count, colour, alone[static_cast<std::size_t>(colour)].data());
@@ -847,18 +848,18 @@ __attribute__((target_clones("avx2", "default"))) bool best_replacement(const Se
         // Each dot's best among the colours that stay: its own costs nothing
         // unless it is the one replaced.
         std::array<float, MAX_CELL_DOTS> staying;
-        for (int n = 0; n < count; ++n) {
-            float best = 1e30f;
-            for (int i = 0; i < set_size; ++i) {
-                if (i != slot) {
-                    // A dot's own colour is in alone too, as 0.
-                    best = std::min(best, alone[set[static_cast<std::size_t>(i)]][static_cast<std::size_t>(n)]);
+        staying.fill(1e30f);
+        for (int i = 0; i < set_size; ++i) {
+            if (i != slot) {
+                // A dot's own colour is in alone too, as 0.
+                const float* kept = alone[set[static_cast<std::size_t>(i)]].data();
+                for (int n = 0; n < count; ++n) {
+                    staying[static_cast<std::size_t>(n)] = std::min(staying[static_cast<std::size_t>(n)], kept[n]);
                 }
             }
-            staying[static_cast<std::size_t>(n)] = best;
         }
         for (int colour = 0; colour < PALETTE_SIZE; ++colour) {
-            if ((tried >> colour & 1u) == 0 || std::find(set.begin(), set.begin() + set_size, colour) != set.begin() + set_size) {
+            if (((tried & ~set_bits) >> colour & 1u) == 0) {
                 continue;
             }
             const float* moved = alone[static_cast<std::size_t>(colour)].data();
