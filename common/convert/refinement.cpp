@@ -551,9 +551,10 @@ struct StripChanges {
 };
 
 
-__attribute__((target_clones("avx2", "default"))) void toggle_changes(const SearchState& state, int first_dot,
-                                                                      int first_colour, const DotColours& dots,
-                                                                      std::array<float, HIRES_CELL_WIDTH>& out) {
+// Inlined into each build of strip_changes: a call a row would cost more
+// than the row.
+[[gnu::always_inline]] inline void toggle_changes(const SearchState& state, int first_dot, int first_colour,
+                                                  const DotColours& dots, std::array<float, HIRES_CELL_WIDTH>& out) {
     static_assert(HIRES_CELL_WIDTH == VECTOR_LANES);
     const float* delta = state.toggle_delta.data() + first_dot;
     const float* correlation = state.correlation.data() + first_dot;
@@ -578,8 +579,9 @@ __attribute__((target_clones("avx2", "default"))) void toggle_changes(const Sear
     std::memcpy(out.data(), &change, sizeof change);
 }
 
-void strip_changes(const SearchState& state, int first_dot, int row, int first_colour, const DotColours& dots,
-                   StripChanges& out) {
+__attribute__((target_clones("avx2", "default"))) void strip_changes(const SearchState& state, int first_dot, int row,
+                                                                     int first_colour, const DotColours& dots,
+                                                                     StripChanges& out) {
     toggle_changes(state, first_dot, first_colour, dots, out.toggle);
     const std::uint8_t* colours = dots.colours.data() + first_dot;
     for (int j = 0; j + 1 < HIRES_CELL_WIDTH; ++j) {
