@@ -165,6 +165,7 @@ struct SearchState {
     // new to find.
     std::array<std::uint8_t, CELL_COUNT> dirty;
     std::array<std::uint8_t, CELL_COUNT> dirty_next;
+    int last_marked;  // the cell whose neighbourhood was marked last this pass, or -1
     // Hires cells hold two colours, so a dot's one move is to the other: by
     // +delta from the cell's first colour to its second, -delta back. What a
     // toggle or a swap inside a cell costs apart from the correlation stays
@@ -201,6 +202,11 @@ float change_of(const SearchState& state, const Perceptual& c, const Perceptual&
 // A change at a dot reaches the cells around its own.
 void mark_neighbourhood(SearchState& state, int dot) {
     const int cell = cell_of_dot(*state.grid, dot);
+    // Moves come in runs within a cell: its neighbourhood is marked once.
+    if (cell == state.last_marked) {
+        return;
+    }
+    state.last_marked = cell;
     const int row = cell / CELLS_ACROSS;
     const int column = cell % CELLS_ACROSS;
     for (int r = std::max(0, row - 1); r <= std::min(CELLS_DOWN - 1, row + 1); ++r) {
@@ -985,6 +991,7 @@ void search(SearchState& state, const SearchRound& round, CellColourSets& sets, 
     state.dirty.fill(1);
     for (int pass = 0; pass < round.passes; ++pass) {
         state.dirty_next.fill(0);
+        state.last_marked = -1;
         const int toggled = state.grid->hires && state.swap_neighbours <= 2 ? hires_toggle_pass(state, sets, dots)
                                                                             : toggle_pass(state, sets, dots);
         const int recoloured = pass < round.recolour_passes ? recolour_pass(state, sets, dots) : 0;
