@@ -7,7 +7,6 @@
 namespace {
 
 constexpr int PAIR_COUNT = PALETTE_SIZE * (PALETTE_SIZE - 1) / 2;
-constexpr int MAX_CELL_DOTS = 64;
 
 constexpr std::array<std::array<int, PALETTE_SIZE>, PALETTE_SIZE> make_pair_index() {
     std::array<std::array<int, PALETTE_SIZE>, PALETTE_SIZE> index{};

@@ -15,6 +15,7 @@ constexpr int CELL_ROWS = 8;
 constexpr int CELLS_ACROSS = 40;
 constexpr int CELLS_DOWN = 25;
 constexpr int PALETTE_SIZE = 16;
+constexpr int MAX_CELL_DOTS = 64;  // dots of a cell: 8 by 8 in hires, 4 by 8 in multicolour
 
 // A point in the perceptual space of one dot: lightness and the two opponent
 // axes, each weighted as the colour difference weights them there.
