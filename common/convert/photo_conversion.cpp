@@ -11,17 +11,17 @@
 namespace {
 
 // The settings the conversion was tuned with on photos (see ingravo(1),
-// CONVERSION). Multicolour may bring any colour into a cell and refines two
-// passes a round, which keeps a run within 60 ms; hires, whose cells hold two
-// colours, brings in only its four most promising, and only in the first
-// two of its passes, after which a new colour is seldom worth it; it refines
-// five passes a round and evens out its errors more.
+// CONVERSION). New colours come into cells in the first passes of a round
+// only, after which one is seldom worth it. Multicolour may bring any colour
+// into a cell and refines two passes a round, which keeps a run within
+// 60 ms; hires, whose cells hold two colours, brings in only its four most
+// promising, refines five passes a round and evens out its errors more.
 struct ModeSettings {
     MetricWeights metric;
     ColourChoiceSettings choice;
     RefinementSettings refinement;
 };
-constexpr ModeSettings MULTICOLOUR_SETTINGS{{0.4f}, {0.1f, 6, 5, 16}, {1.0f, 2.0f, 0.7f, true, true, {2, 2}, 3.0f, {2, 2}}};
+constexpr ModeSettings MULTICOLOUR_SETTINGS{{0.4f}, {0.1f, 6, 5, 16}, {1.0f, 2.0f, 0.7f, true, true, {2, 2}, 3.0f, {2, 1}}};
 constexpr ModeSettings HIRES_SETTINGS{{0.45f}, {0.05f, 6, 5, 4}, {1.0f, 2.0f, 0.6f, true, false, {5, 2}, 8.0f, {5, 0}}};
 constexpr ColourChoiceSettings FLAT_CHOICE{1.0f, 6, 5, 7};
 constexpr DiffusionSettings DIFFUSION{true, 0.25f};
