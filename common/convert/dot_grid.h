@@ -43,10 +43,20 @@ inline int dot_count(const DotGrid& grid) {
     return grid.width * IMAGE_HEIGHT;
 }
 
+// A dot's row; the grid is 320 or 160 dots across, and a division by either
+// constant is a multiplication, not a divide.
+inline int row_of_dot(const DotGrid& grid, int dot) {
+    return grid.hires ? dot / IMAGE_WIDTH : dot / (IMAGE_WIDTH / 2);
+}
+
+// The cell of the dot at (x, y).
+inline int cell_at(const DotGrid& grid, int x, int y) {
+    return (y / CELL_ROWS) * CELLS_ACROSS + (grid.hires ? x / 8 : x / 4);
+}
+
 inline int cell_of_dot(const DotGrid& grid, int dot) {
-    const int x = dot % grid.width;
-    const int y = dot / grid.width;
-    return (y / CELL_ROWS) * CELLS_ACROSS + x / grid.cell_width;
+    const int y = row_of_dot(grid, dot);
+    return cell_at(grid, dot - y * grid.width, y);
 }
 
 inline Perceptual perceptual_of(const DotGrid& grid, int dot, const float* rgb) {

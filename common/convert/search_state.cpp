@@ -86,8 +86,8 @@ __attribute__((target_clones("avx2", "default"))) void add_kernels(SearchState& 
 
 void apply_step(SearchState& state, int dot, const Perceptual& s) {
     mark_neighbourhood(state, dot);
-    const int x = dot % state.grid->width;
-    const int y = dot / state.grid->width;
+    const int y = row_of_dot(*state.grid, dot);
+    const int x = dot - y * state.grid->width;
     add_kernels(state, s, x, y);
 }
 
@@ -124,7 +124,7 @@ __attribute__((target_clones("avx2", "default"))) void convolve_term(SearchState
 }
 
 bool colour_allowed(const SearchState& state, const CellColourSets& sets, int x, int y, int colour) {
-    const auto& set = sets.cells[static_cast<std::size_t>((y / CELL_ROWS) * CELLS_ACROSS + x / state.grid->cell_width)].colours;
+    const auto& set = sets.cells[static_cast<std::size_t>(cell_at(*state.grid, x, y))].colours;
     const int count = state.grid->hires ? 2 : 4;
     for (int i = 0; i < count; ++i) {
         if (set[static_cast<std::size_t>(i)] == colour) {
@@ -185,8 +185,8 @@ void fill_near_tables(SearchState& state) {
 
 bool try_swap(SearchState& state, const CellColourSets& sets, int dot, int dx, int dy, DotColours& dots) {
     const int width = state.grid->width;
-    const int x = dot % width;
-    const int y = dot / width;
+    const int y = row_of_dot(*state.grid, dot);
+    const int x = dot - y * width;
     if (x + dx < 0 || x + dx >= width || y + dy >= IMAGE_HEIGHT) {
         return false;
     }
@@ -231,7 +231,7 @@ int toggle_pass(SearchState& state, const CellColourSets& sets, DotColours& dots
     int changed = 0;
     for (int y = 0; y < IMAGE_HEIGHT; ++y) {
         for (int x = 0; x < grid.width; ++x) {
-            const int cell = (y / CELL_ROWS) * CELLS_ACROSS + x / grid.cell_width;
+            const int cell = cell_at(grid, x, y);
             if (state.dirty[static_cast<std::size_t>(cell)] == 0) {
                 continue;
             }
