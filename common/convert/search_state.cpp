@@ -193,8 +193,12 @@ bool try_swap(SearchState& state, const CellColourSets& sets, int dot, int dx, i
     const int colour = dots.colours[static_cast<std::size_t>(dot)];
     const int other = dot + dy * width + dx;
     const int other_colour = dots.colours[static_cast<std::size_t>(other)];
-    if (other_colour == colour || !colour_allowed(state, sets, x, y, other_colour) ||
-        !colour_allowed(state, sets, x + dx, y + dy, colour)) {
+    if (other_colour == colour) {
+        return false;
+    }
+    // Two dots of one cell take each other's colours as they please.
+    if (cell_at(*state.grid, x, y) != cell_at(*state.grid, x + dx, y + dy) &&
+        (!colour_allowed(state, sets, x, y, other_colour) || !colour_allowed(state, sets, x + dx, y + dy, colour))) {
         return false;
     }
     const Perceptual first = colour_step(state, dot, colour, other_colour);
