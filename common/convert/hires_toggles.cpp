@@ -82,10 +82,10 @@ bool strip_has_move(const StripChanges& changes, bool swaps) {
     return best < GAIN;
 }
 
-}  // namespace
-
-__attribute__((target_clones("avx2", "default"))) void fill_hires_cell_moves(SearchState& state,
-                                                                             const CellColourSets& sets, int cell) {
+// A function of its own, inside this file: clang makes the builds of a
+// function chosen at run time only for callers that see its definition.
+__attribute__((target_clones("avx2", "default"))) void fill_cell_moves(SearchState& state, const CellColourSets& sets,
+                                                                       int cell) {
     const DotGrid& grid = *state.grid;
     const auto& set = sets.cells[static_cast<std::size_t>(cell)].colours;
     const auto& from = grid.palette[set[0]];
@@ -132,6 +132,12 @@ __attribute__((target_clones("avx2", "default"))) void fill_hires_cell_moves(Sea
             state.swap_cross_down[static_cast<std::size_t>(dot)] = down;
         }
     }
+}
+
+}  // namespace
+
+void fill_hires_cell_moves(SearchState& state, const CellColourSets& sets, int cell) {
+    fill_cell_moves(state, sets, cell);
 }
 
 void fill_hires_moves(SearchState& state, const CellColourSets& sets) {
