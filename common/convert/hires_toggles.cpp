@@ -151,6 +151,21 @@ void fill_hires_moves(SearchState& state, const CellColourSets& sets) {
     }
 }
 
+// Whether a dot and its neighbour in the next cell (step dots on, step_cell
+// cells on) could exchange colours: theirs differ and each cell allows the
+// other's; try_swap then judges it. Most pairs fail here, cheaply.
+bool may_swap(const CellColourSets& sets, const DotColours& dots, int dot, int cell, int step, int step_cell) {
+    const int next_cell = cell + step_cell;
+    if (next_cell >= CELL_COUNT || (step_cell == 1 && next_cell % CELLS_ACROSS == 0)) {
+        return false;
+    }
+    const int colour = dots.colours[static_cast<std::size_t>(dot)];
+    const int other = dots.colours[static_cast<std::size_t>(dot + step)];
+    const auto& here = sets.cells[static_cast<std::size_t>(cell)].colours;
+    const auto& there = sets.cells[static_cast<std::size_t>(next_cell)].colours;
+    return colour != other && (there[0] == colour || there[1] == colour) && (here[0] == other || here[1] == other);
+}
+
 // The hires toggle pass: the same moves in the same order as toggle_pass,
 // judged a row of a cell at a time from the fixed parts kept per dot, and
 // judged again only after a move.
@@ -171,7 +186,10 @@ int hires_toggle_pass(SearchState& state, const CellColourSets& sets, DotColours
             if (row + 1 < CELL_ROWS && !strip_has_move(changes, state.swaps)) {
                 // Nothing to gain inside the cell: only the last dot's swap
                 // across its right border is left to try.
-                changed += state.swaps && try_swap(state, sets, first_dot + HIRES_CELL_WIDTH - 1, 1, 0, dots) ? 2 : 0;
+                const int last = first_dot + HIRES_CELL_WIDTH - 1;
+                changed += state.swaps && may_swap(sets, dots, last, cell, 1, 1) && try_swap(state, sets, last, 1, 0, dots)
+                               ? 2
+                               : 0;
                 continue;
             }
             for (int j = 0; j < HIRES_CELL_WIDTH; ++j) {
@@ -185,15 +203,17 @@ int hires_toggle_pass(SearchState& state, const CellColourSets& sets, DotColours
                     moved = 1;
                 } else if (!state.swaps) {
                     continue;
-                } else if (j + 1 < HIRES_CELL_WIDTH ? changes.swap_right[lane] < GAIN
-                                                    : try_swap(state, sets, dot, 1, 0, dots)) {
+                } else if (j + 1 < HIRES_CELL_WIDTH
+                               ? changes.swap_right[lane] < GAIN
+                               : may_swap(sets, dots, dot, cell, 1, 1) && try_swap(state, sets, dot, 1, 0, dots)) {
                     if (j + 1 < HIRES_CELL_WIDTH) {
                         move_dot(state, dot, other, colour_step(state, dot, colour, other), dots);
                         move_dot(state, dot + 1, colour, colour_step(state, dot + 1, other, colour), dots);
                     }
                     moved = 2;
-                } else if (row + 1 < CELL_ROWS ? changes.swap_down[lane] < GAIN
-                                               : try_swap(state, sets, dot, 0, 1, dots)) {
+                } else if (row + 1 < CELL_ROWS
+                               ? changes.swap_down[lane] < GAIN
+                               : may_swap(sets, dots, dot, cell, width, CELLS_ACROSS) && try_swap(state, sets, dot, 0, 1, dots)) {
                     if (row + 1 < CELL_ROWS) {
                         move_dot(state, dot, other, colour_step(state, dot, colour, other), dots);
                         move_dot(state, dot + width, colour, colour_step(state, dot + width, other, colour), dots);
