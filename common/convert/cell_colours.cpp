@@ -97,8 +97,8 @@ void collect_cell_points(const DotGrid& grid, int cell, bool weigh_coverage, Cel
 // variance. grain 1 allows no mix: the nearer colour alone. With e and r the
 // errors of colours i and j alone, the two colours lie r - e apart, so only
 // e . r is new to the pair.
-__attribute__((target_clones("avx512f", "avx2", "default"))) float mix_costs(const CellPoints& points, int dots, int i, int j,
-                                                                  float grain, float* __restrict costs) {
+[[gnu::always_inline]] inline float mix_costs(const CellPoints& points, int dots, int i, int j, float grain,
+                                              float* __restrict costs) {
     const auto& e = points.errors[static_cast<std::size_t>(i)];
     const auto& r = points.errors[static_cast<std::size_t>(j)];
     const float* ee_of = points.squares[static_cast<std::size_t>(i)].data();
@@ -133,15 +133,23 @@ __attribute__((target_clones("avx512f", "avx2", "default"))) float mix_costs(con
     return ((sums[0] + sums[1]) + (sums[2] + sums[3])) + ((sums[4] + sums[5]) + (sums[6] + sums[7]));
 }
 
+// The costs of the pairs of colour i with each later colour, in one call so
+// that colour i's errors stay at hand.
+__attribute__((target_clones("avx512f", "avx2", "default"))) void cost_pairs_with(const CellPoints& points, int dots,
+                                                                                  int i, float grain,
+                                                                                  CellPairCosts& costs) {
+    for (int j = i + 1; j < PALETTE_SIZE; ++j) {
+        const int pair = pair_index[i][j];
+        costs.totals[pair] = mix_costs(points, dots, i, j, grain, costs.pairs[pair].data());
+    }
+}
+
 void compute_pair_costs(const DotGrid& grid, int cell, float grain, bool weigh_coverage, CellPairCosts& costs) {
     CellPoints points;
     int count = 0;
     collect_cell_points(grid, cell, weigh_coverage, points, count);
     for (int i = 0; i < PALETTE_SIZE; ++i) {
-        for (int j = i + 1; j < PALETTE_SIZE; ++j) {
-            const int pair = pair_index[i][j];
-            costs.totals[pair] = mix_costs(points, count, i, j, grain, costs.pairs[pair].data());
-        }
+        cost_pairs_with(points, count, i, grain, costs);
     }
     costs.dots = count;
 }
