@@ -34,7 +34,6 @@ constexpr png_alloc_size_t MAX_CHUNK_BYTES = 1024 * 1024;
 // libpng would inflate to the end: a decompression bomb.
 constexpr std::size_t MAX_IDAT_BYTES_AFTER_ROWS = 16 * 1024;
 
-
 // Measured on real pictures: run-length matching without row filters costs
 // half of zlib's default level for files about 10 % larger; the smaller
 // memory level closes blocks sooner, which makes the files smaller still and
@@ -197,7 +196,6 @@ void read_from_buffer(png_structp png, png_bytep data, std::size_t length) {
     source->position += length;
 }
 
-
 struct PngLayout {
     png_uint_32 width;
     png_uint_32 height;
@@ -301,15 +299,6 @@ bool read_rows(png_structp png, png_bytepp rows, int passes, int height, const R
     return true;
 }
 
-// The end checks the last CRCs and that the file is whole.
-bool read_end(png_structp png, png_infop info) {
-    if (setjmp(png_jmpbuf(png))) {
-        return false;
-    }
-    png_read_end(png, info);
-    return true;
-}
-
 bool read_palette(png_structp png, png_infop info, png_colorp& palette, int& entries) {
     if (setjmp(png_jmpbuf(png))) {
         return false;
@@ -363,7 +352,7 @@ ErrorCode decode_png(const std::vector<std::uint8_t>& file, bool multicolour, Co
     for (std::size_t y = 0; y < rows.size(); ++y) {
         rows[y] = decoded.get() + y * row_bytes;
     }
-    if (!read_rows(read.png(), rows.data(), passes, framing.height, source) || !read_end(read.png(), read.info())) {
+    if (!read_rows(read.png(), rows.data(), passes, framing.height, source) || !read.read_end()) {
         return ERR_INVALID_PNG;
     }
     png_colorp palette = nullptr;

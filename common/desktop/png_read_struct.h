@@ -4,6 +4,8 @@
 
 #include <png.h>
 
+#include <csetjmp>
+
 class PngReadStruct {
 public:
     PngReadStruct(png_voidp error_pointer, png_error_ptr on_error, png_error_ptr on_warning)
@@ -15,6 +17,15 @@ public:
     png_structp png() const { return png_; }
     png_infop info() const { return info_; }
     bool ready() const { return png_ != nullptr && info_ != nullptr; }
+    // The end checks the last CRCs and that the file is whole; false when
+    // the reader's error handler jumped out.
+    bool read_end() {
+        if (setjmp(png_jmpbuf(png_))) {
+            return false;
+        }
+        png_read_end(png_, info_);
+        return true;
+    }
 
 private:
     png_structp png_;

@@ -50,7 +50,6 @@ void read_from_file(png_structp png, png_bytep data, std::size_t length) {
 
 void ignore_warning(png_structp, png_const_charp) {}
 
-
 struct PngHeader {
     png_uint_32 width;
     png_uint_32 height;
@@ -168,14 +167,6 @@ bool read_row(png_structp png, png_bytep row) {
         return false;
     }
     png_read_row(png, row, nullptr);
-    return true;
-}
-
-bool read_end(png_structp png, png_infop info) {
-    if (setjmp(png_jmpbuf(png))) {
-        return false;
-    }
-    png_read_end(png, info);
     return true;
 }
 
@@ -299,7 +290,7 @@ ErrorCode decode_png(const std::string& path, PngStream& stream, ScreenFit fit, 
     if (code < 0) {
         return code;
     }
-    if (!read_end(read.png(), read.info())) {
+    if (!read.read_end()) {
         return refuse(source, stream.message.data());
     }
     finish_screen_rows(*rows);
