@@ -12,12 +12,13 @@
 
 namespace {
 
-// The input's last byte picks the mode, the dither and the placement, so that
+// The input's last byte picks the mode, the dither, the view and the placement, so that
 // the corpus keeps the file itself intact at its start.
 PhotoConversion conversion_of(std::uint8_t choice) {
     PhotoConversion request{};
     request.hires = (choice & 1) != 0;
-    request.palette = 13 + (choice >> 1 & 3);
+    request.palette = 13 + (choice >> 1 & 1);
+    request.view = choice >> 2 & 1;
     request.background_given = (choice & 8) != 0;
     request.background = choice >> 4;
     // The refinement is slow under the sanitizers: one input in four takes it.

@@ -16,7 +16,7 @@
 namespace {
 
 PhotoConversion conversion_of(const ImportRequest& request, bool hires) {
-    return {hires, request.palette, request.background_given, request.background, request.dither};
+    return {hires, request.palette, request.background_given, request.background, request.dither, request.view};
 }
 
 // The screen image as the measure sees it: transparent parts show the

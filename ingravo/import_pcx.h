@@ -32,6 +32,7 @@ struct ImportRequest {
     int palette;                 // -c value when given
     int dither;                  // -d: the dither kind of a conversion of any picture; -1 without -d
     bool whole_picture;          // -w: with -d, the whole picture inside the screen
+    int view;                    // -v: with -d, the view the conversion is made for
 };
 
 ErrorCode import_pcx(const ImportRequest& request);

@@ -35,6 +35,8 @@ void print_usage() {
     std::printf("     -d2 error diffusion alone; -cNN is then the palette to convert into (default %d)\n",
                 DEFAULT_CONVERSION_PALETTE);
     std::printf("-w   with -d: keep the whole picture inside the screen (default: cover it, cropped)\n");
+    std::printf("-vN  with -d: the view to convert for: -v0 a television or an emulator's CRT view (default),\n");
+    std::printf("     -v1 crisp pixels (a screenshot, a PNG, an emulator with its filter off)\n");
 }
 
 // Art Studio is hires: it has no background, and -k contradicts it.
@@ -93,12 +95,17 @@ ErrorCode read_background(const SwitchTable& table, ImportRequest& request) {
     return read_number_switch(table, 'b', request.background);
 }
 
-// -d alone is the best dither; -dN names a kind.
+// -d alone is the best dither; -dN names a kind. -w and -v go with -d only.
 ErrorCode read_dither(const SwitchTable& table, ImportRequest& request) {
     request.dither = -1;
     request.whole_picture = switch_given(table, 'w');
+    request.view = VIEW_TELEVISION;
     if (!switch_given(table, 'd')) {
-        return request.whole_picture ? ERR_PARAMETERS : ERR_SUCCESS;
+        return request.whole_picture || switch_given(table, 'v') ? ERR_PARAMETERS : ERR_SUCCESS;
+    }
+    const ErrorCode code = read_number_switch(table, 'v', request.view);
+    if (code < 0) {
+        return code;
     }
     const char* text = switch_text(table, 'd');
     if (*text == '\0') {

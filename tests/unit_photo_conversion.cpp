@@ -58,7 +58,7 @@ TEST(PhotoConversion, PaletteColourIsKeptExactlyInEveryModeAndDither) {
     for (const bool hires : {false, true}) {
         for (int dither = 0; dither < DITHER_KIND_COUNT; ++dither) {
             auto picture = std::make_unique<ConvertedPicture>();
-            ASSERT_EQ(convert_photo(*screen, {hires, PALETTE, false, 0, dither}, *picture), ERR_SUCCESS);
+            ASSERT_EQ(convert_photo(*screen, {hires, PALETTE, false, 0, dither, VIEW_TELEVISION}, *picture), ERR_SUCCESS);
             const auto image = rendered(*picture, hires);
             for (const std::uint8_t pixel : image->pixels) {
                 ASSERT_EQ(pixel, 3) << "hires " << hires << " dither " << dither;
@@ -75,19 +75,19 @@ TEST(PhotoConversion, TransparentPartsShowTheBackground) {
         return std::array<float, 4>{orange[0], orange[1], orange[2], x < 160 ? 1.0f : 0.0f};
     });
     auto picture = std::make_unique<ConvertedPicture>();
-    ASSERT_EQ(convert_photo(*screen, {false, PALETTE, true, 6, DITHER_BEST}, *picture), ERR_SUCCESS);
+    ASSERT_EQ(convert_photo(*screen, {false, PALETTE, true, 6, DITHER_BEST, VIEW_TELEVISION}, *picture), ERR_SUCCESS);
     EXPECT_EQ(picture->background, 6);
     EXPECT_EQ(picture->multicolour.background, 6);
     auto image = rendered(*picture, false);
     EXPECT_EQ(colour_at(*image, 10, 10), 8);
     EXPECT_EQ(colour_at(*image, 300, 190), 6);
 
-    ASSERT_EQ(convert_photo(*screen, {false, PALETTE, false, 0, DITHER_BEST}, *picture), ERR_SUCCESS);
+    ASSERT_EQ(convert_photo(*screen, {false, PALETTE, false, 0, DITHER_BEST, VIEW_TELEVISION}, *picture), ERR_SUCCESS);
     image = rendered(*picture, false);
     EXPECT_EQ(colour_at(*image, 300, 190), picture->background);
     EXPECT_EQ(colour_at(*image, 10, 10), 8);
 
-    ASSERT_EQ(convert_photo(*screen, {true, PALETTE, false, 0, DITHER_BEST}, *picture), ERR_SUCCESS);
+    ASSERT_EQ(convert_photo(*screen, {true, PALETTE, false, 0, DITHER_BEST, VIEW_TELEVISION}, *picture), ERR_SUCCESS);
     image = rendered(*picture, true);
     EXPECT_EQ(colour_at(*image, 300, 190), 0);
 }
@@ -101,7 +101,7 @@ TEST(PhotoConversion, DitheredRampKeepsItsBrightness) {
     });
     for (const bool hires : {false, true}) {
         auto picture = std::make_unique<ConvertedPicture>();
-        ASSERT_EQ(convert_photo(*screen, {hires, PALETTE, false, 0, DITHER_BEST}, *picture), ERR_SUCCESS);
+        ASSERT_EQ(convert_photo(*screen, {hires, PALETTE, false, 0, DITHER_BEST, VIEW_TELEVISION}, *picture), ERR_SUCCESS);
         const auto image = rendered(*picture, hires);
         // Means over bands of 16 columns, the width of two cells.
         for (int band = 0; band < IMAGE_WIDTH / 16; ++band) {

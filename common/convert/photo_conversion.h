@@ -15,6 +15,11 @@ constexpr int DITHER_BEST = 1;   // error diffusion, then direct binary search: 
 constexpr int DITHER_DIFFUSION = 2;  // error diffusion alone
 constexpr int DITHER_KIND_COUNT = 3;
 
+// Views of -vN: how the picture will be seen, which the conversion is judged by.
+constexpr int VIEW_TELEVISION = 0;  // softened, colour bleeding sideways: a PAL set, an emulator's CRT view
+constexpr int VIEW_CRISP = 1;       // sharp square pixels: a screenshot, a PNG, an emulator's filter off
+constexpr int VIEW_COUNT = 2;
+
 // Colodore: the palette a conversion is made for unless -c names another.
 constexpr int DEFAULT_CONVERSION_PALETTE = 13;
 
@@ -24,6 +29,7 @@ struct PhotoConversion {
     bool background_given;  // multicolour: -b
     int background;
     int dither;             // DITHER_*
+    int view;               // VIEW_*
 };
 
 // One of the two pictures is filled, by mode; background is the one chosen
