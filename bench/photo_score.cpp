@@ -1,10 +1,12 @@
 // Scores a C64 picture against the photo it was converted from: the picture
 // (Koala .koa/.kla, Art Studio .art, or a PNG of its rendering) is shown in
 // palette 13, each multicolour pixel two pixels wide, and compared with the
-// 320 by 200 reference at blurs of 0, 1 and 2 pixels. Prints one line:
+// 320 by 200 reference at blurs of 0, 0.5, 1 and 2 pixels. Prints one line:
 //
-//   dE0 dE1 dE2 ssim0 ssim1 ssim2
+//   dE0 dE0.5 dE1 dE2 ssim0 ssim0.5 ssim1 ssim2
 //
+// The crisp view is judged by dE0, ssim0.5 and dE2, the television view by
+// dE1 and ssim2.
 //   photo_score [-w rendered.png] ref.png picture
 //
 // -w writes the rendering of a .koa/.kla/.art picture as a PNG.
@@ -24,7 +26,7 @@
 namespace {
 
 constexpr int SCORE_PALETTE = 13;
-constexpr std::array<double, 3> SIGMAS = {0.0, 1.0, 2.0};
+constexpr std::array<double, 4> SIGMAS = {0.0, 0.5, 1.0, 2.0};
 
 struct Arguments {
     const char* reference = nullptr;
@@ -133,8 +135,12 @@ ErrorCode score_picture(const Arguments& arguments) {
             return code;
         }
     }
-    std::printf("%.2f %.2f %.2f %.3f %.3f %.3f\n", scores[0].delta_e, scores[1].delta_e, scores[2].delta_e,
-                scores[0].ssim, scores[1].ssim, scores[2].ssim);
+    for (const PictureScore& score : scores) {
+        std::printf("%.2f ", score.delta_e);
+    }
+    for (std::size_t index = 0; index < scores.size(); ++index) {
+        std::printf(index + 1 < scores.size() ? "%.3f " : "%.3f\n", scores[index].ssim);
+    }
     return ERR_SUCCESS;
 }
 

@@ -4,6 +4,8 @@
 #include <limits>
 #include <memory>
 
+#include "convert/pixel_difference.h"
+
 namespace {
 
 constexpr int PAIR_COUNT = PALETTE_SIZE * (PALETTE_SIZE - 1) / 2;
@@ -37,6 +39,8 @@ struct CellPairCosts {
 struct CellPoints {
     std::array<std::array<std::array<float, MAX_CELL_DOTS>, 3>, PALETTE_SIZE> errors;
     std::array<std::array<float, MAX_CELL_DOTS>, PALETTE_SIZE> squares;
+    // Crisp pixels: each colour's squared true colour difference from each dot.
+    std::array<std::array<float, MAX_CELL_DOTS>, PALETTE_SIZE> pixel_squares;
     std::array<float, MAX_CELL_DOTS> weight;
 };
 
@@ -71,7 +75,20 @@ __attribute__((target_clones("avx2", "default"))) void colour_errors(const CellD
     }
 }
 
-void collect_cell_points(const DotGrid& grid, int cell, bool weigh_coverage, CellPoints& points, int& count) {
+void pixel_differences(const CellDots& cell, const DotGrid& grid, int dots, CellPoints& points) {
+    const PaletteLab palette = palette_lab_of(grid);
+    std::array<float, PALETTE_SIZE> squares;
+    for (int n = 0; n < dots; ++n) {
+        const float target[3] = {cell.target[0][n], cell.target[1][n], cell.target[2][n]};
+        pixel_differences_of(target, palette, squares);
+        for (int c = 0; c < PALETTE_SIZE; ++c) {
+            points.pixel_squares[static_cast<std::size_t>(c)][static_cast<std::size_t>(n)] = squares[static_cast<std::size_t>(c)];
+        }
+    }
+}
+
+void collect_cell_points(const DotGrid& grid, int cell, bool weigh_coverage, bool crisp, CellPoints& points,
+                         int& count) {
     const int cell_x = (cell % CELLS_ACROSS) * grid.cell_width;
     const int cell_y = (cell / CELLS_ACROSS) * CELL_ROWS;
     CellDots cell_dots;
@@ -89,6 +106,9 @@ void collect_cell_points(const DotGrid& grid, int cell, bool weigh_coverage, Cel
         }
     }
     colour_errors(cell_dots, grid, n, points);
+    if (crisp) {
+        pixel_differences(cell_dots, grid, n, points);
+    }
     count = n;
 }
 
@@ -133,6 +153,31 @@ void collect_cell_points(const DotGrid& grid, int cell, bool weigh_coverage, Cel
     return ((sums[0] + sums[1]) + (sums[2] + sums[3])) + ((sums[4] + sums[5]) + (sums[6] + sums[7]));
 }
 
+// The crisp cost of showing each dot by a mix of colours i and j: the tone's
+// error, r - s (r - e), plus pixel_weight times the share-weighted squared
+// true differences of the two colours from the dot's target.
+float crisp_mix_costs(const CellPoints& points, int dots, int i, int j, float pixel_weight, float* costs) {
+    const auto& e = points.errors[static_cast<std::size_t>(i)];
+    const auto& r = points.errors[static_cast<std::size_t>(j)];
+    const auto& pa = points.pixel_squares[static_cast<std::size_t>(i)];
+    const auto& pb = points.pixel_squares[static_cast<std::size_t>(j)];
+    const float tone = 1.0f - pixel_weight;
+    float total = 0.0f;
+    for (int n = 0; n < dots; ++n) {
+        const float d[3] = {r[0][n] - e[0][n], r[1][n] - e[1][n], r[2][n] - e[2][n]};
+        const float dd = tone * (d[0] * d[0] + d[1] * d[1] + d[2] * d[2]);
+        const float rr = tone * points.squares[static_cast<std::size_t>(j)][static_cast<std::size_t>(n)] +
+                         pixel_weight * pb[static_cast<std::size_t>(n)];
+        const float rd = tone * (r[0][n] * d[0] + r[1][n] * d[1] + r[2][n] * d[2]);
+        const float linear = 2.0f * rd - pixel_weight * (pa[static_cast<std::size_t>(n)] - pb[static_cast<std::size_t>(n)]);
+        float share = dd > 0.0f ? linear / (2.0f * dd) : (linear > 0.0f ? 1.0f : 0.0f);
+        share = std::clamp(share, 0.0f, 1.0f);
+        costs[n] = points.weight[static_cast<std::size_t>(n)] * std::max(0.0f, rr - share * linear + share * share * dd);
+        total += costs[n];
+    }
+    return total;
+}
+
 // The costs of the pairs of colour i with each later colour, in one call so
 // that colour i's errors stay at hand.
 __attribute__((target_clones("avx512f", "avx2", "default"))) void cost_pairs_with(const CellPoints& points, int dots,
@@ -144,12 +189,21 @@ __attribute__((target_clones("avx512f", "avx2", "default"))) void cost_pairs_wit
     }
 }
 
-void compute_pair_costs(const DotGrid& grid, int cell, float grain, bool weigh_coverage, CellPairCosts& costs) {
+void compute_pair_costs(const DotGrid& grid, int cell, const ColourChoiceSettings& settings, bool weigh_coverage,
+                        CellPairCosts& costs) {
     CellPoints points;
     int count = 0;
-    collect_cell_points(grid, cell, weigh_coverage, points, count);
+    const bool crisp = settings.pixel_weight > 0.0f;
+    collect_cell_points(grid, cell, weigh_coverage, crisp, points, count);
     for (int i = 0; i < PALETTE_SIZE; ++i) {
-        cost_pairs_with(points, count, i, grain, costs);
+        if (!crisp) {
+            cost_pairs_with(points, count, i, settings.grain, costs);
+            continue;
+        }
+        for (int j = i + 1; j < PALETTE_SIZE; ++j) {
+            const int pair = pair_index[i][j];
+            costs.totals[pair] = crisp_mix_costs(points, count, i, j, settings.pixel_weight, costs.pairs[pair].data());
+        }
     }
     costs.dots = count;
 }
@@ -286,7 +340,7 @@ int search_background(const DotGrid& grid, const ColourChoiceSettings& settings,
         if (row % 2 != 0 || column % 2 != (row / 2) % 2) {
             continue;
         }
-        compute_pair_costs(grid, cell, settings.grain, true, costs);
+        compute_pair_costs(grid, cell, settings, true, costs);
         const auto ranking = rank_colours(costs);
         for (int candidate = 0; candidate < PALETTE_SIZE; ++candidate) {
             CellColourSet set{};
@@ -304,7 +358,7 @@ ErrorCode choose_cell_colours(const DotGrid& grid, const ColourChoiceSettings& s
         background = search_background(grid, settings, *costs);
     }
     for (int cell = 0; cell < CELL_COUNT; ++cell) {
-        compute_pair_costs(grid, cell, settings.grain, false, *costs);
+        compute_pair_costs(grid, cell, settings, false, *costs);
         const auto ranking = rank_colours(*costs);
         sets.candidates[static_cast<std::size_t>(cell)] = candidate_bits(ranking, settings.refinement_candidates);
         if (grid.hires) {

@@ -29,6 +29,10 @@ struct ColourChoiceSettings {
     int candidates;         // colours of a cell tried in multicolour, besides the background
     int search_candidates;  // the same while the background is searched
     int refinement_candidates;  // colours the refinement may bring into a cell
+    // Above 0, for crisp pixels: a mix costs its tone's error, weighed by 1
+    // minus this, plus each of its dots' true colour difference from the
+    // target, weighed by this; grain is then unused.
+    float pixel_weight;
 };
 
 // Chooses every cell's colours; in multicolour also the background, out of

@@ -6,6 +6,7 @@
 #include "convert/cell_colours.h"
 #include "convert/dot_grid.h"
 #include "convert/error_diffusion.h"
+#include "convert/ordered_dither.h"
 #include "convert/refinement.h"
 
 namespace {
@@ -21,9 +22,20 @@ struct ModeSettings {
     ColourChoiceSettings choice;
     RefinementSettings refinement;
 };
-constexpr ModeSettings MULTICOLOUR_SETTINGS{{0.4f}, {0.1f, 6, 5, 16}, {1.0f, 2.0f, 0.7f, true, true, {2, 2}, 3.0f, {2, 1}}};
-constexpr ModeSettings HIRES_SETTINGS{{0.45f}, {0.05f, 6, 5, 4}, {1.0f, 2.0f, 0.6f, true, false, {5, 2}, 8.0f, {5, 0}}};
-constexpr ColourChoiceSettings FLAT_CHOICE{1.0f, 6, 5, 7};
+constexpr ModeSettings MULTICOLOUR_SETTINGS{{0.4f}, {0.1f, 6, 5, 16, 0.0f}, {1.0f, 2.0f, 0.7f, true, true, {2, 2}, 3.0f, {2, 1}}};
+constexpr ModeSettings HIRES_SETTINGS{{0.45f}, {0.05f, 6, 5, 4, 0.0f}, {1.0f, 2.0f, 0.6f, true, false, {5, 2}, 8.0f, {5, 0}}};
+// Crisp pixels: cells whose colours each dot lies near, by the true colour
+// difference, and an ordered dither of few levels between them, weighed
+// towards each dot's own difference so that areas stay calm; the tone of
+// areas still counts, so that they do not turn flat and off. Hires mixes less,
+// as its two colours a cell lie farther apart.
+struct CrispSettings {
+    float choice_pixel_weight;
+    OrderedDitherSettings dither;
+};
+constexpr CrispSettings MULTICOLOUR_CRISP{0.5f, {0.65f, 9}};
+constexpr CrispSettings HIRES_CRISP{0.6f, {0.7f, 9}};
+constexpr ColourChoiceSettings FLAT_CHOICE{1.0f, 6, 5, 7, 0.0f};
 constexpr DiffusionSettings DIFFUSION{true, 0.25f};
 constexpr DiffusionSettings NEAREST{false, 0.0f};
 
@@ -67,7 +79,12 @@ ErrorCode convert_photo(const ScreenImage& screen, const PhotoConversion& reques
     const auto sets = std::make_unique<CellColourSets>();
     const auto dots = std::make_unique_for_overwrite<DotColours>();
     const bool flat = request.dither == DITHER_NONE;
-    const ColourChoiceSettings& choice = flat ? FLAT_CHOICE : mode.choice;
+    const bool crisp = request.view == VIEW_CRISP && request.dither == DITHER_BEST;
+    const CrispSettings& crisp_mode = request.hires ? HIRES_CRISP : MULTICOLOUR_CRISP;
+    ColourChoiceSettings choice = flat ? FLAT_CHOICE : mode.choice;
+    if (crisp) {
+        choice.pixel_weight = crisp_mode.choice_pixel_weight;
+    }
     const int background = request.hires || !request.background_given ? -1 : request.background;
     build_dot_grid(screen, request.hires, request.palette, background, mode.metric, *grid);
     ErrorCode code = choose_cell_colours(*grid, choice, background, *sets);
@@ -80,6 +97,10 @@ ErrorCode convert_photo(const ScreenImage& screen, const PhotoConversion& reques
         if ((code = choose_cell_colours(*grid, choice, sets->background, *sets)) < 0) {
             return code;
         }
+    }
+    if (crisp) {
+        dither_ordered(*grid, *sets, crisp_mode.dither, *dots);
+        return encode_cells(*grid, *sets, *dots, picture);
     }
     diffuse_error(*grid, *sets, flat ? NEAREST : DIFFUSION, *dots);
     if (request.dither == DITHER_BEST && (code = refine_picture(*grid, mode.refinement, *sets, *dots)) < 0) {

@@ -1,0 +1,93 @@
+#include "convert/ordered_dither.h"
+
+#include <algorithm>
+#include <limits>
+
+#include "convert/pixel_difference.h"
+
+namespace {
+
+// The 8 by 8 threshold pattern: each step of a share adds the dot farthest
+// from those already taken, so that any share is spread evenly.
+constexpr std::array<std::array<std::uint8_t, 8>, 8> THRESHOLDS = {{
+    {0, 32, 8, 40, 2, 34, 10, 42},
+    {48, 16, 56, 24, 50, 18, 58, 26},
+    {12, 44, 4, 36, 14, 46, 6, 38},
+    {60, 28, 52, 20, 62, 30, 54, 22},
+    {3, 35, 11, 43, 1, 33, 9, 41},
+    {51, 19, 59, 27, 49, 17, 57, 25},
+    {15, 47, 7, 39, 13, 45, 5, 37},
+    {63, 31, 55, 23, 61, 29, 53, 21},
+}};
+
+// A mix of two colours: first shown by a share of the dots, second by the rest.
+struct Mix {
+    int first;
+    int second;
+    float share;
+    float cost;
+};
+
+float squared(const Perceptual& p) {
+    return p[0] * p[0] + p[1] * p[1] + p[2] * p[2];
+}
+
+// The best share s of colour a against b for one dot. The mix's tone is off
+// by r - s (r - e), for e and r the errors of a and b alone, seen in the
+// dot's own perceptual space; each dot of it is off by the true colour
+// difference of a or b, whose squares pa and pb weigh by pixel_weight.
+Mix best_mix(const Perceptual& e, const Perceptual& r, float pa, float pb, int a, int b, float pixel_weight) {
+    const Perceptual d = {r[0] - e[0], r[1] - e[1], r[2] - e[2]};
+    const float tone = 1.0f - pixel_weight;
+    const float dd = tone * squared(d);
+    const float rr = tone * squared(r) + pixel_weight * pb;
+    const float rd = tone * (r[0] * d[0] + r[1] * d[1] + r[2] * d[2]);
+    const float linear = 2.0f * rd - pixel_weight * (pa - pb);
+    float share = dd > 0.0f ? linear / (2.0f * dd) : (linear > 0.0f ? 1.0f : 0.0f);
+    share = std::clamp(share, 0.0f, 1.0f);
+    const float cost = rr - share * linear + share * share * dd;
+    return {a, b, share, cost};
+}
+
+}  // namespace
+
+void dither_ordered(const DotGrid& grid, const CellColourSets& sets, const OrderedDitherSettings& settings,
+                    DotColours& dots) {
+    const int count = grid.hires ? 2 : 4;
+    const int levels = std::clamp(settings.levels, 2, 64);
+    const PaletteLab palette = palette_lab_of(grid);
+    std::array<float, PALETTE_SIZE> pixel_squares;
+    for (int y = 0; y < IMAGE_HEIGHT; ++y) {
+        for (int x = 0; x < grid.width; ++x) {
+            const int dot = y * grid.width + x;
+            const auto& colours = sets.cells[static_cast<std::size_t>(cell_at(grid, x, y))].colours;
+            std::array<Perceptual, 4> errors;
+            std::array<float, 4> pixel_errors;
+            const float* target = &grid.target[static_cast<std::size_t>(dot * 3)];
+            pixel_differences_of(target, palette, pixel_squares);
+            for (int i = 0; i < count; ++i) {
+                const auto& colour = grid.palette[colours[static_cast<std::size_t>(i)]];
+                pixel_errors[static_cast<std::size_t>(i)] = pixel_squares[colours[static_cast<std::size_t>(i)]];
+                const float difference[3] = {target[0] - colour[0], target[1] - colour[1], target[2] - colour[2]};
+                errors[static_cast<std::size_t>(i)] = perceptual_of(grid, dot, difference);
+            }
+            Mix best{0, 0, 0.0f, std::numeric_limits<float>::max()};
+            for (int i = 0; i < count; ++i) {
+                for (int j = i + 1; j < count; ++j) {
+                    const Mix mix = best_mix(errors[static_cast<std::size_t>(i)], errors[static_cast<std::size_t>(j)],
+                                             pixel_errors[static_cast<std::size_t>(i)],
+                                             pixel_errors[static_cast<std::size_t>(j)], colours[static_cast<std::size_t>(i)], colours[static_cast<std::size_t>(j)],
+                                             settings.pixel_weight);
+                    if (mix.cost < best.cost) {
+                        best = mix;
+                    }
+                }
+            }
+            // The share to the nearest of the levels, then the dot's threshold.
+            const int step = static_cast<int>(best.share * static_cast<float>(levels - 1) + 0.5f);
+            const int threshold = THRESHOLDS[static_cast<std::size_t>(y & 7)][static_cast<std::size_t>(x & 7)];
+            const bool first = threshold * (levels - 1) < step * 64;
+            dots.colours[static_cast<std::size_t>(dot)] = static_cast<std::uint8_t>(first ? best.first : best.second);
+        }
+    }
+}
