@@ -96,6 +96,9 @@ TEST_F(IngravoConvert, EveryFormatIsLegalAndTheSameOnEveryRun) {
         {"photo.art", {"-d", "-s"}, FORMAT_ART_STUDIO, "converted to hires in palette 13\n"},
         {"flat.koa", {"-d0"}, FORMAT_KOALA, "converted to multicolour in palette 13, background $"},
         {"diffused.art", {"-d2", "-s"}, FORMAT_ART_STUDIO, "converted to hires in palette 13\n"},
+        {"crisp.koa", {"-d", "-v1"}, FORMAT_KOALA, "converted to multicolour in palette 13, background $"},
+        {"crisp.art", {"-d", "-v1", "-s"}, FORMAT_ART_STUDIO, "converted to hires in palette 13\n"},
+        {"television.koa", {"-d", "-v0"}, FORMAT_KOALA, "converted to multicolour in palette 13, background $"},
     };
     for (const auto& c : cases) {
         std::vector<std::string> arguments = {"photo.png", c.output, "-c13"};
@@ -113,7 +116,7 @@ TEST_F(IngravoConvert, EveryFormatIsLegalAndTheSameOnEveryRun) {
 }
 
 // A picture that is already legal, shown in the conversion's palette, has a
-// conversion of no error at all: the converter must find it.
+// conversion of no error at all: the converter must find it, in either view.
 TEST_F(IngravoConvert, LegalPictureComesBackPixelForPixel) {
     const auto multicolour = random_multicolour_picture(0x5EED, 6);
     ASSERT_EQ(save_multicolour_picture(file("legal.koa").string(), FORMAT_KOALA, *multicolour), 0);
@@ -129,17 +132,19 @@ TEST_F(IngravoConvert, LegalPictureComesBackPixelForPixel) {
                           {"legal.art", FORMAT_ART_STUDIO, "-d"},
                           {"legal.art", FORMAT_ART_STUDIO, "-d0"}};
     for (const auto& c : cases) {
+      for (const char* view : {"-v0", "-v1"}) {
         const bool is_hires = c.format == FORMAT_ART_STUDIO;
         ASSERT_EQ(run("exgravo", {c.picture, "shown.png", is_hires ? "-s" : "-k", "-c13"}).status, 0);
         const std::string output = is_hires ? "converted.art" : "converted.koa";
         const ProgramResult result =
-            run("ingravo", {"shown.png", output, c.dither, "-c13", is_hires ? "-s" : "-k"});
+            run("ingravo", {"shown.png", output, c.dither, view, "-c13", is_hires ? "-s" : "-k"});
         ASSERT_EQ(result.status, 0) << result.output;
         const auto original = rendered_picture_file(file(c.picture).string(), c.format);
         const auto converted = rendered_picture_file(file(output).string(), c.format);
         const int differing = first_differing_pixel(*original, *converted);
-        EXPECT_EQ(differing, -1) << c.picture << " " << c.dither << ": first differing pixel at x "
+        EXPECT_EQ(differing, -1) << c.picture << " " << c.dither << " " << view << ": first differing pixel at x "
                                  << differing % IMAGE_WIDTH << ", y " << differing / IMAGE_WIDTH;
+      }
     }
 }
 
@@ -151,6 +156,13 @@ TEST_F(IngravoConvert, SwitchRules) {
     EXPECT_NE(out_of_range.output.find("Valeur : 3 en dehors de l'intervalle : [0, 2]\n"), std::string::npos);
     EXPECT_EQ(run("ingravo", {"photo.png", "-dx"}).status, status_of(ERR_NOT_INTEGER));
     EXPECT_EQ(run("ingravo", {"photo.png", "-d", "-c27"}).status, status_of(ERR_PARAMETERS));
+    // The view goes with -d only, and is 0 or 1.
+    EXPECT_EQ(run("ingravo", {"photo.png", "-v1"}).status, status_of(ERR_PARAMETERS));
+    EXPECT_EQ(run("ingravo", {"photo.png", "-v0"}).status, status_of(ERR_PARAMETERS));
+    const ProgramResult view_out_of_range = run("ingravo", {"photo.png", "-d", "-v2"});
+    EXPECT_EQ(view_out_of_range.status, status_of(ERR_PARAMETERS));
+    EXPECT_NE(view_out_of_range.output.find("Valeur : 2 en dehors de l'intervalle : [0, 1]\n"), std::string::npos);
+    EXPECT_EQ(run("ingravo", {"photo.png", "-d", "-vx"}).status, status_of(ERR_NOT_INTEGER));
     EXPECT_FALSE(exists("photo.koa") || exists("photo.art"));
 
     // -f with the mode open keeps one mode and names the file after it.

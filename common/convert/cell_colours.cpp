@@ -77,12 +77,11 @@ __attribute__((target_clones("avx2", "default"))) void colour_errors(const CellD
 
 void pixel_differences(const CellDots& cell, const DotGrid& grid, int dots, CellPoints& points) {
     const PaletteLab palette = palette_lab_of(grid);
-    std::array<float, PALETTE_SIZE> squares;
     for (int n = 0; n < dots; ++n) {
         const float target[3] = {cell.target[0][n], cell.target[1][n], cell.target[2][n]};
-        pixel_differences_of(target, palette, squares);
+        const LabColour lab = lab_of_target(target);
         for (int c = 0; c < PALETTE_SIZE; ++c) {
-            points.pixel_squares[static_cast<std::size_t>(c)][static_cast<std::size_t>(n)] = squares[static_cast<std::size_t>(c)];
+            points.pixel_squares[static_cast<std::size_t>(c)][static_cast<std::size_t>(n)] = pixel_difference(lab, palette, c);
         }
     }
 }
@@ -220,7 +219,7 @@ __attribute__((target_clones("avx2", "default"))) bool both_cost_nothing(const f
 }
 
 // Colours ranked by the best whole-cell cost of a pair they belong to.
-std::array<int, PALETTE_SIZE> rank_colours(const CellPairCosts& costs) {
+std::array<int, PALETTE_SIZE> rank_colours(const CellPairCosts& costs, std::uint16_t allowed) {
     const auto& totals = costs.totals;
     std::array<float, PALETTE_SIZE> best;
     best.fill(std::numeric_limits<float>::max());
@@ -238,6 +237,11 @@ std::array<int, PALETTE_SIZE> rank_colours(const CellPairCosts& costs) {
         if (both_cost_nothing(costs.pairs[pair_index[i][i == 0 ? 1 : 0]].data(),
                               costs.pairs[pair_index[i][i <= 1 ? 2 : 1]].data(), costs.dots)) {
             best[i] = -1.0f;
+        }
+    }
+    for (int i = 0; i < PALETTE_SIZE; ++i) {
+        if ((allowed >> i & 1u) == 0) {
+            best[i] = std::numeric_limits<float>::max();
         }
     }
     std::array<int, PALETTE_SIZE> order;
@@ -280,14 +284,19 @@ float set_cost(const CellPairCosts& costs, const std::array<int, 4>& set) {
 
 // The best three colours beside the background among the cell's candidates.
 float best_multicolour_set(const CellPairCosts& costs, const std::array<int, PALETTE_SIZE>& ranking, int background,
-                           int candidates, CellColourSet& chosen) {
+                           int candidates, std::uint16_t allowed, CellColourSet& chosen) {
     std::array<int, PALETTE_SIZE> pool{};
     int size = 0;
     for (const int colour : ranking) {
-        if (colour != background && size < candidates) {
+        if (colour != background && size < candidates && (allowed >> colour & 1u) != 0) {
             pool[size++] = colour;
         }
     }
+    // Fewer allowed colours than a cell holds: the first repeats.
+    for (int fill = size; fill < 3; ++fill) {
+        pool[fill] = pool[0];
+    }
+    size = std::max(size, 3);
     float best = std::numeric_limits<float>::max();
     for (int i = 0; i < size; ++i) {
         for (int j = i + 1; j < size; ++j) {
@@ -304,11 +313,14 @@ float best_multicolour_set(const CellPairCosts& costs, const std::array<int, PAL
     return best;
 }
 
-CellColourSet best_hires_pair(const CellPairCosts& costs) {
+CellColourSet best_hires_pair(const CellPairCosts& costs, std::uint16_t allowed) {
     CellColourSet chosen{};
     float best = std::numeric_limits<float>::max();
     for (int i = 0; i < PALETTE_SIZE; ++i) {
         for (int j = i + 1; j < PALETTE_SIZE; ++j) {
+            if ((allowed >> i & 1u) == 0 || (allowed >> j & 1u) == 0) {
+                continue;
+            }
             const float cost = costs.totals[pair_index[i][j]];
             if (cost < best) {
                 best = cost;
@@ -321,12 +333,12 @@ CellColourSet best_hires_pair(const CellPairCosts& costs) {
 
 }  // namespace
 
-std::uint16_t candidate_bits(const std::array<int, PALETTE_SIZE>& ranking, int count) {
+std::uint16_t candidate_bits(const std::array<int, PALETTE_SIZE>& ranking, int count, std::uint16_t allowed) {
     std::uint16_t bits = 0;
     for (int i = 0; i < count; ++i) {
         bits = static_cast<std::uint16_t>(bits | 1u << ranking[static_cast<std::size_t>(i)]);
     }
-    return bits;
+    return static_cast<std::uint16_t>(bits & allowed);
 }
 
 // The background is searched on a quarter of the cells, every other cell of
@@ -341,11 +353,14 @@ int search_background(const DotGrid& grid, const ColourChoiceSettings& settings,
             continue;
         }
         compute_pair_costs(grid, cell, settings, true, costs);
-        const auto ranking = rank_colours(costs);
+        const auto ranking = rank_colours(costs, grid.allowed_colours);
         for (int candidate = 0; candidate < PALETTE_SIZE; ++candidate) {
             CellColourSet set{};
             totals[static_cast<std::size_t>(candidate)] +=
-                best_multicolour_set(costs, ranking, candidate, settings.search_candidates, set);
+                (grid.allowed_colours >> candidate & 1u) == 0
+                    ? std::numeric_limits<double>::max() / CELL_COUNT
+                    : best_multicolour_set(costs, ranking, candidate, settings.search_candidates,
+                                           grid.allowed_colours, set);
         }
     }
     return static_cast<int>(std::min_element(totals.begin(), totals.end()) - totals.begin());
@@ -359,12 +374,13 @@ ErrorCode choose_cell_colours(const DotGrid& grid, const ColourChoiceSettings& s
     }
     for (int cell = 0; cell < CELL_COUNT; ++cell) {
         compute_pair_costs(grid, cell, settings, false, *costs);
-        const auto ranking = rank_colours(*costs);
-        sets.candidates[static_cast<std::size_t>(cell)] = candidate_bits(ranking, settings.refinement_candidates);
+        const auto ranking = rank_colours(*costs, grid.allowed_colours);
+        sets.candidates[static_cast<std::size_t>(cell)] =
+            candidate_bits(ranking, settings.refinement_candidates, grid.allowed_colours);
         if (grid.hires) {
-            sets.cells[static_cast<std::size_t>(cell)] = best_hires_pair(*costs);
+            sets.cells[static_cast<std::size_t>(cell)] = best_hires_pair(*costs, grid.allowed_colours);
         } else {
-            best_multicolour_set(*costs, ranking, background, settings.candidates,
+            best_multicolour_set(*costs, ranking, background, settings.candidates, grid.allowed_colours,
                                  sets.cells[static_cast<std::size_t>(cell)]);
         }
     }

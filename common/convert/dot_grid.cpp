@@ -173,8 +173,27 @@ void fill_metrics(const MetricWeights& weights, DotGrid& grid) {
 
 }  // namespace
 
+namespace {
+
+// No pixel holds more than a trace of colour; a greyscale photo read through
+// a colour profile or a JPEG's colour planes keeps such traces.
+bool is_grey_picture(const ScreenImage& screen) {
+    constexpr float TRACE = 0.01f;
+    for (int pixel = 0; pixel < IMAGE_PIXELS; ++pixel) {
+        const float* rgb = &screen.rgb[static_cast<std::size_t>(pixel * 3)];
+        if (std::abs(rgb[0] - rgb[1]) > TRACE || std::abs(rgb[1] - rgb[2]) > TRACE ||
+            std::abs(rgb[0] - rgb[2]) > TRACE) {
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
 void build_dot_grid(const ScreenImage& screen, bool hires, int palette, int background, const MetricWeights& weights,
                     DotGrid& grid) {
+    grid.allowed_colours = is_grey_picture(screen) ? GREY_COLOURS : 0xFFFF;
     grid.hires = hires;
     grid.width = hires ? IMAGE_WIDTH : IMAGE_WIDTH / 2;
     grid.cell_width = hires ? 8 : 4;

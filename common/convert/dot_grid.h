@@ -32,7 +32,11 @@ struct DotGrid {
     std::array<std::array<float, 3>, PALETTE_SIZE> palette;  // linear RGB of each C64 colour
     // The same by channel, so that loops over the colours go together.
     std::array<std::array<float, PALETTE_SIZE>, 3> palette_channels;
+    std::uint16_t allowed_colours;  // as bits: the greys alone for a grey picture, else all 16
 };
+
+// Black, the three greys and white, as bits.
+constexpr std::uint16_t GREY_COLOURS = 1u << 0 | 1u << 11 | 1u << 12 | 1u << 15 | 1u << 1;
 
 // The picture being made: the C64 colour number of each dot.
 struct DotColours {
@@ -73,6 +77,7 @@ struct MetricWeights {
 // Fills the grid from the screen image: dots average the pixels they cover,
 // with the background colour (0 to 15) showing through their uncovered part,
 // or nothing when the background is not known yet (-1); the metric is the
-// colour difference linearised at the picture's local colour.
+// colour difference linearised at the picture's local colour. A grey picture
+// is allowed only the C64's greys, so that no hue appears in it.
 void build_dot_grid(const ScreenImage& screen, bool hires, int palette, int background, const MetricWeights& weights,
                     DotGrid& grid);

@@ -20,12 +20,12 @@ inline PaletteLab palette_lab_of(const DotGrid& grid) {
     return lab;
 }
 
-// The squared difference of the target from each of the 16 colours.
-inline void pixel_differences_of(const float* target_rgb, const PaletteLab& palette,
-                                 std::array<float, PALETTE_SIZE>& squares) {
-    const LabColour target = lab_from_linear(target_rgb[0], target_rgb[1], target_rgb[2]);
-    for (std::size_t c = 0; c < PALETTE_SIZE; ++c) {
-        const double difference = ciede2000(target, palette[c]);
-        squares[c] = static_cast<float>(difference * difference);
-    }
+inline LabColour lab_of_target(const float* target_rgb) {
+    return lab_from_linear(target_rgb[0], target_rgb[1], target_rgb[2]);
+}
+
+// The squared difference of the target from colour c.
+inline float pixel_difference(const LabColour& target, const PaletteLab& palette, int c) {
+    const double difference = ciede2000(target, palette[static_cast<std::size_t>(c)]);
+    return static_cast<float>(difference * difference);
 }
