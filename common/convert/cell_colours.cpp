@@ -75,13 +75,14 @@ __attribute__((target_clones("avx2", "default"))) void colour_errors(const CellD
     }
 }
 
-void pixel_differences(const CellDots& cell, const DotGrid& grid, int dots, CellPoints& points) {
+void collect_pixel_differences(const CellDots& cell, const DotGrid& grid, int dots, CellPoints& points) {
     const PaletteLab palette = palette_lab_of(grid);
+    std::array<float, PALETTE_SIZE> squares;
     for (int n = 0; n < dots; ++n) {
         const float target[3] = {cell.target[0][n], cell.target[1][n], cell.target[2][n]};
-        const LabColour lab = lab_of_target(target);
+        pixel_differences(lab_of_target(target), palette, squares);
         for (int c = 0; c < PALETTE_SIZE; ++c) {
-            points.pixel_squares[static_cast<std::size_t>(c)][static_cast<std::size_t>(n)] = pixel_difference(lab, palette, c);
+            points.pixel_squares[static_cast<std::size_t>(c)][static_cast<std::size_t>(n)] = squares[static_cast<std::size_t>(c)];
         }
     }
 }
@@ -106,7 +107,7 @@ void collect_cell_points(const DotGrid& grid, int cell, bool weigh_coverage, boo
     }
     colour_errors(cell_dots, grid, n, points);
     if (crisp) {
-        pixel_differences(cell_dots, grid, n, points);
+        collect_pixel_differences(cell_dots, grid, n, points);
     }
     count = n;
 }

@@ -56,6 +56,7 @@ void dither_ordered(const DotGrid& grid, const CellColourSets& sets, const Order
     const int count = grid.hires ? 2 : 4;
     const int levels = std::clamp(settings.levels, 2, 64);
     const PaletteLab palette = palette_lab_of(grid);
+    std::array<float, PALETTE_SIZE> pixel_squares;
     for (int y = 0; y < IMAGE_HEIGHT; ++y) {
         for (int x = 0; x < grid.width; ++x) {
             const int dot = y * grid.width + x;
@@ -63,10 +64,10 @@ void dither_ordered(const DotGrid& grid, const CellColourSets& sets, const Order
             std::array<Perceptual, 4> errors;
             std::array<float, 4> pixel_errors;
             const float* target = &grid.target[static_cast<std::size_t>(dot * 3)];
-            const LabColour target_lab = lab_of_target(target);
+            pixel_differences(lab_of_target(target), palette, pixel_squares);
             for (int i = 0; i < count; ++i) {
                 const auto& colour = grid.palette[colours[static_cast<std::size_t>(i)]];
-                pixel_errors[static_cast<std::size_t>(i)] = pixel_difference(target_lab, palette, colours[static_cast<std::size_t>(i)]);
+                pixel_errors[static_cast<std::size_t>(i)] = pixel_squares[colours[static_cast<std::size_t>(i)]];
                 const float difference[3] = {target[0] - colour[0], target[1] - colour[1], target[2] - colour[2]};
                 errors[static_cast<std::size_t>(i)] = perceptual_of(grid, dot, difference);
             }

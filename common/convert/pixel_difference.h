@@ -1,7 +1,8 @@
 // How far a dot shown in one colour is from its target, as crisp pixels show
 // it: the CIEDE2000 colour difference, which the eye follows on sharp pixels
 // far better than a difference linearised at the target, as the C64's
-// colours lie far apart.
+// colours lie far apart. Worked out for the 16 colours at once, in single
+// precision, so that the colour choice can afford it for every dot.
 #pragma once
 
 #include <array>
@@ -9,23 +10,18 @@
 #include "colour/colour_science.h"
 #include "convert/dot_grid.h"
 
-using PaletteLab = std::array<LabColour, PALETTE_SIZE>;
+// The 16 colours in CIELAB, one array per component, with their chroma.
+struct PaletteLab {
+    std::array<float, PALETTE_SIZE> l;
+    std::array<float, PALETTE_SIZE> a;
+    std::array<float, PALETTE_SIZE> b;
+    std::array<float, PALETTE_SIZE> chroma;
+};
 
-inline PaletteLab palette_lab_of(const DotGrid& grid) {
-    PaletteLab lab{};
-    for (int c = 0; c < PALETTE_SIZE; ++c) {
-        const auto& p = grid.palette[static_cast<std::size_t>(c)];
-        lab[static_cast<std::size_t>(c)] = lab_from_linear(p[0], p[1], p[2]);
-    }
-    return lab;
-}
+PaletteLab palette_lab_of(const DotGrid& grid);
 
-inline LabColour lab_of_target(const float* target_rgb) {
-    return lab_from_linear(target_rgb[0], target_rgb[1], target_rgb[2]);
-}
+LabColour lab_of_target(const float* target_rgb);
 
-// The squared difference of the target from colour c.
-inline float pixel_difference(const LabColour& target, const PaletteLab& palette, int c) {
-    const double difference = ciede2000(target, palette[static_cast<std::size_t>(c)]);
-    return static_cast<float>(difference * difference);
-}
+// The squared CIEDE2000 difference of the target from each of the 16 colours;
+// within two hundredths of the exact difference.
+void pixel_differences(const LabColour& target, const PaletteLab& palette, std::array<float, PALETTE_SIZE>& squares);
