@@ -156,26 +156,45 @@ void collect_cell_points(const DotGrid& grid, int cell, bool weigh_coverage, boo
 // The crisp cost of showing each dot by a mix of colours i and j: the tone's
 // error, r - s (r - e), plus pixel_weight times the share-weighted squared
 // true differences of the two colours from the dot's target.
-float crisp_mix_costs(const CellPoints& points, int dots, int i, int j, float pixel_weight, float* costs) {
+[[gnu::always_inline]] inline float crisp_mix_costs(const CellPoints& points, int dots, int i, int j,
+                                                    float pixel_weight, float* __restrict costs) {
     const auto& e = points.errors[static_cast<std::size_t>(i)];
     const auto& r = points.errors[static_cast<std::size_t>(j)];
-    const auto& pa = points.pixel_squares[static_cast<std::size_t>(i)];
-    const auto& pb = points.pixel_squares[static_cast<std::size_t>(j)];
+    const float* pa = points.pixel_squares[static_cast<std::size_t>(i)].data();
+    const float* pb = points.pixel_squares[static_cast<std::size_t>(j)].data();
+    const float* rr_of = points.squares[static_cast<std::size_t>(j)].data();
     const float tone = 1.0f - pixel_weight;
-    float total = 0.0f;
     for (int n = 0; n < dots; ++n) {
-        const float d[3] = {r[0][n] - e[0][n], r[1][n] - e[1][n], r[2][n] - e[2][n]};
-        const float dd = tone * (d[0] * d[0] + d[1] * d[1] + d[2] * d[2]);
-        const float rr = tone * points.squares[static_cast<std::size_t>(j)][static_cast<std::size_t>(n)] +
-                         pixel_weight * pb[static_cast<std::size_t>(n)];
-        const float rd = tone * (r[0][n] * d[0] + r[1][n] * d[1] + r[2][n] * d[2]);
-        const float linear = 2.0f * rd - pixel_weight * (pa[static_cast<std::size_t>(n)] - pb[static_cast<std::size_t>(n)]);
-        float share = dd > 0.0f ? linear / (2.0f * dd) : (linear > 0.0f ? 1.0f : 0.0f);
-        share = std::clamp(share, 0.0f, 1.0f);
-        costs[n] = points.weight[static_cast<std::size_t>(n)] * std::max(0.0f, rr - share * linear + share * share * dd);
-        total += costs[n];
+        const float d0 = r[0][n] - e[0][n];
+        const float d1 = r[1][n] - e[1][n];
+        const float d2 = r[2][n] - e[2][n];
+        const float dd = tone * (d0 * d0 + d1 * d1 + d2 * d2);
+        const float rr = tone * rr_of[n] + pixel_weight * pb[n];
+        const float rd = tone * (r[0][n] * d0 + r[1][n] * d1 + r[2][n] * d2);
+        const float linear = 2.0f * rd - pixel_weight * (pa[n] - pb[n]);
+        // Two equal colours (dd 0) take the nearer, as their share then
+        // changes nothing but the pixel term.
+        float share = linear / (2.0f * dd + 1e-12f);
+        share = std::min(std::max(share, 0.0f), 1.0f);
+        const float cost = rr - share * linear + share * share * dd;
+        costs[n] = points.weight[static_cast<std::size_t>(n)] * std::max(0.0f, cost);
     }
-    return total;
+    std::array<float, 8> sums{};
+    for (int n = 0; n < dots; n += 8) {
+        for (int lane = 0; lane < 8; ++lane) {
+            sums[static_cast<std::size_t>(lane)] += costs[n + lane];
+        }
+    }
+    return ((sums[0] + sums[1]) + (sums[2] + sums[3])) + ((sums[4] + sums[5]) + (sums[6] + sums[7]));
+}
+
+__attribute__((target_clones("avx2", "default"))) void crisp_cost_pairs_with(const CellPoints& points, int dots,
+                                                                             int i, float pixel_weight,
+                                                                             CellPairCosts& costs) {
+    for (int j = i + 1; j < PALETTE_SIZE; ++j) {
+        const int pair = pair_index[i][j];
+        costs.totals[pair] = crisp_mix_costs(points, dots, i, j, pixel_weight, costs.pairs[pair].data());
+    }
 }
 
 // The costs of the pairs of colour i with each later colour, in one call so
@@ -196,13 +215,10 @@ void compute_pair_costs(const DotGrid& grid, int cell, const ColourChoiceSetting
     const bool crisp = settings.pixel_weight > 0.0f;
     collect_cell_points(grid, cell, weigh_coverage, crisp, points, count);
     for (int i = 0; i < PALETTE_SIZE; ++i) {
-        if (!crisp) {
+        if (crisp) {
+            crisp_cost_pairs_with(points, count, i, settings.pixel_weight, costs);
+        } else {
             cost_pairs_with(points, count, i, settings.grain, costs);
-            continue;
-        }
-        for (int j = i + 1; j < PALETTE_SIZE; ++j) {
-            const int pair = pair_index[i][j];
-            costs.totals[pair] = crisp_mix_costs(points, count, i, j, settings.pixel_weight, costs.pairs[pair].data());
         }
     }
     costs.dots = count;
