@@ -10,6 +10,7 @@
 #include "colour/colour_science.h"
 #include "palettes/palette_library.h"
 #include "desktop/screen_reader.h"
+#include "frame/working_memory.h"
 #include "fit.h"
 #include "picture_output.h"
 
@@ -84,7 +85,12 @@ ErrorCode convert_in_best_mode(const ScreenImage& screen, const ImportRequest& r
 
 }  // namespace
 
+// What a conversion of the largest pictures keeps at once, decoding buffers
+// included, beside its pictures and dot grid: about 8 MB in hires.
+constexpr std::size_t CONVERSION_WORKING_MEMORY = std::size_t{8} << 20;
+
 ErrorCode convert_any_picture(const ImportRequest& request) {
+    prepare_working_memory(CONVERSION_WORKING_MEMORY);
     const auto screen = std::make_unique_for_overwrite<ScreenImage>();
     ScreenSource source{};
     ErrorCode code = read_screen_image(request.pcx_path, request.whole_picture ? ScreenFit::contain : ScreenFit::cover,
