@@ -1,10 +1,13 @@
 #!/bin/bash
-# The photo benchmark: ingravo -d converts six public photos into multicolour
-# (Koala) and hires (Art Studio) pictures, each scored against its reference
-# by photo_score (mean CIEDE2000 and SSIM of L* after a Gaussian blur of 1
-# pixel, rendered in palette 13). Prints markdown tables, one per mode, with
-# the other converters' figures beside ours, then whole runs on a 1600x900
-# JPEG timed by hyperfine.
+# The photo benchmark: ingravo converts twelve public photos into multicolour
+# (Koala) and hires (Art Studio) pictures for each view, -d for a television
+# and -d -v1 for crisp pixels. photo_score scores each against its reference
+# in palette 13, and the other converters' renderings of the same photos
+# beside them, on the figures that agree with each view: crisp pixels by the
+# unblurred mean CIEDE2000 (dE σ0), the SSIM of L* after a blur of 0.5 pixel
+# and the tone of areas (dE σ2); a television by dE σ1 and SSIM σ2. Prints
+# markdown tables, one per view and mode, then whole runs on a 1600x900 JPEG
+# timed by hyperfine.
 #
 #   bench/photos.sh [-b BUILD_DIR] [-o OUT_DIR] [-p PHOTO_DIR] [-t]
 #
@@ -12,17 +15,17 @@
 #   -o  where the references, pictures, renderings and tables are kept
 #       (default: bench/photos-out; emptied of earlier results first)
 #   -p  score every picture of PHOTO_DIR (jpg, jpeg, png, gif, bmp, tif,
-#       webp) instead of the six, without the other converters' figures
+#       webp) instead of the twelve, without the other converters
 #   -t  skip the hyperfine timing
 #
-# Environment: INGRAVO runs in place of BUILD_DIR/bin/ingravo; PEER_FIGURES
-# is the markdown file of the other converters' figures (default
-# /work/shared/photo-measure.md; left out when missing); PEER_PICTURES is the
-# folder of their renderings (NAME.CONVERTER.MODE.png), linked beside ours
-# when present; SKIMAGE_DATA and MPL_SAMPLE_DATA hold the six photos.
+# Environment: INGRAVO runs in place of BUILD_DIR/bin/ingravo; PEER_PICTURES
+# is the folder of the other converters' renderings, NAME.CONVERTER.MODE.png
+# (default: shared/photo-peers beside the repository; left out when missing);
+# SKIMAGE_DATA and MPL_SAMPLE_DATA hold the twelve photos.
 set -euo pipefail
 
 BENCH_DIR=$(cd "$(dirname "$0")" && pwd)
+REPOSITORY=$(cd "$BENCH_DIR/.." && pwd)
 BUILD=build
 OUT=$BENCH_DIR/photos-out
 PHOTO_DIR=
@@ -33,17 +36,17 @@ while getopts "b:o:p:t" option; do
         o) OUT=$OPTARG ;;
         p) PHOTO_DIR=$(cd "$OPTARG" && pwd) ;;
         t) TIMING=0 ;;
-        *) sed -n '2,23s/^# \{0,1\}//p' "$0" >&2; exit 2 ;;
+        *) sed -n '2,24s/^# \{0,1\}//p' "$0" >&2; exit 2 ;;
     esac
 done
 BUILD=$(cd "$BUILD" && pwd)
 INGRAVO=${INGRAVO:-$BUILD/bin/ingravo}
 PHOTO_SCORE=$BUILD/bench-tools/photo_score
-PEER_FIGURES=${PEER_FIGURES:-/work/shared/photo-measure.md}
-PEER_PICTURES=${PEER_PICTURES:-/work/shared/photo-peers}
+PEER_PICTURES=${PEER_PICTURES:-$REPOSITORY/../shared/photo-peers}
 SKIMAGE_DATA=${SKIMAGE_DATA:-/usr/lib/python3/dist-packages/skimage/data}
 MPL_SAMPLE_DATA=${MPL_SAMPLE_DATA:-/usr/share/matplotlib/mpl-data/sample_data}
 MODES=(multicolour hires)
+VIEWS=(crisp television)
 
 for needed in "$INGRAVO" "$PHOTO_SCORE"; do
     [ -x "$needed" ] || { echo "missing $needed: build ingravo and photo_score first" >&2; exit 1; }
@@ -62,7 +65,8 @@ list_photos() {
                 printf '%s\t%s\n' "${name//[^A-Za-z0-9_-]/_}" "$path"
             done
     else
-        for photo in astronaut.png chelsea.png coffee.png rocket.jpg motorcycle_left.png; do
+        for photo in astronaut.png chelsea.png coffee.png rocket.jpg motorcycle_left.png camera.png coins.png \
+                     hubble_deep_field.jpg retina.jpg ihc.png logo.png; do
             printf '%s\t%s\n' "${photo%.*}" "$SKIMAGE_DATA/$photo"
         done
         printf '%s\t%s\n' grace_hopper "$MPL_SAMPLE_DATA/grace_hopper.jpg"
@@ -79,96 +83,88 @@ milliseconds() {
     echo $(( $(date +%s%N) / 1000000 ))
 }
 
-# Converts one reference in one mode, renders and scores the picture; appends
-# "name mode status ms dE0 dE1 dE2 ssim0 ssim1 ssim2" to scores.txt.
+# Converts one reference in one mode for one view, renders and scores the
+# picture; appends "name mode source status ms" and photo_score's eight
+# figures (dE σ0 σ0.5 σ1 σ2, SSIM σ0 σ0.5 σ1 σ2) to scores.txt.
 convert_and_score() {
-    local name=$1 mode=$2 picture switches=(-d -c13)
+    local name=$1 mode=$2 view=$3 picture switches=(-d -c13)
+    [ "$view" = crisp ] && switches+=(-v1)
     if [ "$mode" = multicolour ]; then
-        picture=$name.multicolour.koa
+        picture=$name.$view.multicolour.koa
     else
-        picture=$name.hires.art
+        picture=$name.$view.hires.art
         switches+=(-s)
     fi
     local start status=0 elapsed scores
     start=$(milliseconds)
-    "$INGRAVO" "$name.ref.png" "$picture" "${switches[@]}" > "$name.$mode.log" 2>&1 || status=$?
+    "$INGRAVO" "$name.ref.png" "$picture" "${switches[@]}" > "$name.$view.$mode.log" 2>&1 || status=$?
     elapsed=$(( $(milliseconds) - start ))
     if [ "$status" -eq 0 ] && [ -f "$picture" ] &&
-       scores=$("$PHOTO_SCORE" -w "$name.$mode.png" "$name.ref.png" "$picture" 2>> "$name.$mode.log"); then
-        echo "$name $mode ok $elapsed $scores" >> scores.txt
+       scores=$("$PHOTO_SCORE" -w "$name.$view.$mode.png" "$name.ref.png" "$picture" 2>> "$name.$view.$mode.log"); then
+        echo "$name $mode $view ok $elapsed $scores" >> scores.txt
     else
-        echo "$name $mode failed:$status $elapsed - - - - - -" >> scores.txt
-        echo "$name, $mode: failed (status $status), see $OUT/$name.$mode.log" >&2
+        echo "$name $mode $view failed:$status $elapsed - - - - - - - -" >> scores.txt
+        echo "$name, $mode, $view: failed (status $status), see $OUT/$name.$view.$mode.log" >&2
     fi
 }
 
-# The other converters' renderings of the photo, linked beside ours as
-# NAME.peer-CONVERTER.MODE.png.
-link_peer_pictures() {
-    local peer converter
-    for peer in "$PEER_PICTURES/$1".*."$2".png; do
+# The other converters' renderings of the photo, scored the same way.
+score_peer_pictures() {
+    local name=$1 mode=$2 peer converter scores
+    for peer in "$PEER_PICTURES/$name".*."$mode".png; do
         [ -f "$peer" ] || continue
-        converter=$(basename "$peer" ".$2.png")
-        ln -sf "$peer" "$1.peer-${converter#*.}.$2.png"
+        converter=$(basename "$peer" ".$mode.png")
+        converter=${converter#"$name".}
+        if scores=$("$PHOTO_SCORE" "$name.ref.png" "$peer" 2>/dev/null); then
+            echo "$name $mode $converter ok - $scores" >> scores.txt
+        fi
     done
 }
 
-# The other converters' figures of one mode from the markdown file, as
-# "photo<TAB>cell<TAB>cell..." lines, the header line first ("-" for photo).
-peer_table() {
-    [ -f "$PEER_FIGURES" ] || return 0
-    awk -v mode="$1" -F'|' '
-        $2 ~ "^ *" mode " *$" { inside = 1; line = "-"
-            for (i = 3; i < NF; ++i) { cell = $i; sub(/ *ΔE.*/, "", cell); gsub(/^ +| +$/, "", cell); line = line "\t" cell }
-            print line; next }
-        inside && /^\|---/ { next }
-        inside && /^\|/ { line = $2; gsub(/^ +| +$|\*/, "", line)
-            for (i = 3; i < NF; ++i) { cell = $i; gsub(/^ +| +$/, "", cell); line = line "\t" cell }
-            print line; next }
-        inside { inside = 0 }' "$PEER_FIGURES"
-}
-
-# One markdown table: per photo this suite's ΔE σ1 / SSIM σ1 and the time of
-# the conversion, the other converters' figures beside them, and the means.
+# One markdown table: per photo each source's figures of the view, and the
+# means. Columns of scores.txt: 6-9 dE σ0 σ0.5 σ1 σ2, 10-13 SSIM.
 print_table() {
-    local mode=$1 peers header peer_count
-    peers=$(peer_table "$mode")
-    header=$(printf '%s\n' "$peers" | awk -F'\t' 'NR == 1 { for (i = 2; i <= NF; ++i) printf " %s ΔE σ1 / SSIM σ1 |", $i }')
-    peer_count=$(printf '%s\n' "$peers" | awk -F'\t' 'NR == 1 { print NF - 1 }')
-    peer_count=${peer_count:-0}
-    echo "| $mode | ingravo -d ΔE σ1 / SSIM σ1 |$header time |"
-    printf '|---|---|'
-    for (( i = 0; i < peer_count; ++i )); do printf -- '---|'; done
-    echo '---:|'
-    awk -v mode="$mode" -v peers="$peers" -v peer_count="$peer_count" '
-        BEGIN { rows = split(peers, lines, "\n")
-                for (r = 2; r <= rows; ++r) { n = split(lines[r], cells, "\t"); figures[cells[1]] = lines[r] } }
-        function peer_cells(photo,   n, cells, i, text) {
-            text = ""
-            if (peer_count == 0) return text
-            if (!(photo in figures)) { for (i = 1; i <= peer_count; ++i) text = text " |"; return text }
-            n = split(figures[photo], cells, "\t")
-            for (i = 2; i <= n; ++i) text = text " " cells[i] " |"
-            return text }
-        $2 == mode {
-            if ($3 == "ok") { cell = sprintf("%s / %s", $6, $9); de += $6; ssim += $9; ++scored; time += $4 }
-            else { cell = $3; sub(/^failed:/, "failed, exit ", cell) }
-            printf "| %s | %s |%s %.2f s |\n", $1, cell, peer_cells($1), $4 / 1000; ++photos }
+    local view=$1 mode=$2 ours=$3
+    awk -v view="$view" -v mode="$mode" -v ours="$ours" '
+        function figures(i) {
+            if (view == "crisp") return sprintf("%s / %s / %s", $6, $11, $9)
+            return sprintf("%s / %s", $8, $13) }
+        $2 != mode || $4 != "ok" { next }
+        {   source = $3
+            if (source == "crisp" || source == "television") { if (source != view) next; source = ours }
+            if (!(source in seen)) { seen[source] = 1; order[++sources] = source }
+            if (!($1 in photo_seen)) { photo_seen[$1] = 1; photos[++photo_count] = $1 }
+            cell[$1, source] = figures()
+            n[source]++
+            if (view == "crisp") { a[source] += $6; b[source] += $11; c[source] += $9 }
+            else { a[source] += $8; b[source] += $13 }
+            if (source == ours) time[$1] = $5 }
         END {
-            mean = scored ? sprintf("%.2f / %.3f", de / scored, ssim / scored) : "-"
-            if (scored < photos) mean = mean sprintf(" (%d of %d)", scored, photos)
-            printf "| **mean** | %s |%s %s |\n", mean, peer_cells("mean"), scored ? sprintf("%.2f s", time / scored / 1000) : "-" }
-    ' scores.txt
+            header = "| " mode " |"; rule = "|---|"
+            for (s = 1; s <= sources; ++s) { header = header " " order[s] " |"; rule = rule "---|" }
+            print header " time |"; print rule "---:|"
+            for (p = 1; p <= photo_count; ++p) {
+                line = "| " photos[p] " |"
+                for (s = 1; s <= sources; ++s) line = line " " ((photos[p], order[s]) in cell ? cell[photos[p], order[s]] : "-") " |"
+                print line sprintf(" %.2f s |", time[photos[p]] / 1000) }
+            line = "| **mean** |"
+            for (s = 1; s <= sources; ++s) {
+                k = order[s]
+                if (view == "crisp") line = line sprintf(" %.2f / %.3f / %.2f |", a[k] / n[k], b[k] / n[k], c[k] / n[k])
+                else line = line sprintf(" %.2f / %.3f |", a[k] / n[k], b[k] / n[k]) }
+            print line " |" }' scores.txt
 }
 
-# Whole runs of both modes on a 1600x900 JPEG, timed by hyperfine.
+# Whole runs of both modes and views on a 1600x900 JPEG, timed by hyperfine.
 time_whole_runs() {
     local photo=$1
     command -v hyperfine >/dev/null || { echo "hyperfine is missing: no timing" >&2; return 0; }
     convert "$photo" -resize '1600x900!' -quality 90 timing-photo.jpg
     hyperfine -N --warmup 3 --export-markdown timing.md \
-        -n "multicolour, 1600x900 JPEG" "$INGRAVO timing-photo.jpg timing.koa -d -c13" \
-        -n "hires, 1600x900 JPEG" "$INGRAVO timing-photo.jpg timing.art -d -c13 -s" > timing.log 2>&1 ||
+        -n "multicolour, television" "$INGRAVO timing-photo.jpg timing.koa -d -c13" \
+        -n "hires, television" "$INGRAVO timing-photo.jpg timing.art -d -c13 -s" \
+        -n "multicolour, crisp" "$INGRAVO timing-photo.jpg timing.koa -d -c13 -v1" \
+        -n "hires, crisp" "$INGRAVO timing-photo.jpg timing.art -d -c13 -s -v1" > timing.log 2>&1 ||
         { echo "hyperfine failed, see $OUT/timing.log" >&2; return 0; }
     echo
     cat timing.md
@@ -177,19 +173,18 @@ time_whole_runs() {
 mkdir -p "$OUT"
 OUT=$(cd "$OUT" && pwd)
 cd "$OUT"
-rm -f scores.txt results.md timing.* timing-photo.jpg ./*.ref.png ./*.multicolour.* ./*.hires.*
-if [ -n "$PHOTO_DIR" ]; then
-    PEER_FIGURES=/nonexistent
-fi
+rm -f scores.txt results.md timing.* timing-photo.jpg ./*.ref.png ./*.multicolour.* ./*.hires.* ./*.log
 
 PHOTOS=()
 while IFS=$'\t' read -r name path; do
     [ -f "$path" ] || { echo "missing photo $path" >&2; exit 1; }
     make_reference "$path" "$name.ref.png"
     for mode in "${MODES[@]}"; do
-        convert_and_score "$name" "$mode"
-        if [ -z "$PHOTO_DIR" ]; then
-            link_peer_pictures "$name" "$mode"
+        for view in "${VIEWS[@]}"; do
+            convert_and_score "$name" "$mode" "$view"
+        done
+        if [ -z "$PHOTO_DIR" ] && [ -d "$PEER_PICTURES" ]; then
+            score_peer_pictures "$name" "$mode"
         fi
     done
     PHOTOS+=("$path")
@@ -197,11 +192,19 @@ done < <(list_photos)
 [ "${#PHOTOS[@]}" -gt 0 ] || { echo "no photos found" >&2; exit 1; }
 
 {
+    echo "Crisp pixels: dE σ0 / SSIM σ0.5 / dE σ2"
+    echo
     for mode in "${MODES[@]}"; do
-        print_table "$mode"
+        print_table crisp "$mode" "ingravo -d -v1"
         echo
     done
-    echo "All figures (dE σ0 σ1 σ2, SSIM σ0 σ1 σ2): $OUT/scores.txt; renderings: $OUT/NAME.MODE.png"
+    echo "Television: dE σ1 / SSIM σ2"
+    echo
+    for mode in "${MODES[@]}"; do
+        print_table television "$mode" "ingravo -d"
+        echo
+    done
+    echo "All figures (dE σ0 σ0.5 σ1 σ2, SSIM σ0 σ0.5 σ1 σ2): $OUT/scores.txt; renderings: $OUT/NAME.VIEW.MODE.png"
     if [ "$TIMING" -eq 1 ]; then
         time_whole_runs "${PHOTOS[0]}"
     fi
