@@ -48,8 +48,8 @@ check() {
 }
 check "television, multicolour" pic.koa "-d" "dE1<=5.95" "ssim2>=0.899"
 check "television, hires" pic.art "-d -s" "dE1<=6.45" "ssim2>=0.964"
-check "crisp, multicolour" pic.koa "-d -v1" "dE0<=12.10" "ssim0.5>=0.576" "dE2<=9.28"
-check "crisp, hires" pic.art "-d -v1 -s" "dE0<=11.95" "ssim0.5>=0.579" "dE2<=9.54"
+check "crisp, multicolour" pic.koa "-d -v1" "dE0<=11.95" "ssim0.5>=0.583" "dE2<=9.30"
+check "crisp, hires" pic.art "-d -v1 -s" "dE0<=11.97" "ssim0.5>=0.574" "dE2<=9.74"
 check "diffusion, multicolour" pic.koa "-d2" "dE1<=9.26" "ssim2>=0.936"
 check "diffusion, hires" pic.art "-d2 -s" "dE1<=7.91" "ssim2>=0.918"
 check "diffusion, crisp view, hires" pic.art "-d2 -v1 -s" "dE1<=7.91" "ssim2>=0.918"

@@ -383,6 +383,27 @@ int search_background(const DotGrid& grid, const ColourChoiceSettings& settings,
     return static_cast<int>(std::min_element(totals.begin(), totals.end()) - totals.begin());
 }
 
+// The colours of a cell's left or upper neighbour, when they show this cell
+// within the tolerated cost: a smooth area then keeps the same colours from
+// cell to cell, instead of blocks of near-equal choices.
+void take_neighbour_colours(const DotGrid& grid, const CellPairCosts& costs, const CellColourSets& sets, int cell,
+                            float tolerated, CellColourSet& chosen) {
+    const int column = cell % CELLS_ACROSS;
+    float best = tolerated;
+    for (const int neighbour : {column > 0 ? cell - 1 : -1, cell - CELLS_ACROSS}) {
+        if (neighbour < 0) {
+            continue;
+        }
+        const auto& colours = sets.cells[static_cast<std::size_t>(neighbour)].colours;
+        const float cost = grid.hires ? costs.totals[pair_index[colours[0]][colours[1]]]
+                                      : set_cost(costs, {colours[0], colours[1], colours[2], colours[3]});
+        if (cost <= best) {
+            best = cost;
+            chosen = sets.cells[static_cast<std::size_t>(neighbour)];
+        }
+    }
+}
+
 ErrorCode choose_cell_colours(const DotGrid& grid, const ColourChoiceSettings& settings, int background,
                               CellColourSets& sets) {
     const auto costs = std::make_unique_for_overwrite<CellPairCosts>();
@@ -394,11 +415,16 @@ ErrorCode choose_cell_colours(const DotGrid& grid, const ColourChoiceSettings& s
         const auto ranking = rank_colours(*costs, grid.allowed_colours);
         sets.candidates[static_cast<std::size_t>(cell)] =
             candidate_bits(ranking, settings.refinement_candidates, grid.allowed_colours);
+        auto& chosen = sets.cells[static_cast<std::size_t>(cell)];
+        float cost = 0.0f;
         if (grid.hires) {
-            sets.cells[static_cast<std::size_t>(cell)] = best_hires_pair(*costs, grid.allowed_colours);
+            chosen = best_hires_pair(*costs, grid.allowed_colours);
+            cost = costs->totals[pair_index[chosen.colours[0]][chosen.colours[1]]];
         } else {
-            best_multicolour_set(*costs, ranking, background, settings.candidates, grid.allowed_colours,
-                                 sets.cells[static_cast<std::size_t>(cell)]);
+            cost = best_multicolour_set(*costs, ranking, background, settings.candidates, grid.allowed_colours, chosen);
+        }
+        if (settings.neighbour_tolerance > 0.0f) {
+            take_neighbour_colours(grid, *costs, sets, cell, cost * (1.0f + settings.neighbour_tolerance), chosen);
         }
     }
     sets.background = grid.hires ? 0 : background;

@@ -33,6 +33,10 @@ struct ColourChoiceSettings {
     // minus this, plus each of its dots' true colour difference from the
     // target, weighed by this; grain is then unused.
     float pixel_weight;
+    // Above 0: a cell takes its left or upper neighbour's colours when they
+    // cost at most this much more than its own best, so that no block
+    // stands out in a smooth area.
+    float neighbour_tolerance;
 };
 
 // Chooses every cell's colours; in multicolour also the background, out of

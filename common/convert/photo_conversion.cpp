@@ -22,20 +22,23 @@ struct ModeSettings {
     ColourChoiceSettings choice;
     RefinementSettings refinement;
 };
-constexpr ModeSettings MULTICOLOUR_SETTINGS{{0.4f}, {0.1f, 6, 5, 16, 0.0f}, {1.0f, 2.0f, 0.7f, true, true, {2, 2}, 3.0f, {2, 1}}};
-constexpr ModeSettings HIRES_SETTINGS{{0.45f}, {0.05f, 6, 5, 4, 0.0f}, {1.0f, 2.0f, 0.6f, true, false, {5, 2}, 8.0f, {5, 0}}};
+constexpr ModeSettings MULTICOLOUR_SETTINGS{{0.4f}, {0.1f, 6, 5, 16, 0.0f, 0.0f}, {1.0f, 2.0f, 0.7f, true, true, {2, 2}, 3.0f, {2, 1}}};
+constexpr ModeSettings HIRES_SETTINGS{{0.45f}, {0.05f, 6, 5, 4, 0.0f, 0.0f}, {1.0f, 2.0f, 0.6f, true, false, {5, 2}, 8.0f, {5, 0}}};
 // Crisp pixels: cells whose colours each dot lies near, by the true colour
 // difference, and an ordered dither of few levels between them, weighed
 // towards each dot's own difference so that areas stay calm; the tone of
 // areas still counts, so that they do not turn flat and off. Hires mixes less,
-// as its two colours a cell lie farther apart.
+// as its two colours a cell lie farther apart. A cell takes its neighbour's
+// colours when they cost it at most a tenth more: a flat sky then has no
+// cells of another colour in it.
 struct CrispSettings {
     float choice_pixel_weight;
+    float neighbour_tolerance;
     OrderedDitherSettings dither;
 };
-constexpr CrispSettings MULTICOLOUR_CRISP{0.5f, {0.65f, 9}};
-constexpr CrispSettings HIRES_CRISP{0.6f, {0.7f, 9}};
-constexpr ColourChoiceSettings FLAT_CHOICE{1.0f, 6, 5, 7, 0.0f};
+constexpr CrispSettings MULTICOLOUR_CRISP{0.5f, 0.1f, {0.65f, 9}};
+constexpr CrispSettings HIRES_CRISP{0.6f, 0.1f, {0.7f, 9}};
+constexpr ColourChoiceSettings FLAT_CHOICE{1.0f, 6, 5, 7, 0.0f, 0.0f};
 constexpr DiffusionSettings DIFFUSION{true, 0.25f};
 constexpr DiffusionSettings NEAREST{false, 0.0f};
 
@@ -84,6 +87,7 @@ ErrorCode convert_photo(const ScreenImage& screen, const PhotoConversion& reques
     ColourChoiceSettings choice = flat ? FLAT_CHOICE : mode.choice;
     if (crisp) {
         choice.pixel_weight = crisp_mode.choice_pixel_weight;
+        choice.neighbour_tolerance = crisp_mode.neighbour_tolerance;
     }
     const int background = request.hires || !request.background_given ? -1 : request.background;
     build_dot_grid(screen, request.hires, request.palette, background, mode.metric, *grid);
