@@ -51,8 +51,9 @@ run "$BIN/emblex" demo_mc logo logo logo -00 -11 -22
 run "$BIN/typolan" logo logo_font -k -00 -11 -22 -35
 run "$BIN/exgravo" logo_font typolan_logo_font.png
 
-# ingravo -d converts the photo into multicolour and hires in palette 13;
-# exgravo shows both in that palette.
+# ingravo -d converts the photo into multicolour and hires in palette 13,
+# for a television and for crisp pixels (-v1); exgravo shows them in that
+# palette.
 PHOTO=${GALLERY_PHOTO:-/usr/lib/python3/dist-packages/skimage/data/astronaut.png}
 if [ -f "$PHOTO" ]; then
     cp "$PHOTO" astronaut.png
@@ -60,7 +61,12 @@ if [ -f "$PHOTO" ]; then
     run "$BIN/exgravo" astronaut ingravo_photo_multicolour.png -c13
     run "$BIN/ingravo" astronaut.png astronaut -d -c13 -s
     run "$BIN/exgravo" astronaut ingravo_photo_hires.png -s -c13
-    cp astronaut.png ingravo_photo_multicolour.png ingravo_photo_hires.png "$OUT"
+    run "$BIN/ingravo" astronaut.png astronaut -d -v1 -c13
+    run "$BIN/exgravo" astronaut ingravo_photo_crisp_multicolour.png -c13
+    run "$BIN/ingravo" astronaut.png astronaut -d -v1 -c13 -s
+    run "$BIN/exgravo" astronaut ingravo_photo_crisp_hires.png -s -c13
+    cp astronaut.png ingravo_photo_multicolour.png ingravo_photo_hires.png ingravo_photo_crisp_multicolour.png \
+        ingravo_photo_crisp_hires.png "$OUT"
 else
     echo "make_gallery.sh: no $PHOTO (Debian: python3-skimage): the photo's pictures are left out"
 fi

@@ -16,7 +16,8 @@ photo_missing=false
 [ -f "$PHOTO" ] || photo_missing=true
 if $photo_missing; then
     # Only the photo's pictures may be missing from the fresh gallery.
-    for name in astronaut.png ingravo_photo_multicolour.png ingravo_photo_hires.png; do
+    for name in astronaut.png ingravo_photo_multicolour.png ingravo_photo_hires.png ingravo_photo_crisp_multicolour.png \
+        ingravo_photo_crisp_hires.png; do
         if [ -f "$SOURCE/docs/gallery/$name" ]; then
             cp "$SOURCE/docs/gallery/$name" "$FRESH/$name"
         fi
