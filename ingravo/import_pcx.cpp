@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <memory>
 
-#include "desktop/colour_identification.h"
+#include "identify/colour_identification.h"
 #include "desktop/desktop_image.h"
 #include "fit.h"
 #include "picture_output.h"

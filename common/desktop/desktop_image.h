@@ -6,9 +6,9 @@
 #include <string>
 
 #include "frame/errors.h"
-#include "desktop/colour_identification.h"
+#include "identify/colour_identification.h"
 #include "desktop/pcx.h"
-#include "desktop/picture_framing.h"
+#include "identify/picture_framing.h"
 
 class OutputBatch;
 
