@@ -6,7 +6,7 @@
 #include <string>
 
 #include "frame/errors.h"
-#include "identify/colour_identification.h"
+#include "identify/colour_reading.h"
 #include "desktop/pcx.h"
 #include "identify/picture_framing.h"
 

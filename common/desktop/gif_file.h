@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "identify/colour_identification.h"
+#include "identify/colour_reading.h"
 #include "frame/errors.h"
 #include "identify/picture_framing.h"
 
