@@ -17,12 +17,15 @@
 #
 # Environment: INGRAVO runs in place of BUILD_DIR/bin/ingravo; PEER_FIGURES
 # is the markdown file of the other converters' figures (default
-# /work/shared/photo-measure.md; left out when missing); PEER_PICTURES is the
-# folder of their renderings (NAME.CONVERTER.MODE.png), linked beside ours
+# photo-measure.md in the folder shared/ beside the repository; left out when
+# missing); PEER_PICTURES is the folder of their renderings
+# (NAME.CONVERTER.MODE.png; default photo-peers/ there), linked beside ours
 # when present; SKIMAGE_DATA and MPL_SAMPLE_DATA hold the six photos.
 set -euo pipefail
 
 BENCH_DIR=$(cd "$(dirname "$0")" && pwd)
+# The other converters' figures and pictures are kept beside the repository.
+SHARED_DIR=$(cd "$BENCH_DIR/../.." && pwd)/shared
 BUILD=build
 OUT=$BENCH_DIR/photos-out
 PHOTO_DIR=
@@ -33,14 +36,14 @@ while getopts "b:o:p:t" option; do
         o) OUT=$OPTARG ;;
         p) PHOTO_DIR=$(cd "$OPTARG" && pwd) ;;
         t) TIMING=0 ;;
-        *) sed -n '2,23s/^# \{0,1\}//p' "$0" >&2; exit 2 ;;
+        *) sed -n '2,24s/^# \{0,1\}//p' "$0" >&2; exit 2 ;;
     esac
 done
 BUILD=$(cd "$BUILD" && pwd)
 INGRAVO=${INGRAVO:-$BUILD/bin/ingravo}
 PHOTO_SCORE=$BUILD/bench-tools/photo_score
-PEER_FIGURES=${PEER_FIGURES:-/work/shared/photo-measure.md}
-PEER_PICTURES=${PEER_PICTURES:-/work/shared/photo-peers}
+PEER_FIGURES=${PEER_FIGURES:-$SHARED_DIR/photo-measure.md}
+PEER_PICTURES=${PEER_PICTURES:-$SHARED_DIR/photo-peers}
 SKIMAGE_DATA=${SKIMAGE_DATA:-/usr/lib/python3/dist-packages/skimage/data}
 MPL_SAMPLE_DATA=${MPL_SAMPLE_DATA:-/usr/share/matplotlib/mpl-data/sample_data}
 MODES=(multicolour hires)
