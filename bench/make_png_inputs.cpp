@@ -12,7 +12,7 @@
 #include <fstream>
 #include <memory>
 
-#include "desktop/colour_identification.h"
+#include "identify/colour_identification.h"
 #include "gif_builder.h"
 #include "png_builder.h"
 #include "desktop/png_file.h"

@@ -6,7 +6,7 @@
 #include <memory>
 
 #include "bench_pictures.h"
-#include "desktop/colour_identification.h"
+#include "identify/colour_identification.h"
 #include "desktop/png_file.h"
 
 namespace {

@@ -4,11 +4,11 @@
 #include <cstdint>
 #include <memory>
 
-#include "desktop/colour_identification.h"
+#include "identify/colour_identification.h"
 #include "fuzz_scratch.h"
 #include "identification_checks.h"
 #include "desktop/gif_file.h"
-#include "desktop/picture_framing.h"
+#include "identify/picture_framing.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string input = write_scratch_file("in.gif", data, size);

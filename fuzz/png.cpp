@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "desktop/colour_identification.h"
+#include "identify/colour_identification.h"
 #include "c64/picture.h"
 #include "c64/pixel.h"
 #include "desktop/png_file.h"

@@ -4,8 +4,9 @@
 #include <cstdio>
 #include <memory>
 
-#include "desktop/colour_identification.h"
+#include "identify/colour_identification.h"
 #include "desktop/desktop_image.h"
+#include "desktop/screen_reader.h"
 #include "fit.h"
 #include "picture_output.h"
 #include "desktop/pcx.h"
@@ -147,15 +148,28 @@ ErrorCode read_colour_image(const ImportRequest& request, DesktopImageKind kind,
     return ERR_SUCCESS;
 }
 
+// A JPEG or WebP is not identified as C64 colours (a lossy one never holds
+// them exactly), so a sound one is refused as a PNG photo is. It is decoded
+// first, so that a damaged file is refused as damaged.
+ErrorCode refuse_unidentified_picture(const ImportRequest& request) {
+    const auto screen = std::make_unique_for_overwrite<ScreenImage>();
+    ScreenSource source{};
+    const ErrorCode code = read_screen_image(request.pcx_path, ScreenFit::cover, *screen, source);
+    if (code < 0) {
+        std::printf("%s", describe_refused_screen_source(source).c_str());
+        return code;
+    }
+    std::printf("a %s picture's colours are not identified as C64 colours\n", source.format.c_str());
+    std::printf("-d converts a picture of any colours, such as a photo, into a C64 picture\n");
+    return ERR_UNKNOWN_COLOURS;
+}
+
 // The reader is chosen by the file's first bytes, whatever its name.
 // by_colours: the pixels were identified by their colours, not taken as numbers.
 ErrorCode read_desktop_image(const ImportRequest& request, PixelImage& image, bool& by_colours) {
     const DesktopImageKind kind = desktop_image_kind(request.pcx_path);
     if (kind == DesktopImageKind::jpeg || kind == DesktopImageKind::webp) {
-        const bool jpeg = kind == DesktopImageKind::jpeg;
-        std::printf("a %s picture's colours are never exact C64 colours: -d converts it into a C64 picture\n",
-                    jpeg ? "jpeg" : "webp");
-        return jpeg ? ERR_INVALID_JPEG : ERR_INVALID_WEBP;
+        return refuse_unidentified_picture(request);
     }
     by_colours = kind != DesktopImageKind::pcx;
     return by_colours ? read_colour_image(request, kind, image) : pcx_read(request.pcx_path, image);

@@ -1,6 +1,7 @@
 // ingravo -d end to end: what it writes is a legal picture in every format,
 // a picture already legal comes back pixel for pixel, the switch rules, the
-// hint on a refused picture, and a damaged JPEG that leaves the output alone.
+// hint on a refused picture, JPEG and WebP refused without -d, and a damaged
+// JPEG that leaves the output alone.
 #include <cmath>
 #include <cstddef>
 #include <cstdio>
@@ -213,17 +214,49 @@ TEST_F(IngravoConvert, RefusedPictureNamesMinusD) {
               std::string::npos)
         << result.output;
     EXPECT_FALSE(exists("photo.koa"));
+}
 
-    // A jpeg's colours are never exact: without -d it is refused as a jpeg,
-    // with the line that names -d, not taken for a broken PCX.
-    write_bytes(file("photo.jpg"), gradient_jpeg(320, 200));
-    const ProgramResult jpeg = run("ingravo", {"photo.jpg"});
-    EXPECT_EQ(jpeg.status, status_of(ERR_INVALID_JPEG));
-    EXPECT_NE(jpeg.output.find("a jpeg picture's colours are never exact C64 colours: -d converts it into a C64 "
-                               "picture\n"),
+// Without -d a sound JPEG or WebP is refused as a PNG photo is (-30, with the
+// line that names -d), even a lossless WebP in exact C64 colours; a damaged
+// one is refused as damaged. Neither writes anything.
+TEST_F(IngravoConvert, JpegAndWebpWithoutMinusDAreRefusedByTheirSoundness) {
+    const std::vector<std::uint8_t> jpeg = gradient_jpeg(320, 200);
+    const PictureBytes webp = build_webp({320, 200, true, [](int x, int) {
+                                              const std::uint8_t value = x < 160 ? 0 : 255;
+                                              return std::array<std::uint8_t, 4>{value, value, value, 255};
+                                          }, {}});
+    ASSERT_GT(jpeg.size(), 1000u);
+    ASSERT_GT(webp.size(), 20u);
+    const std::string minus_d = "-d converts a picture of any colours, such as a photo, into a C64 picture\n";
+    write_bytes(file("photo.jpg"), jpeg);
+    const ProgramResult sound_jpeg = run("ingravo", {"photo.jpg"});
+    EXPECT_EQ(sound_jpeg.status, status_of(ERR_UNKNOWN_COLOURS));
+    EXPECT_NE(sound_jpeg.output.find("\na jpeg picture's colours are not identified as C64 colours\n" + minus_d),
               std::string::npos)
-        << jpeg.output;
-    EXPECT_FALSE(exists("photo.koa"));
+        << sound_jpeg.output;
+    write_bytes(file("drawn.webp"), webp);
+    const ProgramResult sound_webp = run("ingravo", {"drawn.webp", "-f"});
+    EXPECT_EQ(sound_webp.status, status_of(ERR_UNKNOWN_COLOURS));
+    EXPECT_NE(sound_webp.output.find("\na webp picture's colours are not identified as C64 colours\n" + minus_d),
+              std::string::npos)
+        << sound_webp.output;
+
+    const auto half_jpeg = jpeg.begin() + static_cast<std::ptrdiff_t>(jpeg.size() / 2);
+    write_bytes(file("photo.jpg"), std::vector<std::uint8_t>(jpeg.begin(), half_jpeg));
+    const ProgramResult damaged_jpeg = run("ingravo", {"photo.jpg"});
+    EXPECT_EQ(damaged_jpeg.status, status_of(ERR_INVALID_JPEG)) << damaged_jpeg.output;
+    EXPECT_NE(damaged_jpeg.output.find("jpeg file of 320 x 200 refused: "), std::string::npos) << damaged_jpeg.output;
+    PictureBytes damaged = webp;
+    damaged.resize(damaged.size() / 2);
+    write_bytes(file("drawn.webp"), damaged);
+    const ProgramResult damaged_webp = run("ingravo", {"drawn.webp"});
+    EXPECT_EQ(damaged_webp.status, status_of(ERR_INVALID_WEBP)) << damaged_webp.output;
+    for (const ProgramResult* result : {&damaged_jpeg, &damaged_webp}) {
+        EXPECT_EQ(result->output.find(minus_d), std::string::npos) << result->output;
+    }
+    for (const char* name : {"photo.koa", "drawn.koa", "drawn.art", "photo.pcx", "drawn.pcx"}) {
+        EXPECT_FALSE(exists(name)) << name;
+    }
 }
 
 TEST_F(IngravoConvert, DamagedJpegLeavesTheOutputAlone) {

@@ -6,7 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include "desktop/colour_identification.h"
+#include "identify/colour_identification.h"
 #include "c64/pixel.h"
 #include "support/test_pictures.h"
 

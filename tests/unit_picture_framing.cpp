@@ -7,7 +7,7 @@
 
 #include <gtest/gtest.h>
 
-#include "desktop/picture_framing.h"
+#include "identify/picture_framing.h"
 
 namespace {
 

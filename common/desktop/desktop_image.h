@@ -6,9 +6,9 @@
 #include <string>
 
 #include "frame/errors.h"
-#include "desktop/colour_identification.h"
+#include "identify/colour_reading.h"
 #include "desktop/pcx.h"
-#include "desktop/picture_framing.h"
+#include "identify/picture_framing.h"
 
 class OutputBatch;
 
@@ -18,8 +18,8 @@ bool names_png_file(const std::string& path);
 // when the batch is committed.
 ErrorCode desktop_image_write(const PixelImage& image, const std::string& path, OutputBatch* batch = nullptr);
 
-// JPEG and WebP are recognised only to be refused by the readers of C64
-// colours: their lossy colours are never exact (the conversion reads them).
+// JPEG and WebP are recognised so that the readers of C64 colours can refuse
+// them (a lossy file never holds them exactly); the conversion reads them.
 enum class DesktopImageKind { pcx, png, gif, jpeg, webp };
 
 // The reader a file needs. A file that cannot be read goes to the PCX reader,

@@ -6,9 +6,9 @@
 #include <cstdint>
 #include <string>
 
-#include "desktop/colour_identification.h"
+#include "identify/colour_reading.h"
 #include "frame/errors.h"
-#include "desktop/picture_framing.h"
+#include "identify/picture_framing.h"
 
 // Reads the first frame of a GIF (87a or 89a) of any size picture_framing.h
 // places the picture in. A file the decoder refuses, a frame outside the

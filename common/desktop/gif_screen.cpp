@@ -12,7 +12,7 @@
 #include "colour/colour_science.h"
 #include "convert/scaling.h"
 #include "desktop/gif_records.h"
-#include "desktop/picture_framing.h"
+#include "identify/picture_framing.h"
 #include "frame/file_names.h"
 
 namespace {

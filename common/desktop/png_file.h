@@ -6,10 +6,10 @@
 #include <cstdint>
 #include <string>
 
-#include "desktop/colour_identification.h"
+#include "identify/colour_reading.h"
 #include "frame/errors.h"
 #include "desktop/pcx.h"
-#include "desktop/picture_framing.h"
+#include "identify/picture_framing.h"
 
 class OutputBatch;
 

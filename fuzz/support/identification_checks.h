@@ -3,7 +3,7 @@
 // refused with its own code and a line that names why.
 #pragma once
 
-#include "desktop/colour_identification.h"
+#include "identify/colour_identification.h"
 #include "desktop/pcx.h"
 
 // Identifies the colours of an accepted picture and checks the result; true

@@ -7,7 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "desktop/pcx.h"
+#include "c64/pixel_image.h"
 
 // A decoded desktop picture already brought to 320 by 200 (cropped from a
 // screen border, widened from 160 by 200, reduced from an enlargement). A

@@ -1,4 +1,4 @@
-#include "desktop/colour_reading_messages.h"
+#include "identify/colour_reading_messages.h"
 
 #include <cstdio>
 

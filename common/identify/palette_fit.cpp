@@ -1,4 +1,4 @@
-#include "desktop/palette_fit.h"
+#include "identify/palette_fit.h"
 
 #include <algorithm>
 #include <cmath>
@@ -8,7 +8,7 @@
 
 #include "colour/colour_science.h"
 #include "colour/least_cost_pairing.h"
-#include "desktop/library_colours.h"
+#include "identify/library_colours.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "desktop/picture_framing.h"
+#include "identify/picture_framing.h"
 
 #include <algorithm>
 #include <array>

@@ -1,4 +1,4 @@
-#include "desktop/library_colours.h"
+#include "identify/library_colours.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "desktop/colour_identification.h"
+#include "identify/colour_identification.h"
 
 #include <algorithm>
 #include <bit>
@@ -9,9 +9,9 @@
 
 #include "c64/pixel.h"
 #include "colour/colour_science.h"
-#include "desktop/distinct_colours.h"
-#include "desktop/library_colours.h"
-#include "desktop/palette_fit.h"
+#include "identify/distinct_colours.h"
+#include "identify/library_colours.h"
+#include "identify/palette_fit.h"
 
 namespace {
 

@@ -1,10 +1,10 @@
-#include "desktop/distinct_colours.h"
+#include "identify/distinct_colours.h"
 
 #include <algorithm>
 #include <cstring>
 #include <utility>
 
-#include "desktop/library_colours.h"
+#include "identify/library_colours.h"
 
 namespace {
 

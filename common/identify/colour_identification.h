@@ -5,9 +5,9 @@
 #pragma once
 
 #include "frame/errors.h"
-#include "desktop/colour_reading.h"
-#include "desktop/colour_reading_messages.h"
-#include "desktop/pcx.h"
+#include "identify/colour_reading.h"
+#include "identify/colour_reading_messages.h"
+#include "c64/pixel_image.h"
 
 // Fills image.pixels with C64 colour numbers and image.palette with the colours
 // they were identified by (entries 16 to 255 black). Returns ERR_UNKNOWN_COLOURS,

@@ -4,8 +4,8 @@
 // greys alone.
 #pragma once
 
-#include "desktop/colour_reading.h"
-#include "desktop/distinct_colours.h"
+#include "identify/colour_reading.h"
+#include "identify/distinct_colours.h"
 
 // Why an approximate reading (or an exact one of greys) was refused.
 struct Doubt {

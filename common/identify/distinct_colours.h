@@ -5,8 +5,8 @@
 #include <array>
 #include <cstdint>
 
-#include "desktop/colour_reading.h"
-#include "desktop/pcx.h"
+#include "identify/colour_reading.h"
+#include "c64/pixel_image.h"
 
 // More distinct colours than this cannot be read by colour: a palette holds
 // fewer, and an approximate reading takes at most 16.

@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <string>
 
-#include "desktop/colour_identification.h"
+#include "identify/colour_identification.h"
 #include "frame/errors.h"
 
 // No reader allocates anything for a declared size beyond this.

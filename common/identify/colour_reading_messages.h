@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "desktop/colour_reading.h"
+#include "identify/colour_reading.h"
 
 // The one console line (with its line feed) that says how the colours were read.
 std::string describe_colour_reading(const ColourReading& reading);
