@@ -162,6 +162,7 @@ void collect_cell_points(const DotGrid& grid, int cell, bool weigh_coverage, boo
     const auto& r = points.errors[static_cast<std::size_t>(j)];
     const float* pa = points.pixel_squares[static_cast<std::size_t>(i)].data();
     const float* pb = points.pixel_squares[static_cast<std::size_t>(j)].data();
+    const float* ee_of = points.squares[static_cast<std::size_t>(i)].data();
     const float* rr_of = points.squares[static_cast<std::size_t>(j)].data();
     const float tone = 1.0f - pixel_weight;
     for (int n = 0; n < dots; ++n) {
@@ -174,9 +175,12 @@ void collect_cell_points(const DotGrid& grid, int cell, bool weigh_coverage, boo
         const float linear = 2.0f * rd - pixel_weight * (pa[n] - pb[n]);
         // Two equal colours (dd 0) take the nearer, as their share then
         // changes nothing but the pixel term.
-        float share = linear / (2.0f * dd + 1e-12f);
-        share = std::min(std::max(share, 0.0f), 1.0f);
-        const float cost = rr - share * linear + share * share * dd;
+        const float share = linear / (2.0f * dd + 1e-12f);
+        float cost = rr - share * linear + share * share * dd;
+        // A colour alone costs its own terms, so that a dot shown exactly
+        // costs exactly nothing.
+        cost = share <= 0.0f ? rr : cost;
+        cost = share >= 1.0f ? tone * ee_of[n] + pixel_weight * pa[n] : cost;
         costs[n] = points.weight[static_cast<std::size_t>(n)] * std::max(0.0f, cost);
     }
     std::array<float, 8> sums{};

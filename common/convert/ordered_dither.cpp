@@ -45,7 +45,10 @@ Mix best_mix(const Perceptual& e, const Perceptual& r, float pa, float pb, int a
     const float linear = 2.0f * rd - pixel_weight * (pa - pb);
     float share = dd > 0.0f ? linear / (2.0f * dd) : (linear > 0.0f ? 1.0f : 0.0f);
     share = std::clamp(share, 0.0f, 1.0f);
-    const float cost = rr - share * linear + share * share * dd;
+    float cost = rr - share * linear + share * share * dd;
+    // A colour alone costs its own terms: exactly nothing for a dot it shows.
+    cost = share <= 0.0f ? rr : cost;
+    cost = share >= 1.0f ? tone * squared(e) + pixel_weight * pa : cost;
     return {a, b, share, cost};
 }
 
