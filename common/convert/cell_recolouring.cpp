@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "convert/hires_toggles.h"
 
 namespace {
 
@@ -237,9 +236,6 @@ bool recolour_cell(SearchState& state, int cell, CellColourSets& sets, DotColour
         move_dot(state, moves.dots[i], moves.colours[i], moves.steps[i], dots);
     }
     set = trial;
-    if (grid.hires) {
-        fill_hires_cell_moves(state, sets, cell);
-    }
     return true;
 }
 

@@ -11,33 +11,52 @@
 
 namespace {
 
-// The settings the conversion was tuned with on photos (see ingravo(1),
-// CONVERSION). New colours come into cells in the first passes of a round
-// only, after which one is seldom worth it. Multicolour may bring any colour
-// into a cell and refines two passes a round, which keeps a run within
-// 60 ms; hires, whose cells hold two colours, brings in only its four most
-// promising, refines five passes a round and evens out its errors more.
+// The settings the conversion was tuned with on photos and by blind panels
+// (see ingravo(1), CONVERSION).
+//
+// Multicolour for a television: cell colours by the blurred error, error
+// diffusion, then the search. New colours come into cells in the first
+// passes of a round only, after which one is seldom worth it; any colour may
+// come into a cell, and two passes a round keep a run within 60 ms.
 struct ModeSettings {
     MetricWeights metric;
     ColourChoiceSettings choice;
     RefinementSettings refinement;
 };
 constexpr ModeSettings MULTICOLOUR_SETTINGS{{0.4f}, {0.1f, 6, 5, 16, 0.0f, 0.0f}, {1.0f, 2.0f, 0.7f, true, true, {2, 2}, 3.0f, {2, 1}}};
-constexpr ModeSettings HIRES_SETTINGS{{0.45f}, {0.05f, 6, 5, 4, 0.0f, 0.0f}, {1.0f, 2.0f, 0.6f, true, false, {5, 2}, 8.0f, {5, 0}}};
-// Crisp pixels: cells whose colours each dot lies near, by the true colour
-// difference, and an ordered dither of few levels between them, weighed
-// towards each dot's own difference so that areas stay calm; the tone of
-// areas still counts, so that they do not turn flat and off. Hires mixes less,
-// as its two colours a cell lie farther apart. A cell takes its neighbour's
-// colours when they cost it at most a tenth more: a flat sky then has no
-// cells of another colour in it.
-struct CrispSettings {
+constexpr ModeSettings HIRES_SETTINGS{{0.45f}, {0.05f, 6, 5, 4, 0.0f, 0.0f}, {}};
+
+// Every other conversion with -d dithers in order: cells whose colours each
+// dot lies near by the true colour difference, and an ordered dither between
+// them, the dot's own difference weighed against the tone of the mix. A cell
+// takes its neighbour's colours when they cost it at most a tenth more, so
+// that a flat sky has no cells of another colour in it.
+//  - Crisp pixels weigh each dot's difference most, so that areas stay calm
+//    and flat where a C64 colour will do, with few levels; hires mixes less,
+//    as its cell's two colours lie farther apart.
+//  - Hires for a television weighs the tone most, with more levels: the set
+//    blurs the texture, and its cells' two colours leave the search blocks
+//    and stray colours that a television still shows.
+struct OrderedSettings {
     float choice_pixel_weight;
     float neighbour_tolerance;
     OrderedDitherSettings dither;
 };
-constexpr CrispSettings MULTICOLOUR_CRISP{0.5f, 0.1f, {0.65f, 9}};
-constexpr CrispSettings HIRES_CRISP{0.6f, 0.1f, {0.7f, 9}};
+constexpr OrderedSettings MULTICOLOUR_CRISP{0.5f, 0.1f, {0.65f, 9}};
+constexpr OrderedSettings HIRES_CRISP{0.6f, 0.1f, {0.7f, 9}};
+constexpr OrderedSettings HIRES_TELEVISION{0.2f, 0.1f, {0.15f, 17}};
+
+// The ordered settings of a conversion, or none for the search.
+const OrderedSettings* ordered_settings(const PhotoConversion& request) {
+    if (request.dither != DITHER_BEST) {
+        return nullptr;
+    }
+    if (request.view == VIEW_CRISP) {
+        return request.hires ? &HIRES_CRISP : &MULTICOLOUR_CRISP;
+    }
+    return request.hires ? &HIRES_TELEVISION : nullptr;
+}
+
 constexpr ColourChoiceSettings FLAT_CHOICE{1.0f, 6, 5, 7, 0.0f, 0.0f};
 constexpr DiffusionSettings DIFFUSION{true, 0.25f};
 constexpr DiffusionSettings NEAREST{false, 0.0f};
@@ -82,12 +101,11 @@ ErrorCode convert_photo(const ScreenImage& screen, const PhotoConversion& reques
     const auto sets = std::make_unique<CellColourSets>();
     const auto dots = std::make_unique_for_overwrite<DotColours>();
     const bool flat = request.dither == DITHER_NONE;
-    const bool crisp = request.view == VIEW_CRISP && request.dither == DITHER_BEST;
-    const CrispSettings& crisp_mode = request.hires ? HIRES_CRISP : MULTICOLOUR_CRISP;
+    const OrderedSettings* ordered = ordered_settings(request);
     ColourChoiceSettings choice = flat ? FLAT_CHOICE : mode.choice;
-    if (crisp) {
-        choice.pixel_weight = crisp_mode.choice_pixel_weight;
-        choice.neighbour_tolerance = crisp_mode.neighbour_tolerance;
+    if (ordered != nullptr) {
+        choice.pixel_weight = ordered->choice_pixel_weight;
+        choice.neighbour_tolerance = ordered->neighbour_tolerance;
     }
     const int background = request.hires || !request.background_given ? -1 : request.background;
     build_dot_grid(screen, request.hires, request.palette, background, mode.metric, *grid);
@@ -102,8 +120,8 @@ ErrorCode convert_photo(const ScreenImage& screen, const PhotoConversion& reques
             return code;
         }
     }
-    if (crisp) {
-        dither_ordered(*grid, *sets, crisp_mode.dither, *dots);
+    if (ordered != nullptr) {
+        dither_ordered(*grid, *sets, ordered->dither, *dots);
         return encode_cells(*grid, *sets, *dots, picture);
     }
     diffuse_error(*grid, *sets, flat ? NEAREST : DIFFUSION, *dots);

@@ -6,7 +6,6 @@
 #include <vector>
 
 #include "convert/cell_recolouring.h"
-#include "convert/hires_toggles.h"
 #include "convert/search_state.h"
 
 namespace {
@@ -64,16 +63,12 @@ void weigh_metric_by_error(SearchState& state, const DotColours& dots, float flo
 
 // Passes of toggles, swaps and recolouring until one changes nothing.
 void search(SearchState& state, const SearchRound& round, CellColourSets& sets, DotColours& dots) {
-    if (state.grid->hires) {
-        fill_hires_moves(state, sets);
-    }
     initialise_correlation(state, dots);
     state.dirty.fill(1);
     for (int pass = 0; pass < round.passes; ++pass) {
         state.dirty_next.fill(0);
         state.last_marked = -1;
-        const int toggled = state.grid->hires && state.swap_neighbours <= 2 ? hires_toggle_pass(state, sets, dots)
-                                                                            : toggle_pass(state, sets, dots);
+        const int toggled = toggle_pass(state, sets, dots);
         const int recoloured = pass < round.recolour_passes ? recolour_pass(state, sets, dots) : 0;
         if (toggled == 0 && recoloured == 0) {
             break;

@@ -40,14 +40,6 @@ struct SearchState {
     std::array<std::uint8_t, CELL_COUNT> dirty;
     std::array<std::uint8_t, CELL_COUNT> dirty_next;
     int last_marked;  // the cell whose neighbourhood was marked last this pass, or -1
-    // Hires cells hold two colours, so a dot's one move is to the other: by
-    // +delta from the cell's first colour to its second, -delta back. What a
-    // toggle or a swap inside a cell costs apart from the correlation stays
-    // while the cell's colours and the metric do, and is kept per dot.
-    std::vector<float> toggle_delta;       // three planes, as the correlation
-    std::vector<float> toggle_self;        // delta's own part of a toggle's change
-    std::vector<float> swap_cross_right;   // the cross part of a swap with the dot to the right
-    std::vector<float> swap_cross_down;    // and with the dot below
 };
 
 inline Perceptual colour_step(const SearchState& state, int dot, int from, int to) {
