@@ -1,0 +1,123 @@
+// The worker: decodes desktop pictures with the browser and hands their
+// pixels, or a C64 picture's bytes, to the library in WebAssembly. Every
+// failure comes back as a result with the error code and the lines the
+// programs would print; a trap in the library as well, marked so that the
+// page starts a fresh worker.
+"use strict";
+
+importScripts("page_conversion.js");
+
+// Decoded pictures beyond this many pixels are refused: the browser holds
+// them whole, four bytes a pixel.
+const MAX_DECODED_PIXELS = 50 * 1000 * 1000;
+
+const modulePromise = createConversionModule();
+// Said after a trap, when the module can no longer be called.
+let allocationMessage = "";
+
+modulePromise.then((library) => {
+  const constants = library.pageConstants();
+  allocationMessage = library.errorMessage(constants.allocation);
+  postMessage({ kind: "ready", palettes: library.paletteList(), defaultPalette: constants.defaultPalette });
+}, (error) => {
+  postMessage({ kind: "fatal", lines: ["the converter could not be loaded: " + error] });
+});
+
+function startsWith(bytes, signature, offset = 0) {
+  return bytes.length >= offset + signature.length && signature.every((byte, i) => bytes[offset + i] === byte);
+}
+
+// The format by the file's first bytes, as ingravo chooses its reader.
+function desktopFormat(bytes) {
+  if (startsWith(bytes, [0x89, 0x50, 0x4e, 0x47, 0x0d, 0x0a, 0x1a, 0x0a])) {
+    return "png";
+  }
+  if (startsWith(bytes, [0x47, 0x49, 0x46, 0x38])) {
+    return "gif";
+  }
+  if (startsWith(bytes, [0xff, 0xd8, 0xff])) {
+    return "jpeg";
+  }
+  if (startsWith(bytes, [0x52, 0x49, 0x46, 0x46]) && startsWith(bytes, [0x57, 0x45, 0x42, 0x50], 8)) {
+    return "webp";
+  }
+  return null;
+}
+
+function refusalCode(library, format) {
+  const constants = library.pageConstants();
+  if (format === "jpeg") {
+    return constants.invalidJpeg;
+  }
+  return format === "webp" ? constants.invalidWebp : constants.invalidPng;
+}
+
+function refused(library, format, code, line) {
+  return { code, error: library.errorMessage(code), lines: format + " file refused: " + line + "\n" };
+}
+
+// The picture in 8-bit sRGB, turned as its EXIF orientation says, not
+// premultiplied; null when the browser cannot decode it.
+async function decode(file) {
+  let bitmap;
+  try {
+    bitmap = await createImageBitmap(file, { imageOrientation: "from-image", premultiplyAlpha: "none" });
+  } catch (error) {
+    return null;
+  }
+  const { width, height } = bitmap;
+  if (width * height > MAX_DECODED_PIXELS) {
+    bitmap.close();
+    return { width, height, rgba: null };
+  }
+  const canvas = new OffscreenCanvas(width, height);
+  const context = canvas.getContext("2d", { colorSpace: "srgb", willReadFrequently: true });
+  context.drawImage(bitmap, 0, 0);
+  bitmap.close();
+  const pixels = context.getImageData(0, 0, width, height, { colorSpace: "srgb" });
+  return { width, height, rgba: new Uint8Array(pixels.data.buffer) };
+}
+
+async function convertFile(library, file, choices) {
+  const bytes = new Uint8Array(await file.arrayBuffer());
+  if (library.c64PictureFormat(file.name) >= 0) {
+    return library.renderC64Picture(bytes, file.name, choices.palette);
+  }
+  const format = desktopFormat(bytes);
+  if (format === null) {
+    return library.convertPcxFile(bytes, choices);
+  }
+  const picture = await decode(file);
+  const code = refusalCode(library, format);
+  if (picture === null) {
+    return refused(library, format, code, "the browser cannot decode it");
+  }
+  if (picture.rgba === null) {
+    return refused(library, format, code, picture.width + " x " + picture.height + " pixels, more than the page holds");
+  }
+  return library.convertDecodedPicture(picture.rgba, picture.width, picture.height, format, code, choices);
+}
+
+onmessage = async (event) => {
+  const { run, file, choices } = event.data;
+  const started = performance.now();
+  let library;
+  try {
+    library = await modulePromise;
+  } catch (error) {
+    return;  // already reported as fatal
+  }
+  let result;
+  let trapped = false;
+  try {
+    result = await convertFile(library, file, choices);
+  } catch (error) {
+    // A trap or an abort (out of memory, above all) leaves the module
+    // unusable: the allocation error, with what stopped it.
+    trapped = true;
+    const text = String(error && error.message ? error.message : error);
+    result = { code: -1, error: allocationMessage, lines: "the conversion stopped: " + text + "\n" };
+  }
+  const transfer = result.code >= 0 ? [result.picture.buffer, result.program.buffer, result.screen.buffer] : [];
+  postMessage({ kind: "result", run, result, trapped, milliseconds: performance.now() - started }, transfer);
+};
