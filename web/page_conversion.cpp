@@ -225,8 +225,13 @@ ErrorCode convert_rgba(const std::vector<std::uint8_t>& rgba, int width, int hei
 std::string error_message(int code) {
     std::string message;
     if (code < 0 && -code < ERROR_MESSAGE_COUNT) {
-        for (const char* byte = error_messages[-code]; *byte != '\0'; ++byte) {
-            message += cp850_to_utf8(static_cast<unsigned char>(*byte));
+        for (const char* text = error_messages[-code]; *text != '\0'; ++text) {
+            const auto byte = static_cast<unsigned char>(*text);
+            if (byte < 0x80) {
+                message += static_cast<char>(byte);
+            } else {
+                message += cp850_to_utf8(byte);
+            }
         }
     }
     return message;
