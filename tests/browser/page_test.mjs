@@ -246,17 +246,23 @@ try {
 
   // Failures: the programs' error line and code, and nothing to download.
   const jpeg = Buffer.from(await page.evaluate(async () => {
-    const canvas = new OffscreenCanvas(64, 48);
+    const canvas = new OffscreenCanvas(320, 240);
     const context = canvas.getContext("2d");
-    context.fillStyle = "#c04020";
-    context.fillRect(0, 0, 64, 48);
+    for (let i = 0; i < 400; i += 1) {
+      context.fillStyle = "hsl(" + (i * 37) % 360 + ", 70%, " + (20 + (i * 13) % 60) + "%)";
+      context.fillRect((i * 53) % 300, (i * 29) % 220, 20, 20);
+    }
     return Array.from(new Uint8Array(await (await canvas.convertToBlob({ type: "image/jpeg" })).arrayBuffer()));
   }));
-  // Its start-of-frame and scan headers torn out: a JPEG no decoder reads.
+  // Its start-of-frame and scan headers torn out; cut off in its scan.
   fs.writeFileSync(path.join(work, "damaged.jpg"), Buffer.concat([jpeg.subarray(0, 20), Buffer.alloc(300, 0x5a)]));
+  fs.writeFileSync(path.join(work, "truncated.jpg"), jpeg.subarray(0, Math.floor(jpeg.length * 0.6)));
   fs.writeFileSync(path.join(work, "notes.txt"), "These are notes, not a picture.\n".repeat(20));
-  for (const name of ["damaged.jpg", "notes.txt"]) {
-    const run = runProgram("ingravo", [name, "refused", "-d"]);
+  // A Koala picture cut short.
+  fs.writeFileSync(path.join(work, "short.koa"), fs.readFileSync(path.join(work, "photo_multicolour.koa")).subarray(0, 5000));
+  for (const name of ["damaged.jpg", "truncated.jpg", "notes.txt", "short.koa"]) {
+    const program = name.endsWith(".koa") ? "exgravo" : "ingravo";
+    const run = runProgram(program, program === "ingravo" ? [name, "refused", "-d"] : [name, "refused.png"]);
     const errorLine = run.output.split("\n").find((line) => line.startsWith("ERROR : "));
     const code = run.status - 256;
     const result = await convertInPage(DEFAULTS, path.join(work, name));
