@@ -8,6 +8,7 @@ const COLOUR_NAMES = ["black", "white", "red", "cyan", "purple", "green", "blue"
 const LONGEST_CONVERSION_MS = 60000;
 
 const controls = ["mode", "palette", "dither", "view", "background", "framing"].map((id) => document.getElementById(id));
+const [modeSelect, paletteSelect, ditherSelect, viewSelect, backgroundSelect, framingSelect] = controls;
 const fileInput = document.getElementById("picture");
 const screen = document.getElementById("screen");
 const status = document.getElementById("status");
@@ -64,12 +65,12 @@ function replaceWorker() {
 
 function choices() {
   return {
-    mode: controls[0].value,
-    palette: Number(controls[1].value),
-    dither: Number(controls[2].value),
-    view: Number(controls[3].value),
-    background: Number(controls[4].value),
-    whole: controls[5].value === "whole",
+    mode: modeSelect.value,
+    palette: Number(paletteSelect.value),
+    dither: Number(ditherSelect.value),
+    view: Number(viewSelect.value),
+    background: Number(backgroundSelect.value),
+    whole: framingSelect.value === "whole",
   };
 }
 
@@ -164,7 +165,7 @@ function answer(message) {
 }
 
 function fillPalettes(palettes, defaultPalette) {
-  const select = controls[1];
+  const select = paletteSelect;
   select.textContent = "";
   for (const palette of palettes) {
     select.add(new Option(palette.number + " " + palette.name, String(palette.number)));
@@ -174,8 +175,13 @@ function fillPalettes(palettes, defaultPalette) {
 
 function fillBackgrounds() {
   COLOUR_NAMES.forEach((name, number) => {
-    controls[4].add(new Option("$" + number.toString(16).padStart(2, "0") + " " + name, String(number)));
+    backgroundSelect.add(new Option("$" + number.toString(16).padStart(2, "0") + " " + name, String(number)));
   });
+}
+
+// The background is a multicolour picture's choice.
+function showBackgroundChoice() {
+  backgroundSelect.disabled = modeSelect.value === "hires";
 }
 
 function choose(file) {
@@ -188,6 +194,7 @@ function choose(file) {
 fillBackgrounds();
 fileInput.addEventListener("change", () => choose(fileInput.files[0]));
 controls.forEach((control) => control.addEventListener("change", convert));
+modeSelect.addEventListener("change", showBackgroundChoice);
 document.addEventListener("dragover", (event) => {
   event.preventDefault();
   document.body.classList.add("dropping");

@@ -163,7 +163,8 @@ PageChoices choices_of(const val& options) {
 
 // The conversion part of `ingravo -d`, from a screen already read.
 ErrorCode convert_screen(const ScreenImage& screen, const PageChoices& choices, PageResult& result) {
-    const bool background_given = choices.background >= 0;
+    // A background is a multicolour picture's: hires leaves the choice aside.
+    const bool background_given = choices.background >= 0 && choices.mode != "hires";
     PhotoConversion request{choices.mode == "hires", choices.palette, background_given,
                             background_given ? choices.background : 0, choices.dither, choices.view};
     const auto picture = std::make_unique_for_overwrite<ConvertedPicture>();

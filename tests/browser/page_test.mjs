@@ -244,6 +244,19 @@ try {
     }
   }
 
+  // A file dropped on the page is taken as one chosen.
+  const dropped = await page.evaluate(async (bytes) => {
+    const before = Number(document.body.dataset.run);
+    const transfer = new DataTransfer();
+    transfer.items.add(new File([new Uint8Array(bytes)], "dropped.koa"));
+    document.body.dispatchEvent(new DragEvent("drop", { dataTransfer: transfer, bubbles: true, cancelable: true }));
+    while (Number(document.body.dataset.run) === before || document.body.dataset.state === "busy") {
+      await new Promise((resolve) => setTimeout(resolve, 20));
+    }
+    return { state: document.body.dataset.state, name: document.getElementById("download-prg").download };
+  }, Array.from(fs.readFileSync(path.join(work, "photo_multicolour.koa"))));
+  check(dropped.state === "done" && dropped.name === "dropped.prg", "a dropped Koala picture is shown");
+
   // Failures: the programs' error line and code, and nothing to download.
   const jpeg = Buffer.from(await page.evaluate(async () => {
     const canvas = new OffscreenCanvas(320, 240);

@@ -17,4 +17,6 @@ inline const std::string INGRAVO_USAGE =
     "-f   fit: find multi-color or hires and the background from the picture\n"
     "-dN  convert a picture of any colours and size (photo, drawing): -d best, -d0 no dithering,\n"
     "     -d2 error diffusion alone; -cNN is then the palette to convert into (default 13)\n"
-    "-w   with -d: keep the whole picture inside the screen (default: cover it, cropped)\n";
+    "-w   with -d: keep the whole picture inside the screen (default: cover it, cropped)\n"
+    "-vN  with -d: the view to convert for: -v0 a television or an emulator's CRT view (default),\n"
+    "     -v1 crisp pixels (a screenshot, a PNG, an emulator with its filter off)\n";
