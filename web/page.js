@@ -158,7 +158,9 @@ function answer(message) {
           base + "." + result.pictureExtension);
     offer(links.program, new Blob([result.program], { type: "application/octet-stream" }), base + ".prg");
     offer(links.png, png, base + ".png");
-    lines.push("took " + Math.round(message.milliseconds) + " ms");
+    const decoding = Math.round(message.decodingMilliseconds);
+    lines.push("took " + Math.round(message.milliseconds) + " ms" +
+               (decoding > 0 ? ", of which " + decoding + " ms the browser's decoding" : ""));
     status.textContent = lines.join("\n");
     setState("done");
   }, "image/png");

@@ -79,7 +79,11 @@ async function decode(file) {
   return { width, height, rgba: new Uint8Array(pixels.data.buffer) };
 }
 
+// The browser's share of the latest conversion's time.
+let decodingMilliseconds = 0;
+
 async function convertFile(library, file, choices) {
+  decodingMilliseconds = 0;
   const bytes = new Uint8Array(await file.arrayBuffer());
   if (library.c64PictureFormat(file.name) >= 0) {
     return library.renderC64Picture(bytes, file.name, choices.palette);
@@ -88,7 +92,9 @@ async function convertFile(library, file, choices) {
   if (format === null) {
     return library.convertPcxFile(bytes, choices);
   }
+  const decodingStarted = performance.now();
   const picture = await decode(file);
+  decodingMilliseconds = performance.now() - decodingStarted;
   const code = refusalCode(library, format);
   if (picture === null) {
     return refused(library, format, code, "the browser cannot decode it");
@@ -120,5 +126,6 @@ onmessage = async (event) => {
     result = { code: -1, error: allocationMessage, lines: "the conversion stopped: " + text + "\n" };
   }
   const transfer = result.code >= 0 ? [result.picture.buffer, result.program.buffer, result.screen.buffer] : [];
-  postMessage({ kind: "result", run, result, trapped, milliseconds: performance.now() - started }, transfer);
+  postMessage({ kind: "result", run, result, trapped, milliseconds: performance.now() - started, decodingMilliseconds },
+              transfer);
 };
