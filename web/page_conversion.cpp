@@ -111,12 +111,12 @@ void screen_of(const PixelImage& image, std::vector<std::uint8_t>& screen) {
 }
 
 // The picture file, the program and the screen of a picture, multicolour or
-// hires (border: the colour a hires program shows around it).
+// hires (border: the colour a hires program shows around it); image is the
+// picture rendered.
 ErrorCode finish_picture(const C64Picture* multicolour, const HiresPicture* hires, std::uint8_t border, int palette,
-                         PageResult& result) {
+                         PixelImage& image, PageResult& result) {
     const std::string picture_path = std::string(OUTPUT_FOLDER) + "picture." + (hires ? "art" : "koa");
     const std::string program_path = std::string(OUTPUT_FOLDER) + "picture.prg";
-    const auto image = std::make_unique_for_overwrite<PixelImage>();
     make_folders();
     ErrorCode code = hires ? save_hires_picture(picture_path, *hires)
                            : save_multicolour_picture(picture_path, FORMAT_KOALA, *multicolour);
@@ -127,11 +127,11 @@ ErrorCode finish_picture(const C64Picture* multicolour, const HiresPicture* hire
     if (code < 0 || (code = read_whole_file(program_path, result.program_file)) < 0) {
         return code;
     }
-    code = hires ? render_hires_picture(*hires, *image, palette) : render_multicolour_picture(*multicolour, *image, palette);
+    code = hires ? render_hires_picture(*hires, image, palette) : render_multicolour_picture(*multicolour, image, palette);
     if (code < 0) {
         return code;
     }
-    screen_of(*image, result.screen);
+    screen_of(image, result.screen);
     result.picture_extension = hires ? "art" : "koa";
     return ERR_SUCCESS;
 }
@@ -194,7 +194,8 @@ ErrorCode convert_screen(const ScreenImage& screen, const PageChoices& choices, 
         add_line(result, "converted to multicolour in palette " + std::to_string(choices.palette) + ", background " +
                              hex_byte(picture->background));
     }
-    return finish_picture(&picture->multicolour, hires ? &picture->hires : nullptr, 0, choices.palette, result);
+    const auto image = std::make_unique_for_overwrite<PixelImage>();
+    return finish_picture(&picture->multicolour, hires ? &picture->hires : nullptr, 0, choices.palette, *image, result);
 }
 
 ErrorCode convert_rgba(const std::vector<std::uint8_t>& rgba, int width, int height, const std::string& format,
@@ -334,13 +335,10 @@ ErrorCode render_c64_file(const std::vector<std::uint8_t>& bytes, const std::str
     if (!is_hires) {
         add_line(result, "background colour = " + hex_byte(multicolour->background));
     }
-    if ((code = finish_picture(multicolour.get(), is_hires ? hires.get() : nullptr, border, palette, result)) < 0) {
-        return code;
-    }
     const auto image = std::make_unique_for_overwrite<PixelImage>();
     std::uint8_t most_used = 0;
-    code = is_hires ? render_hires_picture(*hires, *image, palette) : render_multicolour_picture(*multicolour, *image, palette);
-    if (code < 0 || (code = most_used_colour(*image, most_used)) < 0) {
+    if ((code = finish_picture(multicolour.get(), is_hires ? hires.get() : nullptr, border, palette, *image, result)) < 0 ||
+        (code = most_used_colour(*image, most_used)) < 0) {
         return code;
     }
     add_line(result, "most  used colour = " + hex_byte(most_used));

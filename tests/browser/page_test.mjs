@@ -244,6 +244,10 @@ try {
     }
   }
 
+  // The suite's own PCX, converted as ingravo -d converts it.
+  programFile("exgravo", ["photo_multicolour.koa", "drawn.pcx", "-c5"], "drawn.pcx");
+  await checkPhoto("a PCX", "drawn.pcx", { dither: 0 }, path.join(work, "drawn.pcx"));
+
   // A file dropped on the page is taken as one chosen.
   const dropped = await page.evaluate(async (bytes) => {
     const before = Number(document.body.dataset.run);
