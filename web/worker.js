@@ -71,12 +71,41 @@ async function decode(file) {
     bitmap.close();
     return { width, height, rgba: null };
   }
-  const canvas = new OffscreenCanvas(width, height);
+  const rgba = (await opaquePixels(bitmap)) || canvasPixels(bitmap);
+  bitmap.close();
+  return { width, height, rgba };
+}
+
+// An opaque picture copied out as it is, without a canvas's two copies; null
+// when the browser cannot, or the picture has alpha.
+async function opaquePixels(bitmap) {
+  if (typeof VideoFrame !== "function") {
+    return null;
+  }
+  let frame = null;
+  try {
+    frame = new VideoFrame(bitmap, { timestamp: 0 });
+    if (frame.format !== "BGRX" && frame.format !== "RGBX") {
+      return null;
+    }
+    const rgba = new Uint8Array(bitmap.width * bitmap.height * 4);
+    await frame.copyTo(rgba, { format: "RGBA", colorSpace: "srgb" });
+    return rgba;
+  } catch (error) {
+    return null;
+  } finally {
+    if (frame) {
+      frame.close();
+    }
+  }
+}
+
+function canvasPixels(bitmap) {
+  const canvas = new OffscreenCanvas(bitmap.width, bitmap.height);
   const context = canvas.getContext("2d", { colorSpace: "srgb", willReadFrequently: true });
   context.drawImage(bitmap, 0, 0);
-  bitmap.close();
-  const pixels = context.getImageData(0, 0, width, height, { colorSpace: "srgb" });
-  return { width, height, rgba: new Uint8Array(pixels.data.buffer) };
+  const pixels = context.getImageData(0, 0, bitmap.width, bitmap.height, { colorSpace: "srgb" });
+  return new Uint8Array(pixels.data.buffer);
 }
 
 // The browser's share of the latest conversion's time.

@@ -10,7 +10,7 @@ import http from "node:http";
 import os from "node:os";
 import path from "node:path";
 
-import { decodePng, encodePng, makePhoto } from "./pictures.mjs";
+import { decodePng, encodePng, makeLogo, makePhoto } from "./pictures.mjs";
 
 const [pageArgument, binArgument, ...rest] = process.argv.slice(2);
 const pageDir = path.resolve(pageArgument);
@@ -243,6 +243,12 @@ try {
       check(sameBytes(result.program, programFile("exgravo", args, "shown.prg")), name + ": the .prg is exgravo's");
     }
   }
+
+  // Transparent parts show the background: the canvas's premultiplied alpha
+  // keeps a picture whose pixels are wholly opaque or wholly transparent.
+  const logo = path.join(work, "logo.png");
+  fs.writeFileSync(logo, encodePng(makeLogo(300, 300)));
+  await checkPhoto("a transparent logo", "logo.png", { dither: 0, framing: "whole" }, logo);
 
   // The suite's own PCX, converted as ingravo -d converts it.
   programFile("exgravo", ["photo_multicolour.koa", "drawn.pcx", "-c5"], "drawn.pcx");

@@ -28,16 +28,19 @@ function chunk(type, data) {
   return Buffer.concat([head, data, crc]);
 }
 
-// {width, height, rgb} to a PNG of IHDR, IDAT and IEND alone.
-export function encodePng({ width, height, rgb }) {
+// {width, height, rgb} (or rgba) to an 8-bit PNG of IHDR, IDAT and IEND alone.
+export function encodePng({ width, height, rgb, rgba }) {
+  const samples = rgba || rgb;
+  const channels = rgba ? 4 : 3;
   const header = Buffer.alloc(13);
   header.writeUInt32BE(width, 0);
   header.writeUInt32BE(height, 4);
   header[8] = 8;
-  header[9] = 2;
-  const raw = Buffer.alloc((width * 3 + 1) * height);
+  header[9] = rgba ? 6 : 2;
+  const stride = width * channels;
+  const raw = Buffer.alloc((stride + 1) * height);
   for (let y = 0; y < height; y += 1) {
-    rgb.copy(raw, y * (width * 3 + 1) + 1, y * width * 3, (y + 1) * width * 3);
+    samples.copy(raw, y * (stride + 1) + 1, y * stride, (y + 1) * stride);
   }
   return Buffer.concat([Buffer.from([0x89, 0x50, 0x4e, 0x47, 0x0d, 0x0a, 0x1a, 0x0a]), chunk("IHDR", header),
                         chunk("IDAT", zlib.deflateSync(raw)), chunk("IEND", Buffer.alloc(0))]);
@@ -137,4 +140,19 @@ export function makePhoto(width, height) {
     }
   }
   return { width, height, rgb };
+}
+
+// A logo: the photo inside a ring, the rest fully transparent.
+export function makeLogo(width, height) {
+  const { rgb } = makePhoto(width, height);
+  const rgba = Buffer.alloc(width * height * 4);
+  for (let y = 0; y < height; y += 1) {
+    for (let x = 0; x < width; x += 1) {
+      const i = y * width + x;
+      const r = Math.hypot(x - width / 2, y - height / 2) / (Math.min(width, height) / 2);
+      rgb.copy(rgba, i * 4, i * 3, i * 3 + 3);
+      rgba[i * 4 + 3] = r > 0.45 && r < 0.95 ? 255 : 0;
+    }
+  }
+  return { width, height, rgba };
 }
