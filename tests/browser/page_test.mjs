@@ -10,7 +10,7 @@ import http from "node:http";
 import os from "node:os";
 import path from "node:path";
 
-import { decodePng, encodePng, makeLogo, makePhoto } from "./pictures.mjs";
+import { decodePng, encodeHugeClaim, encodePng, makeLogo, makePhoto } from "./pictures.mjs";
 
 const [pageArgument, binArgument, ...rest] = process.argv.slice(2);
 const pageDir = path.resolve(pageArgument);
@@ -283,7 +283,8 @@ try {
   fs.writeFileSync(path.join(work, "notes.txt"), "These are notes, not a picture.\n".repeat(20));
   // A Koala picture cut short.
   fs.writeFileSync(path.join(work, "short.koa"), fs.readFileSync(path.join(work, "photo_multicolour.koa")).subarray(0, 5000));
-  for (const name of ["damaged.jpg", "truncated.jpg", "notes.txt", "short.koa"]) {
+  fs.writeFileSync(path.join(work, "huge.png"), encodeHugeClaim());
+  for (const name of ["damaged.jpg", "truncated.jpg", "huge.png", "notes.txt", "short.koa"]) {
     const program = name.endsWith(".koa") ? "exgravo" : "ingravo";
     const run = runProgram(program, program === "ingravo" ? [name, "refused", "-d"] : [name, "refused.png"]);
     const errorLine = run.output.split("\n").find((line) => line.startsWith("ERROR : "));

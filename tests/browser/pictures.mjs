@@ -46,6 +46,17 @@ export function encodePng({ width, height, rgb, rgba }) {
                         chunk("IDAT", zlib.deflateSync(raw)), chunk("IEND", Buffer.alloc(0))]);
 }
 
+// A PNG that claims 60000 x 60000 pixels and holds a few: it asks a reader
+// for gigabytes.
+export function encodeHugeClaim() {
+  const small = encodePng({ width: 2, height: 2, rgb: Buffer.alloc(12, 0x80) });
+  small.writeUInt32BE(60000, 16);
+  small.writeUInt32BE(60000, 20);
+  // The header's checksum, as a reader checks it.
+  small.writeUInt32BE(crc32(small.subarray(12, 29)), 29);
+  return small;
+}
+
 function paeth(a, b, c) {
   const p = a + b - c;
   const pa = Math.abs(p - a);
