@@ -120,6 +120,11 @@ async function convertInPage(choices, file) {
   } else {
     await page.$eval("#mode", (select) => select.dispatchEvent(new Event("change")));
   }
+  return pageResult(before);
+}
+
+// The page's answer to the requests after run number `before`.
+async function pageResult(before) {
   await page.waitForFunction((run) => Number(document.body.dataset.run) > run &&
                              ["done", "failed"].includes(document.body.dataset.state), { timeout: 120000 }, before);
   return page.evaluate(async () => {
@@ -332,6 +337,20 @@ try {
     // bound here leaves room for a busy one, and catches a slow build.
     check(pageBest <= 3 * programBest + 20, picture + ", " + mode + ": the page takes at most three times ingravo's time");
   }
+  // A change while a conversion runs: the page starts afresh, and what it
+  // offers is the latest choice's.
+  await convertInPage(DEFAULTS, large);
+  const before = Number(await page.$eval("body", (body) => body.dataset.run));
+  await page.evaluate(() => {
+    const dither = document.getElementById("dither");
+    dither.value = "1";
+    dither.dispatchEvent(new Event("change"));
+    dither.value = "2";
+    dither.dispatchEvent(new Event("change"));
+  });
+  const latest = await pageResult(before + 1);
+  check(sameBytes(latest.picture, programFile("ingravo", ["large.png", "latest", "-d2"], "latest.koa")),
+        "a choice changed during a conversion: the page gives the latest choice's picture");
   check(foreignRequests.length === 0, "no request beyond the page's own files " + foreignRequests.join(" "));
 } finally {
   await browser.close();
