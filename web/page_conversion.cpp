@@ -370,6 +370,7 @@ val page_constants() {
     constants.set("invalidJpeg", static_cast<int>(ERR_INVALID_JPEG));
     constants.set("invalidWebp", static_cast<int>(ERR_INVALID_WEBP));
     constants.set("allocation", static_cast<int>(ERR_ALLOCATION));
+    constants.set("read", static_cast<int>(ERR_READ));
     return constants;
 }
 

@@ -113,7 +113,14 @@ let decodingMilliseconds = 0;
 
 async function convertFile(library, file, choices) {
   decodingMilliseconds = 0;
-  const bytes = new Uint8Array(await file.arrayBuffer());
+  let bytes;
+  try {
+    bytes = new Uint8Array(await file.arrayBuffer());
+  } catch (error) {
+    // A file gone or unreadable since it was chosen.
+    const code = library.pageConstants().read;
+    return { code, error: library.errorMessage(code), lines: "" };
+  }
   if (library.c64PictureFormat(file.name) >= 0) {
     return library.renderC64Picture(bytes, file.name, choices.palette);
   }
