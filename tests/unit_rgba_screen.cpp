@@ -71,7 +71,13 @@ TEST_P(RgbaScreenTest, GivesThePngReadersScreen) {
 INSTANTIATE_TEST_SUITE_P(Shapes, RgbaScreenTest,
                          ::testing::Values(Case{480, 360, false, ScreenFit::cover}, Case{480, 360, false, ScreenFit::contain},
                                            Case{320, 200, false, ScreenFit::cover}, Case{37, 611, true, ScreenFit::cover},
-                                           Case{1000, 90, true, ScreenFit::contain}));
+                                           Case{1000, 90, true, ScreenFit::contain}),
+                         [](const ::testing::TestParamInfo<Case>& info) {
+                             const Case& c = info.param;
+                             return std::to_string(c.width) + "x" + std::to_string(c.height) +
+                                    (c.transparent ? "_transparent" : "") +
+                                    (c.fit == ScreenFit::cover ? "_cover" : "_contain");
+                         });
 
 TEST(RgbaScreen, RefusesAPictureOfNoPixelsWithTheCallersCode) {
     const auto image = std::make_unique<ScreenImage>();
