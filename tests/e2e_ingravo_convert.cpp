@@ -178,6 +178,16 @@ TEST_F(IngravoConvert, SwitchRules) {
     EXPECT_EQ(exists("photo.koa"), !hires);
     EXPECT_EQ(read_bytes(file(hires ? "photo.art" : "photo.koa")).size(), hires ? 9009u : 10003u);
 
+    // Each view judges the modes by its own measure: crisp pixels unblurred,
+    // where a dither's every dot counts, so by larger differences.
+    const auto multicolour_difference = [](const std::string& output) {
+        const std::size_t at = output.find("(mean colour difference: multicolour ");
+        return at == std::string::npos ? -1.0 : std::atof(output.c_str() + at + 37);
+    };
+    const ProgramResult crisp_fit = run("ingravo", {"photo.png", "crisp", "-d", "-f", "-v1"});
+    ASSERT_EQ(crisp_fit.status, 0) << crisp_fit.output;
+    EXPECT_GT(multicolour_difference(crisp_fit.output), multicolour_difference(fitted.output)) << crisp_fit.output;
+
     // -w keeps the whole picture: a photo three times as wide as high leaves
     // bands of background above and below it; without -w it covers the screen.
     TestPng wide{120, 40, PNG_COLOR_TYPE_RGB, 8, false, {}, [](int x, int y) {

@@ -31,10 +31,15 @@ void composite_reference(const ScreenImage& screen, int palette, int background,
     }
 }
 
-// The picture's score on the measure at sigma 1: mean CIEDE2000 of the
-// blurred pictures.
-ErrorCode score_conversion(const ScreenImage& screen, int palette, bool hires, const ConvertedPicture& picture,
-                           PictureScore& score) {
+// The blur of the measure that agrees with each view's judges: a television
+// blurs, crisp pixels do not.
+constexpr double TELEVISION_SIGMA = 1.0;
+constexpr double CRISP_SIGMA = 0.0;
+
+// The picture's score on the measure of the view: mean CIEDE2000 of the
+// pictures blurred as the view blurs them.
+ErrorCode score_conversion(const ScreenImage& screen, int palette, int view, bool hires,
+                           const ConvertedPicture& picture, PictureScore& score) {
     const auto rendered = std::make_unique_for_overwrite<PixelImage>();
     const auto output = std::make_unique_for_overwrite<LinearRgb>();
     const auto reference = std::make_unique_for_overwrite<LinearRgb>();
@@ -44,7 +49,7 @@ ErrorCode score_conversion(const ScreenImage& screen, int palette, bool hires, c
         return code;
     }
     composite_reference(screen, palette, hires ? 0 : picture.background, *reference);
-    return measure_picture(*reference, *output, 1.0, score);
+    return measure_picture(*reference, *output, view == VIEW_CRISP ? CRISP_SIGMA : TELEVISION_SIGMA, score);
 }
 
 }  // namespace
@@ -55,7 +60,7 @@ ErrorCode convert_in_best_mode(const ScreenImage& screen, const PhotoConversion&
     multicolour_score = {};
     hires_score = {};
     ErrorCode code = convert_photo(screen, in_mode(request, false), picture);
-    if (code < 0 || (code = score_conversion(screen, request.palette, false, picture, multicolour_score)) < 0) {
+    if (code < 0 || (code = score_conversion(screen, request.palette, request.view, false, picture, multicolour_score)) < 0) {
         return code;
     }
     if (request.background_given) {
@@ -63,7 +68,7 @@ ErrorCode convert_in_best_mode(const ScreenImage& screen, const PhotoConversion&
     }
     const auto other = std::make_unique_for_overwrite<ConvertedPicture>();
     if ((code = convert_photo(screen, in_mode(request, true), *other)) < 0 ||
-        (code = score_conversion(screen, request.palette, true, *other, hires_score)) < 0) {
+        (code = score_conversion(screen, request.palette, request.view, true, *other, hires_score)) < 0) {
         return code;
     }
     hires = hires_score.delta_e < multicolour_score.delta_e;

@@ -1,5 +1,6 @@
 // -f with the mode open: both modes are made and the one nearer the picture
-// on the measure (picture_measure.h, at sigma 1) is kept.
+// on the measure of the view (picture_measure.h, at sigma 1 for a television,
+// unblurred for crisp pixels) is kept.
 #pragma once
 
 #include "convert/photo_conversion.h"
