@@ -75,20 +75,8 @@ __attribute__((target_clones("avx2", "default"))) void colour_errors(const CellD
     }
 }
 
-void collect_pixel_differences(const CellDots& cell, const DotGrid& grid, int dots, CellPoints& points) {
-    const PaletteLab palette = palette_lab_of(grid);
-    std::array<float, PALETTE_SIZE> squares;
-    for (int n = 0; n < dots; ++n) {
-        const float target[3] = {cell.target[0][n], cell.target[1][n], cell.target[2][n]};
-        pixel_differences(lab_of_target(target), palette, squares);
-        for (int c = 0; c < PALETTE_SIZE; ++c) {
-            points.pixel_squares[static_cast<std::size_t>(c)][static_cast<std::size_t>(n)] = squares[static_cast<std::size_t>(c)];
-        }
-    }
-}
-
-void collect_cell_points(const DotGrid& grid, int cell, bool weigh_coverage, bool crisp, CellPoints& points,
-                         int& count) {
+void collect_cell_points(const DotGrid& grid, int cell, bool weigh_coverage, const DotPixelDifferences* pixel,
+                         CellPoints& points, int& count) {
     const int cell_x = (cell % CELLS_ACROSS) * grid.cell_width;
     const int cell_y = (cell / CELLS_ACROSS) * CELL_ROWS;
     CellDots cell_dots;
@@ -103,12 +91,16 @@ void collect_cell_points(const DotGrid& grid, int cell, bool weigh_coverage, boo
                 cell_dots.metric[i][n] = grid.metric[static_cast<std::size_t>(dot)][i];
             }
             points.weight[n] = weigh_coverage ? grid.coverage[static_cast<std::size_t>(dot)] : 1.0f;
+            if (pixel != nullptr) {
+                const auto& squares = pixel->squares[static_cast<std::size_t>(dot)];
+                for (int c = 0; c < PALETTE_SIZE; ++c) {
+                    points.pixel_squares[static_cast<std::size_t>(c)][static_cast<std::size_t>(n)] =
+                        squares[static_cast<std::size_t>(c)];
+                }
+            }
         }
     }
     colour_errors(cell_dots, grid, n, points);
-    if (crisp) {
-        collect_pixel_differences(cell_dots, grid, n, points);
-    }
     count = n;
 }
 
@@ -213,11 +205,11 @@ __attribute__((target_clones("avx512f", "avx2", "default"))) void cost_pairs_wit
 }
 
 void compute_pair_costs(const DotGrid& grid, int cell, const ColourChoiceSettings& settings, bool weigh_coverage,
-                        CellPairCosts& costs) {
+                        const DotPixelDifferences* pixel, CellPairCosts& costs) {
     CellPoints points;
     int count = 0;
-    const bool crisp = settings.pixel_weight > 0.0f;
-    collect_cell_points(grid, cell, weigh_coverage, crisp, points, count);
+    const bool crisp = settings.pixel_weight > 0.0f && pixel != nullptr;
+    collect_cell_points(grid, cell, weigh_coverage, crisp ? pixel : nullptr, points, count);
     for (int i = 0; i < PALETTE_SIZE; ++i) {
         if (crisp) {
             crisp_cost_pairs_with(points, count, i, settings.pixel_weight, costs);
@@ -365,7 +357,8 @@ std::uint16_t candidate_bits(const std::array<int, PALETTE_SIZE>& ranking, int c
 // The background is searched on a quarter of the cells, every other cell of
 // every other row, staggered, with fewer candidates: what each background
 // costs, not each cell's best set.
-int search_background(const DotGrid& grid, const ColourChoiceSettings& settings, CellPairCosts& costs) {
+int search_background(const DotGrid& grid, const ColourChoiceSettings& settings, const DotPixelDifferences* pixel,
+                      CellPairCosts& costs) {
     std::array<double, PALETTE_SIZE> totals{};
     for (int cell = 0; cell < CELL_COUNT; ++cell) {
         const int row = cell / CELLS_ACROSS;
@@ -373,7 +366,7 @@ int search_background(const DotGrid& grid, const ColourChoiceSettings& settings,
         if (row % 2 != 0 || column % 2 != (row / 2) % 2) {
             continue;
         }
-        compute_pair_costs(grid, cell, settings, true, costs);
+        compute_pair_costs(grid, cell, settings, true, pixel, costs);
         const auto ranking = rank_colours(costs, grid.allowed_colours);
         for (int candidate = 0; candidate < PALETTE_SIZE; ++candidate) {
             CellColourSet set{};
@@ -409,13 +402,13 @@ void take_neighbour_colours(const DotGrid& grid, const CellPairCosts& costs, con
 }
 
 ErrorCode choose_cell_colours(const DotGrid& grid, const ColourChoiceSettings& settings, int background,
-                              CellColourSets& sets) {
+                              CellColourSets& sets, const DotPixelDifferences* pixel) {
     const auto costs = std::make_unique_for_overwrite<CellPairCosts>();
     if (!grid.hires && (background < 0 || background >= PALETTE_SIZE)) {
-        background = search_background(grid, settings, *costs);
+        background = search_background(grid, settings, pixel, *costs);
     }
     for (int cell = 0; cell < CELL_COUNT; ++cell) {
-        compute_pair_costs(grid, cell, settings, false, *costs);
+        compute_pair_costs(grid, cell, settings, false, pixel, *costs);
         const auto ranking = rank_colours(*costs, grid.allowed_colours);
         sets.candidates[static_cast<std::size_t>(cell)] =
             candidate_bits(ranking, settings.refinement_candidates, grid.allowed_colours);

@@ -9,6 +9,7 @@
 
 #include "c64/picture.h"
 #include "convert/dot_grid.h"
+#include "convert/pixel_difference.h"
 #include "frame/errors.h"
 
 // Multicolour: colours[0] is the background, 1 to 3 the cell's own;
@@ -43,5 +44,6 @@ struct ColourChoiceSettings {
 // all 16 unless background is 0 to 15: the one whose best cell colours cost
 // least, dots counted by their coverage so that transparent parts choose
 // nothing.
+// With settings.pixel_weight above 0, pixel holds every dot's differences.
 ErrorCode choose_cell_colours(const DotGrid& grid, const ColourChoiceSettings& settings, int background,
-                              CellColourSets& sets);
+                              CellColourSets& sets, const DotPixelDifferences* pixel = nullptr);

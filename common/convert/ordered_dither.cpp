@@ -55,11 +55,10 @@ Mix best_mix(const Perceptual& e, const Perceptual& r, float pa, float pb, int a
 }  // namespace
 
 void dither_ordered(const DotGrid& grid, const CellColourSets& sets, const OrderedDitherSettings& settings,
-                    DotColours& dots) {
+                    const DotPixelDifferences& pixel, DotColours& dots) {
     const int count = grid.hires ? 2 : 4;
     const int levels = std::clamp(settings.levels, 2, 64);
-    const PaletteLab palette = palette_lab_of(grid);
-    std::array<float, PALETTE_SIZE> pixel_squares;
+
     for (int y = 0; y < IMAGE_HEIGHT; ++y) {
         for (int x = 0; x < grid.width; ++x) {
             const int dot = y * grid.width + x;
@@ -67,7 +66,7 @@ void dither_ordered(const DotGrid& grid, const CellColourSets& sets, const Order
             std::array<Perceptual, 4> errors;
             std::array<float, 4> pixel_errors;
             const float* target = &grid.target[static_cast<std::size_t>(dot * 3)];
-            pixel_differences(lab_of_target(target), palette, pixel_squares);
+            const auto& pixel_squares = pixel.squares[static_cast<std::size_t>(dot)];
             for (int i = 0; i < count; ++i) {
                 const auto& colour = grid.palette[colours[static_cast<std::size_t>(i)]];
                 pixel_errors[static_cast<std::size_t>(i)] = pixel_squares[colours[static_cast<std::size_t>(i)]];

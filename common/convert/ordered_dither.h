@@ -7,6 +7,7 @@
 
 #include "convert/cell_colours.h"
 #include "convert/dot_grid.h"
+#include "convert/pixel_difference.h"
 
 struct OrderedDitherSettings {
     float pixel_weight;  // of each dot's own true difference against the mix's tone: 0 to 1
@@ -14,4 +15,4 @@ struct OrderedDitherSettings {
 };
 
 void dither_ordered(const DotGrid& grid, const CellColourSets& sets, const OrderedDitherSettings& settings,
-                    DotColours& dots);
+                    const DotPixelDifferences& pixel, DotColours& dots);

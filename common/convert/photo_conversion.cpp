@@ -108,20 +108,28 @@ ErrorCode convert_photo(const ScreenImage& screen, const PhotoConversion& reques
         choice.neighbour_tolerance = ordered->neighbour_tolerance;
     }
     const int background = request.hires || !request.background_given ? -1 : request.background;
+    // An ordered conversion weighs every dot's own colour differences.
+    const auto pixel = ordered != nullptr ? std::make_unique_for_overwrite<DotPixelDifferences>() : nullptr;
     build_dot_grid(screen, request.hires, request.palette, background, mode.metric, *grid);
-    ErrorCode code = choose_cell_colours(*grid, choice, background, *sets);
+    if (pixel) {
+        fill_pixel_differences(*grid, *pixel);
+    }
+    ErrorCode code = choose_cell_colours(*grid, choice, background, *sets, pixel.get());
     if (code < 0) {
         return code;
     }
     // Transparent parts show the background once it is known.
     if (!request.hires && background < 0 && screen.has_transparency) {
         build_dot_grid(screen, false, request.palette, sets->background, mode.metric, *grid);
-        if ((code = choose_cell_colours(*grid, choice, sets->background, *sets)) < 0) {
+        if (pixel) {
+            fill_pixel_differences(*grid, *pixel);
+        }
+        if ((code = choose_cell_colours(*grid, choice, sets->background, *sets, pixel.get())) < 0) {
             return code;
         }
     }
     if (ordered != nullptr) {
-        dither_ordered(*grid, *sets, ordered->dither, *dots);
+        dither_ordered(*grid, *sets, ordered->dither, *pixel, *dots);
         return encode_cells(*grid, *sets, *dots, picture);
     }
     diffuse_error(*grid, *sets, flat ? NEAREST : DIFFUSION, *dots);

@@ -46,8 +46,11 @@ constexpr float TWENTY_FIVE_TO_THE_SEVENTH = 6103515625.0f;
 
 // sin x for |x| up to pi / 2.
 [[gnu::always_inline]] inline float small_sine(float x) {
+    // Constant factors, not divisions: without -freciprocal-math the
+    // compiler keeps a division by a constant as a division.
     const float x2 = x * x;
-    return x * (1.0f - x2 / 6.0f * (1.0f - x2 / 20.0f * (1.0f - x2 / 42.0f * (1.0f - x2 / 72.0f))));
+    return x * (1.0f - x2 * (1.0f / 6.0f) *
+                           (1.0f - x2 * (1.0f / 20.0f) * (1.0f - x2 * (1.0f / 42.0f) * (1.0f - x2 * (1.0f / 72.0f)))));
 }
 
 }  // namespace
@@ -128,12 +131,20 @@ __attribute__((target_clones("avx2", "default"))) void pixel_differences(const L
         const float s_h = 1.0f + 0.015f * cp_mean * t;
         const float cp_mean7 = seventh_power(cp_mean);
         const float r_c = 2.0f * std::sqrt(cp_mean7 / (cp_mean7 + TWENTY_FIVE_TO_THE_SEVENTH));
-        const float from_blue = (hue_degrees(mean_sin, mean_cos) - 275.0f) / 25.0f;
+        const float from_blue = (hue_degrees(mean_sin, mean_cos) - 275.0f) * (1.0f / 25.0f);
         const float d_theta = 30.0f * exp_negative(-from_blue * from_blue);
-        const float r_t = -small_sine(2.0f * d_theta / DEGREES) * r_c;
+        const float r_t = -small_sine(2.0f * d_theta * (PI / 180.0f)) * r_c;
         const float kl = dl / s_l;
         const float kc = dc / s_c;
         const float kh = big_dh / s_h;
         squares[c] = std::max(0.0f, kl * kl + kc * kc + kh * kh + r_t * kc * kh);
+    }
+}
+
+void fill_pixel_differences(const DotGrid& grid, DotPixelDifferences& differences) {
+    const PaletteLab palette = palette_lab_of(grid);
+    for (int dot = 0; dot < dot_count(grid); ++dot) {
+        pixel_differences(lab_of_target(&grid.target[static_cast<std::size_t>(dot * 3)]), palette,
+                          differences.squares[static_cast<std::size_t>(dot)]);
     }
 }

@@ -25,3 +25,11 @@ LabColour lab_of_target(const float* target_rgb);
 // The squared CIEDE2000 difference of the target from each of the 16 colours;
 // within two hundredths of the exact difference.
 void pixel_differences(const LabColour& target, const PaletteLab& palette, std::array<float, PALETTE_SIZE>& squares);
+
+// Every dot's squared differences from the 16 colours, worked out once for
+// the colour choice and the dither.
+struct DotPixelDifferences {
+    std::array<std::array<float, PALETTE_SIZE>, MAX_DOTS> squares;
+};
+
+void fill_pixel_differences(const DotGrid& grid, DotPixelDifferences& differences);
