@@ -33,12 +33,6 @@ double seventh_power(double x) {
 constexpr double TWENTY_FIVE_TO_THE_SEVENTH = 6103515625.0;
 
 // Cosines and sines of the angles in T (degrees 30, 6 and 63).
-constexpr double COS_30 = 0.86602540378443864676;
-constexpr double SIN_30 = 0.5;
-constexpr double COS_6 = 0.99452189536827333692;
-constexpr double SIN_6 = 0.10452846326765347140;
-constexpr double COS_63 = 0.45399049973954679156;
-constexpr double SIN_63 = 0.89100652418836786236;
 
 double degrees(double radians) {
     return radians * 180.0 / std::numbers::pi;
@@ -55,22 +49,6 @@ double hue_angle(double b, double a) {
     }
     const double h = degrees(std::atan2(b, a));
     return h < 0.0 ? h + 360.0 : h;
-}
-
-// T of CIEDE2000, 1 - 0.17 cos(h - 30) + 0.24 cos(2h) + 0.32 cos(3h + 6)
-// - 0.20 cos(4h - 63) in degrees, from the cosine and sine of the mean hue h
-// by the multiple-angle formulas.
-double hue_weighting(double cos1, double sin1) {
-    const double cos2 = cos1 * cos1 - sin1 * sin1;
-    const double sin2 = 2.0 * sin1 * cos1;
-    const double cos3 = cos2 * cos1 - sin2 * sin1;
-    const double sin3 = sin2 * cos1 + cos2 * sin1;
-    const double cos4 = cos2 * cos2 - sin2 * sin2;
-    const double sin4 = 2.0 * sin2 * cos2;
-    const double cos_minus_30 = cos1 * COS_30 + sin1 * SIN_30;
-    const double cos_plus_6 = cos3 * COS_6 - sin3 * SIN_6;
-    const double cos_minus_63 = cos4 * COS_63 + sin4 * SIN_63;
-    return 1.0 - 0.17 * cos_minus_30 + 0.24 * cos2 + 0.32 * cos_plus_6 - 0.20 * cos_minus_63;
 }
 
 // What CIEDE2000 takes from the two hues, each colour given by a' and b and
@@ -213,7 +191,7 @@ double ciede2000(const LabColour& first, const LabColour& second) {
     const double dc = c2p - c1p;
     const double l_mean = (first.l + second.l) / 2.0;
     const double cp_mean = (c1p + c2p) / 2.0;
-    const double t = hue_weighting(hue.mean_cos, hue.mean_sin);
+    const double t = ciede2000_hue_weighting(hue.mean_cos, hue.mean_sin);
     const double l50 = (l_mean - 50.0) * (l_mean - 50.0);
     const double s_l = 1.0 + 0.015 * l50 / std::sqrt(20.0 + l50);
     const double s_c = 1.0 + 0.045 * cp_mean;

@@ -37,3 +37,28 @@ double squared_lab_distance(const LabColour& first, const LabColour& second);
 
 // CIEDE2000 colour difference, with kL = kC = kH = 1.
 double ciede2000(const LabColour& first, const LabColour& second);
+
+// T of CIEDE2000, 1 - 0.17 cos(h - 30) + 0.24 cos(2h) + 0.32 cos(3h + 6)
+// - 0.20 cos(4h - 63) in degrees, from the cosine and sine of the mean hue h
+// by the multiple-angle formulas; in double for the exact difference, in
+// float for the conversion's vectors, into whose builds it is inlined.
+template <typename Real>
+[[gnu::always_inline]] inline Real ciede2000_hue_weighting(Real cos1, Real sin1) {
+    constexpr Real COS_30 = static_cast<Real>(0.86602540378443864676);
+    constexpr Real SIN_30 = static_cast<Real>(0.5);
+    constexpr Real COS_6 = static_cast<Real>(0.99452189536827333692);
+    constexpr Real SIN_6 = static_cast<Real>(0.10452846326765347140);
+    constexpr Real COS_63 = static_cast<Real>(0.45399049973954679156);
+    constexpr Real SIN_63 = static_cast<Real>(0.89100652418836786236);
+    const Real cos2 = cos1 * cos1 - sin1 * sin1;
+    const Real sin2 = 2 * sin1 * cos1;
+    const Real cos3 = cos2 * cos1 - sin2 * sin1;
+    const Real sin3 = sin2 * cos1 + cos2 * sin1;
+    const Real cos4 = cos2 * cos2 - sin2 * sin2;
+    const Real sin4 = 2 * sin2 * cos2;
+    const Real cos_minus_30 = cos1 * COS_30 + sin1 * SIN_30;
+    const Real cos_plus_6 = cos3 * COS_6 - sin3 * SIN_6;
+    const Real cos_minus_63 = cos4 * COS_63 + sin4 * SIN_63;
+    return Real{1} - static_cast<Real>(0.17) * cos_minus_30 + static_cast<Real>(0.24) * cos2 +
+           static_cast<Real>(0.32) * cos_plus_6 - static_cast<Real>(0.20) * cos_minus_63;
+}

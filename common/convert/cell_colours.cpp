@@ -4,6 +4,7 @@
 #include <limits>
 #include <memory>
 
+#include "convert/crisp_mix.h"
 #include "convert/pixel_difference.h"
 
 namespace {
@@ -145,35 +146,20 @@ void collect_cell_points(const DotGrid& grid, int cell, bool weigh_coverage, con
     return ((sums[0] + sums[1]) + (sums[2] + sums[3])) + ((sums[4] + sums[5]) + (sums[6] + sums[7]));
 }
 
-// The crisp cost of showing each dot by a mix of colours i and j: the tone's
-// error, r - s (r - e), plus pixel_weight times the share-weighted squared
-// true differences of the two colours from the dot's target.
+// The crisp cost of showing each dot by a mix of colours i and j
+// (convert/crisp_mix.h).
 [[gnu::always_inline]] inline float crisp_mix_costs(const CellPoints& points, int dots, int i, int j,
                                                     float pixel_weight, float* __restrict costs) {
     const auto& e = points.errors[static_cast<std::size_t>(i)];
     const auto& r = points.errors[static_cast<std::size_t>(j)];
     const float* pa = points.pixel_squares[static_cast<std::size_t>(i)].data();
     const float* pb = points.pixel_squares[static_cast<std::size_t>(j)].data();
-    const float* ee_of = points.squares[static_cast<std::size_t>(i)].data();
-    const float* rr_of = points.squares[static_cast<std::size_t>(j)].data();
-    const float tone = 1.0f - pixel_weight;
+    const float* ee = points.squares[static_cast<std::size_t>(i)].data();
+    const float* rr = points.squares[static_cast<std::size_t>(j)].data();
     for (int n = 0; n < dots; ++n) {
-        const float d0 = r[0][n] - e[0][n];
-        const float d1 = r[1][n] - e[1][n];
-        const float d2 = r[2][n] - e[2][n];
-        const float dd = tone * (d0 * d0 + d1 * d1 + d2 * d2);
-        const float rr = tone * rr_of[n] + pixel_weight * pb[n];
-        const float rd = tone * (r[0][n] * d0 + r[1][n] * d1 + r[2][n] * d2);
-        const float linear = 2.0f * rd - pixel_weight * (pa[n] - pb[n]);
-        // Two equal colours (dd 0) take the nearer, as their share then
-        // changes nothing but the pixel term.
-        const float share = linear / (2.0f * dd + 1e-12f);
-        float cost = rr - share * linear + share * share * dd;
-        // A colour alone costs its own terms, so that a dot shown exactly
-        // costs exactly nothing.
-        cost = share <= 0.0f ? rr : cost;
-        cost = share >= 1.0f ? tone * ee_of[n] + pixel_weight * pa[n] : cost;
-        costs[n] = points.weight[static_cast<std::size_t>(n)] * std::max(0.0f, cost);
+        const CrispMix mix = crisp_mix({e[0][n], e[1][n], e[2][n]}, {r[0][n], r[1][n], r[2][n]}, ee[n], rr[n], pa[n],
+                                       pb[n], pixel_weight);
+        costs[n] = points.weight[static_cast<std::size_t>(n)] * mix.cost;
     }
     std::array<float, 8> sums{};
     for (int n = 0; n < dots; n += 8) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <limits>
 
+#include "convert/crisp_mix.h"
 #include "convert/pixel_difference.h"
 
 namespace {
@@ -24,32 +25,11 @@ constexpr std::array<std::array<std::uint8_t, 8>, 8> THRESHOLDS = {{
 struct Mix {
     int first;
     int second;
-    float share;
-    float cost;
+    CrispMix judged;
 };
 
 float squared(const Perceptual& p) {
     return p[0] * p[0] + p[1] * p[1] + p[2] * p[2];
-}
-
-// The best share s of colour a against b for one dot. The mix's tone is off
-// by r - s (r - e), for e and r the errors of a and b alone, seen in the
-// dot's own perceptual space; each dot of it is off by the true colour
-// difference of a or b, whose squares pa and pb weigh by pixel_weight.
-Mix best_mix(const Perceptual& e, const Perceptual& r, float pa, float pb, int a, int b, float pixel_weight) {
-    const Perceptual d = {r[0] - e[0], r[1] - e[1], r[2] - e[2]};
-    const float tone = 1.0f - pixel_weight;
-    const float dd = tone * squared(d);
-    const float rr = tone * squared(r) + pixel_weight * pb;
-    const float rd = tone * (r[0] * d[0] + r[1] * d[1] + r[2] * d[2]);
-    const float linear = 2.0f * rd - pixel_weight * (pa - pb);
-    float share = dd > 0.0f ? linear / (2.0f * dd) : (linear > 0.0f ? 1.0f : 0.0f);
-    share = std::clamp(share, 0.0f, 1.0f);
-    float cost = rr - share * linear + share * share * dd;
-    // A colour alone costs its own terms: exactly nothing for a dot it shows.
-    cost = share <= 0.0f ? rr : cost;
-    cost = share >= 1.0f ? tone * squared(e) + pixel_weight * pa : cost;
-    return {a, b, share, cost};
 }
 
 }  // namespace
@@ -73,20 +53,20 @@ void dither_ordered(const DotGrid& grid, const CellColourSets& sets, const Order
                 const float difference[3] = {target[0] - colour[0], target[1] - colour[1], target[2] - colour[2]};
                 errors[static_cast<std::size_t>(i)] = perceptual_of(grid, dot, difference);
             }
-            Mix best{0, 0, 0.0f, std::numeric_limits<float>::max()};
+            Mix best{0, 0, {0.0f, std::numeric_limits<float>::max()}};
             for (int i = 0; i < count; ++i) {
                 for (int j = i + 1; j < count; ++j) {
-                    const Mix mix = best_mix(errors[static_cast<std::size_t>(i)], errors[static_cast<std::size_t>(j)],
-                                             pixel_errors[static_cast<std::size_t>(i)],
-                                             pixel_errors[static_cast<std::size_t>(j)], colours[static_cast<std::size_t>(i)], colours[static_cast<std::size_t>(j)],
-                                             settings.pixel_weight);
-                    if (mix.cost < best.cost) {
-                        best = mix;
+                    const auto a = static_cast<std::size_t>(i);
+                    const auto b = static_cast<std::size_t>(j);
+                    const CrispMix mix = crisp_mix(errors[a], errors[b], squared(errors[a]), squared(errors[b]),
+                                                   pixel_errors[a], pixel_errors[b], settings.pixel_weight);
+                    if (mix.cost < best.judged.cost) {
+                        best = {colours[a], colours[b], mix};
                     }
                 }
             }
             // The share to the nearest of the levels, then the dot's threshold.
-            const int step = static_cast<int>(best.share * static_cast<float>(levels - 1) + 0.5f);
+            const int step = static_cast<int>(best.judged.share * static_cast<float>(levels - 1) + 0.5f);
             const int threshold = THRESHOLDS[static_cast<std::size_t>(y & 7)][static_cast<std::size_t>(x & 7)];
             const bool first = threshold * (levels - 1) < step * 64;
             dots.colours[static_cast<std::size_t>(dot)] = static_cast<std::uint8_t>(first ? best.first : best.second);

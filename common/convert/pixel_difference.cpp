@@ -113,15 +113,7 @@ __attribute__((target_clones("avx2", "default"))) void pixel_differences(const L
         const float cross = u1x * u2y - u1y * u2x;
         const float big_dh = std::copysign(std::sqrt(c1p * c2p) * chord, cross);
 
-        const float cos2 = mean_cos * mean_cos - mean_sin * mean_sin;
-        const float sin2 = 2.0f * mean_sin * mean_cos;
-        const float cos3 = cos2 * mean_cos - sin2 * mean_sin;
-        const float sin3 = sin2 * mean_cos + cos2 * mean_sin;
-        const float cos4 = cos2 * cos2 - sin2 * sin2;
-        const float sin4 = 2.0f * sin2 * cos2;
-        const float t = 1.0f - 0.17f * (mean_cos * 0.866025404f + mean_sin * 0.5f) + 0.24f * cos2 +
-                        0.32f * (cos3 * 0.994521895f - sin3 * 0.104528463f) -
-                        0.20f * (cos4 * 0.453990500f + sin4 * 0.891006524f);
+        const float t = ciede2000_hue_weighting(mean_cos, mean_sin);
         const float dl = l2 - l1;
         const float dc = c2p - c1p;
         const float l50 = ((l1 + l2) * 0.5f - 50.0f) * ((l1 + l2) * 0.5f - 50.0f);
