@@ -24,6 +24,8 @@ struct ModeSettings {
     RefinementSettings refinement;
 };
 constexpr ModeSettings MULTICOLOUR_SETTINGS{{0.4f}, {0.1f, 6, 5, 16, 0.0f, 0.0f}, {1.0f, 2.0f, 0.7f, true, true, {2, 2}, 3.0f, {2, 1}}};
+// Hires keeps its metric and, for -d2, its colour choice; no hires picture
+// is searched, as every hires -d dithers in order (below).
 constexpr ModeSettings HIRES_SETTINGS{{0.45f}, {0.05f, 6, 5, 4, 0.0f, 0.0f}, {}};
 
 // Every other conversion with -d dithers in order: cells whose colours each
