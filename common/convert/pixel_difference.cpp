@@ -1,5 +1,6 @@
 #include "convert/pixel_difference.h"
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstdint>
@@ -133,10 +134,65 @@ __attribute__((target_clones("avx2", "default"))) void pixel_differences(const L
     }
 }
 
+namespace {
+
+constexpr std::uint32_t NO_ROUNDED_COLOUR = 0xFFFFFFFFu;
+constexpr std::int32_t WORKED_OUT_EXACTLY = -1;
+constexpr float STEPS_PER_UNIT = 1.0f;
+
+// L* 0 to 100 in 8 bits, a* and b* -128 to 127 in 10 bits each.
+std::uint32_t rounded_colour_of(const LabColour& lab) {
+    const auto steps = [](double value, float low, float high) {
+        const float clamped = std::min(std::max(static_cast<float>(value), low), high);
+        return static_cast<std::uint32_t>((clamped - low) * STEPS_PER_UNIT + 0.5f);
+    };
+    return steps(lab.l, 0.0f, 100.0f) << 20 | steps(lab.a, -128.0f, 127.0f) << 10 | steps(lab.b, -128.0f, 127.0f);
+}
+
+LabColour lab_of_rounded(std::uint32_t rounded) {
+    return {static_cast<float>(rounded >> 20) / STEPS_PER_UNIT,
+            static_cast<float>(rounded >> 10 & 0x3FFu) / STEPS_PER_UNIT - 128.0f,
+            static_cast<float>(rounded & 0x3FFu) / STEPS_PER_UNIT - 128.0f};
+}
+
+// The slot of a rounded colour in the table, or of the free slot it takes:
+// Fibonacci hashing, then the next slot.
+std::size_t slot_of(const DotPixelDifferences& differences, std::uint32_t rounded) {
+    constexpr int SLOT_BITS = std::countr_zero(static_cast<unsigned>(ROUNDED_COLOUR_SLOTS));
+    std::size_t slot = (rounded * 0x9E3779B1u) >> (32 - SLOT_BITS);
+    while (differences.rounded_colours[slot] != NO_ROUNDED_COLOUR && differences.rounded_colours[slot] != rounded) {
+        slot = (slot + 1) & (ROUNDED_COLOUR_SLOTS - 1);
+    }
+    return slot;
+}
+
+}  // namespace
+
+// A dot near one of the 16 colours is worked out exactly, so that a dot
+// shown in its own colour differs by exactly nothing.
 void fill_pixel_differences(const DotGrid& grid, DotPixelDifferences& differences) {
     const PaletteLab palette = palette_lab_of(grid);
+    differences.rounded_colours.fill(NO_ROUNDED_COLOUR);
+    for (int c = 0; c < PALETTE_SIZE; ++c) {
+        const auto i = static_cast<std::size_t>(c);
+        const std::uint32_t rounded = rounded_colour_of({palette.l[i], palette.a[i], palette.b[i]});
+        const std::size_t slot = slot_of(differences, rounded);
+        differences.rounded_colours[slot] = rounded;
+        differences.dot_of_colour[slot] = WORKED_OUT_EXACTLY;
+    }
     for (int dot = 0; dot < dot_count(grid); ++dot) {
-        pixel_differences(lab_of_target(&grid.target[static_cast<std::size_t>(dot * 3)]), palette,
-                          differences.squares[static_cast<std::size_t>(dot)]);
+        const LabColour lab = lab_of_target(&grid.target[static_cast<std::size_t>(dot * 3)]);
+        const std::uint32_t rounded = rounded_colour_of(lab);
+        const std::size_t slot = slot_of(differences, rounded);
+        auto& squares = differences.squares[static_cast<std::size_t>(dot)];
+        if (differences.rounded_colours[slot] != rounded) {
+            differences.rounded_colours[slot] = rounded;
+            differences.dot_of_colour[slot] = dot;
+            pixel_differences(lab_of_rounded(rounded), palette, squares);
+        } else if (differences.dot_of_colour[slot] == WORKED_OUT_EXACTLY) {
+            pixel_differences(lab, palette, squares);
+        } else {
+            squares = differences.squares[static_cast<std::size_t>(differences.dot_of_colour[slot])];
+        }
     }
 }

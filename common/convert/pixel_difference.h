@@ -6,6 +6,7 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 
 #include "colour/colour_science.h"
 #include "convert/dot_grid.h"
@@ -27,9 +28,17 @@ LabColour lab_of_target(const float* target_rgb);
 void pixel_differences(const LabColour& target, const PaletteLab& palette, std::array<float, PALETTE_SIZE>& squares);
 
 // Every dot's squared differences from the 16 colours, worked out once for
-// the colour choice and the dither.
+// the colour choice and the dither. A photo's dots repeat their colours to
+// within far less than the eye tells apart: the differences are worked out
+// for each dot's colour rounded to a unit of CIELAB, once for each such
+// colour, and the table of the rounded colours seen finds the dot that has
+// them.
+constexpr int ROUNDED_COLOUR_SLOTS = 1 << 17;  // at least twice the dots
+
 struct DotPixelDifferences {
     std::array<std::array<float, PALETTE_SIZE>, MAX_DOTS> squares;
+    std::array<std::uint32_t, ROUNDED_COLOUR_SLOTS> rounded_colours;  // NO_ROUNDED_COLOUR where none
+    std::array<std::int32_t, ROUNDED_COLOUR_SLOTS> dot_of_colour;  // whose squares are the colour's
 };
 
 void fill_pixel_differences(const DotGrid& grid, DotPixelDifferences& differences);
