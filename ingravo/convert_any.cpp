@@ -38,10 +38,11 @@ ErrorCode convert_fitting_mode(const ScreenImage& screen, const ImportRequest& r
 
 }  // namespace
 
-// What a conversion of the largest pictures keeps at once, decoding buffers
-// included, beside its pictures, dot grid and each dot's colour differences:
-// about 12 MB in hires.
-constexpr std::size_t CONVERSION_WORKING_MEMORY = std::size_t{12} << 20;
+// What a conversion touches, decoding buffers included, beside its pictures,
+// dot grid and each dot's colour differences: about 7 MB in hires and 5 MB in
+// multicolour. Making more ready than a run uses costs more than the traps
+// it saves.
+constexpr std::size_t CONVERSION_WORKING_MEMORY = std::size_t{6} << 20;
 
 ErrorCode convert_any_picture(const ImportRequest& request) {
     prepare_working_memory(CONVERSION_WORKING_MEMORY);

@@ -93,7 +93,7 @@ void collect_cell_points(const DotGrid& grid, int cell, bool weigh_coverage, con
             }
             points.weight[n] = weigh_coverage ? grid.coverage[static_cast<std::size_t>(dot)] : 1.0f;
             if (pixel != nullptr) {
-                const auto& squares = pixel->squares[static_cast<std::size_t>(dot)];
+                const auto& squares = pixel_squares_of(*pixel, dot);
                 for (int c = 0; c < PALETTE_SIZE; ++c) {
                     points.pixel_squares[static_cast<std::size_t>(c)][static_cast<std::size_t>(n)] =
                         squares[static_cast<std::size_t>(c)];

@@ -46,7 +46,7 @@ void dither_ordered(const DotGrid& grid, const CellColourSets& sets, const Order
             std::array<Perceptual, 4> errors;
             std::array<float, 4> pixel_errors;
             const float* target = &grid.target[static_cast<std::size_t>(dot * 3)];
-            const auto& pixel_squares = pixel.squares[static_cast<std::size_t>(dot)];
+            const auto& pixel_squares = pixel_squares_of(pixel, dot);
             for (int i = 0; i < count; ++i) {
                 const auto& colour = grid.palette[colours[static_cast<std::size_t>(i)]];
                 pixel_errors[static_cast<std::size_t>(i)] = pixel_squares[colours[static_cast<std::size_t>(i)]];

@@ -137,25 +137,24 @@ __attribute__((target_clones("avx2", "default"))) void pixel_differences(const L
 namespace {
 
 constexpr std::uint32_t NO_ROUNDED_COLOUR = 0xFFFFFFFFu;
-constexpr std::int32_t WORKED_OUT_EXACTLY = -1;
-constexpr float STEPS_PER_UNIT = 1.0f;
+// A slot whose colour is one of the 16 colours' rounded: its dots are worked
+// out exactly, each on its own.
+constexpr std::uint16_t WORKED_OUT_EXACTLY = 0xFFFF;
 
 // L* 0 to 100 in 8 bits, a* and b* -128 to 127 in 10 bits each.
 std::uint32_t rounded_colour_of(const LabColour& lab) {
     const auto steps = [](double value, float low, float high) {
-        const float clamped = std::min(std::max(static_cast<float>(value), low), high);
-        return static_cast<std::uint32_t>((clamped - low) * STEPS_PER_UNIT + 0.5f);
+        return static_cast<std::uint32_t>(std::min(std::max(static_cast<float>(value), low), high) - low + 0.5f);
     };
     return steps(lab.l, 0.0f, 100.0f) << 20 | steps(lab.a, -128.0f, 127.0f) << 10 | steps(lab.b, -128.0f, 127.0f);
 }
 
 LabColour lab_of_rounded(std::uint32_t rounded) {
-    return {static_cast<float>(rounded >> 20) / STEPS_PER_UNIT,
-            static_cast<float>(rounded >> 10 & 0x3FFu) / STEPS_PER_UNIT - 128.0f,
-            static_cast<float>(rounded & 0x3FFu) / STEPS_PER_UNIT - 128.0f};
+    return {static_cast<double>(rounded >> 20), static_cast<double>(rounded >> 10 & 0x3FFu) - 128.0,
+            static_cast<double>(rounded & 0x3FFu) - 128.0};
 }
 
-// The slot of a rounded colour in the table, or of the free slot it takes:
+// The slot of a rounded colour in the table, or the free slot it takes:
 // Fibonacci hashing, then the next slot.
 std::size_t slot_of(const DotPixelDifferences& differences, std::uint32_t rounded) {
     constexpr int SLOT_BITS = std::countr_zero(static_cast<unsigned>(ROUNDED_COLOUR_SLOTS));
@@ -178,21 +177,27 @@ void fill_pixel_differences(const DotGrid& grid, DotPixelDifferences& difference
         const std::uint32_t rounded = rounded_colour_of({palette.l[i], palette.a[i], palette.b[i]});
         const std::size_t slot = slot_of(differences, rounded);
         differences.rounded_colours[slot] = rounded;
-        differences.dot_of_colour[slot] = WORKED_OUT_EXACTLY;
+        differences.squares_of_colour[slot] = WORKED_OUT_EXACTLY;
     }
+    std::uint16_t used = 0;
     for (int dot = 0; dot < dot_count(grid); ++dot) {
         const LabColour lab = lab_of_target(&grid.target[static_cast<std::size_t>(dot * 3)]);
         const std::uint32_t rounded = rounded_colour_of(lab);
         const std::size_t slot = slot_of(differences, rounded);
-        auto& squares = differences.squares[static_cast<std::size_t>(dot)];
-        if (differences.rounded_colours[slot] != rounded) {
-            differences.rounded_colours[slot] = rounded;
-            differences.dot_of_colour[slot] = dot;
-            pixel_differences(lab_of_rounded(rounded), palette, squares);
-        } else if (differences.dot_of_colour[slot] == WORKED_OUT_EXACTLY) {
-            pixel_differences(lab, palette, squares);
+        auto& which = differences.differences_of_dot[static_cast<std::size_t>(dot)];
+        if (differences.rounded_colours[slot] == rounded && differences.squares_of_colour[slot] != WORKED_OUT_EXACTLY) {
+            which = differences.squares_of_colour[slot];
+            continue;
+        }
+        // Every dot has at most one new set of squares: they number at most
+        // the dots.
+        which = used++;
+        if (differences.rounded_colours[slot] == rounded) {
+            pixel_differences(lab, palette, differences.squares[which]);
         } else {
-            squares = differences.squares[static_cast<std::size_t>(differences.dot_of_colour[slot])];
+            differences.rounded_colours[slot] = rounded;
+            differences.squares_of_colour[slot] = which;
+            pixel_differences(lab_of_rounded(rounded), palette, differences.squares[which]);
         }
     }
 }

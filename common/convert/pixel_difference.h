@@ -31,14 +31,19 @@ void pixel_differences(const LabColour& target, const PaletteLab& palette, std::
 // the colour choice and the dither. A photo's dots repeat their colours to
 // within far less than the eye tells apart: the differences are worked out
 // for each dot's colour rounded to a unit of CIELAB, once for each such
-// colour, and the table of the rounded colours seen finds the dot that has
-// them.
+// colour, kept once, and a table of the rounded colours seen finds them.
 constexpr int ROUNDED_COLOUR_SLOTS = 1 << 17;  // at least twice the dots
+static_assert(MAX_DOTS <= 0x10000, "a dot's differences are numbered in 16 bits");
 
 struct DotPixelDifferences {
-    std::array<std::array<float, PALETTE_SIZE>, MAX_DOTS> squares;
-    std::array<std::uint32_t, ROUNDED_COLOUR_SLOTS> rounded_colours;  // NO_ROUNDED_COLOUR where none
-    std::array<std::int32_t, ROUNDED_COLOUR_SLOTS> dot_of_colour;  // whose squares are the colour's
+    std::array<std::uint16_t, MAX_DOTS> differences_of_dot;  // which of the squares
+    std::array<std::array<float, PALETTE_SIZE>, MAX_DOTS> squares;  // the first ones in use
+    std::array<std::uint32_t, ROUNDED_COLOUR_SLOTS> rounded_colours;  // of the table's slots
+    std::array<std::uint16_t, ROUNDED_COLOUR_SLOTS> squares_of_colour;
 };
+
+inline const std::array<float, PALETTE_SIZE>& pixel_squares_of(const DotPixelDifferences& differences, int dot) {
+    return differences.squares[differences.differences_of_dot[static_cast<std::size_t>(dot)]];
+}
 
 void fill_pixel_differences(const DotGrid& grid, DotPixelDifferences& differences);
