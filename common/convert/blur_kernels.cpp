@@ -66,10 +66,10 @@ float term_value(const Autocorrelation& a, int dx, int dy) {
 
 }  // namespace
 
-Autocorrelation make_autocorrelation(double sigma, int dot_pixels) {
+Autocorrelation make_autocorrelation(const BlurSigma& sigma, int dot_pixels) {
     Autocorrelation a{};
-    a.radius_x = autocorrelate(footprint(sigma, dot_pixels), dot_pixels, a.across);
-    a.radius_y = autocorrelate(footprint(sigma, 1), 1, a.down);
+    a.radius_x = autocorrelate(footprint(sigma.across, dot_pixels), dot_pixels, a.across);
+    a.radius_y = autocorrelate(footprint(sigma.down, 1), 1, a.down);
     return a;
 }
 

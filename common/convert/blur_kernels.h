@@ -37,9 +37,15 @@ struct ChannelKernel {
     std::array<float, (2 * MAX_RADIUS + 1) * 2 * MAX_LANES> dense;
 };
 
-// The autocorrelation of a Gaussian blur of sigma screen pixels, on dots of
-// dot_pixels screen pixels across.
-Autocorrelation make_autocorrelation(double sigma, int dot_pixels);
+// A Gaussian blur's sigma across and down, in screen pixels.
+struct BlurSigma {
+    float across;
+    float down;
+};
+
+// The autocorrelation of a Gaussian blur, on dots of dot_pixels screen
+// pixels across.
+Autocorrelation make_autocorrelation(const BlurSigma& sigma, int dot_pixels);
 
 // A channel's kernel: main, plus fine weighted by fine_weight when that is
 // above 0.

@@ -15,15 +15,19 @@ namespace {
 // (see ingravo(1), CONVERSION).
 //
 // Multicolour for a television: cell colours by the blurred error, error
-// diffusion, then the search. New colours come into cells in the first
-// passes of a round only, after which one is seldom worth it; any colour may
-// come into a cell, and two passes a round keep a run within 60 ms.
+// diffusion, then the search. The search sees the picture as a PAL set and
+// the eye show it, blurred sideways far more than down, lightness a little
+// and colour much: judged by a round blur it left stripes from row to row
+// that a set shows, and blind judges put it last where it now comes first.
+// New colours come into cells in the first passes of a round only, after
+// which one is seldom worth it; any colour may come into a cell, and two
+// passes a round keep a run within 60 ms.
 struct ModeSettings {
     MetricWeights metric;
     ColourChoiceSettings choice;
     RefinementSettings refinement;
 };
-constexpr ModeSettings MULTICOLOUR_SETTINGS{{0.4f}, {0.1f, 6, 5, 16, 0.0f, 0.0f}, {1.0f, 2.0f, 0.7f, true, true, {2, 2}, 3.0f, {2, 1}}};
+constexpr ModeSettings MULTICOLOUR_SETTINGS{{0.4f}, {0.1f, 6, 5, 16, 0.0f, 0.0f}, {{1.0f, 0.6f}, {2.5f, 0.8f}, 0.7f, true, true, {2, 2}, 3.0f, {2, 1}}};
 // Hires keeps its metric and, for -d2, its colour choice; no hires picture
 // is searched, as every hires -d dithers in order (below).
 constexpr ModeSettings HIRES_SETTINGS{{0.45f}, {0.05f, 6, 5, 4, 0.0f, 0.0f}, {}};

@@ -8,6 +8,7 @@
 // blurred as lightness is, so that fine colour noise still counts.
 #pragma once
 
+#include "convert/blur_kernels.h"
 #include "convert/cell_colours.h"
 #include "convert/dot_grid.h"
 #include "convert/error_diffusion.h"
@@ -21,8 +22,8 @@ struct SearchRound {
 };
 
 struct RefinementSettings {
-    float lightness_blur;  // sigma of the lightness channel's blur, in screen pixels
-    float colour_blur;     // sigma of the two opponent channels' blur
+    BlurSigma lightness_blur;  // of the lightness channel
+    BlurSigma colour_blur;     // of the two opponent channels
     float fine_colour_weight;  // of the opponent channels blurred as lightness is, beside those
     bool swaps;            // also exchange the colours of neighbouring dots
     bool diagonal_swaps;   // diagonal neighbours too
