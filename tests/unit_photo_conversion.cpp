@@ -3,7 +3,7 @@
 // a given background kept, dithering that keeps a ramp's brightness, and in
 // both views none of the faults people see first: colours foreign to a grey
 // picture, stray dots of far colours on crisp pixels, bright dots in dark
-// areas, a flat colour broken up.
+// areas, stripes a television shows, a flat colour broken up.
 #include <cmath>
 #include <algorithm>
 #include <functional>
@@ -222,6 +222,25 @@ TEST(PhotoConversion, DarkAreasHaveNoBrightDots) {
         }
         EXPECT_LT(lightest, 50.0) << described(c);
     }
+}
+
+// A television blurs along its lines far more than across them: the
+// television search dithers a flat colour that needs mixing along the rows,
+// not in stripes from row to row, which a set would show.
+TEST(PhotoConversion, TelevisionDitherAlternatesAlongTheRows) {
+    const auto tan = linear_of(0x968C78);
+    const auto screen = screen_of([&](int, int) { return std::array<float, 4>{tan[0], tan[1], tan[2], 1.0f}; });
+    const auto image = converted(*screen, MODES_AND_VIEWS[0]);
+    const auto lightness = [&](int x, int y) { return lab_from_rgb(library_colour(PALETTE, colour_at(*image, x, y))).l; };
+    double across = 0.0;
+    double down = 0.0;
+    for (int y = 0; y + 1 < IMAGE_HEIGHT; ++y) {
+        for (int x = 0; x + 2 < IMAGE_WIDTH; x += 2) {
+            across += std::fabs(lightness(x + 2, y) - lightness(x, y));
+            down += std::fabs(lightness(x, y + 1) - lightness(x, y));
+        }
+    }
+    EXPECT_LT(down, across);
 }
 
 // A flat area whose colour is a C64 colour comes out flat, beside a gradient
