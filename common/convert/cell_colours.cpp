@@ -105,6 +105,18 @@ void collect_cell_points(const DotGrid& grid, int cell, bool weigh_coverage, con
     count = n;
 }
 
+// A cell's total of its dots' costs: eight running sums, one a lane, the
+// same in every build; cells hold a multiple of eight dots.
+[[gnu::always_inline]] inline float cell_total(const float* costs, int dots) {
+    std::array<float, 8> sums{};
+    for (int n = 0; n < dots; n += 8) {
+        for (int lane = 0; lane < 8; ++lane) {
+            sums[static_cast<std::size_t>(lane)] += costs[n + lane];
+        }
+    }
+    return ((sums[0] + sums[1]) + (sums[2] + sums[3])) + ((sums[4] + sums[5]) + (sums[6] + sums[7]));
+}
+
 // The cost of showing each dot's target by a mix of colours i and j: the
 // squared perceptual error of the best mix, plus grain times the mix's
 // variance. grain 1 allows no mix: the nearer colour alone. With e and r the
@@ -135,15 +147,7 @@ void collect_cell_points(const DotGrid& grid, int cell, bool weigh_coverage, con
         const float nearest = ee < rr ? ee : rr;
         costs[n] = points.weight[n] * (mixed + nearest_weight * (nearest - mixed));
     }
-    // Eight running sums, one a lane, the same in every build; cells hold a
-    // multiple of eight dots.
-    std::array<float, 8> sums{};
-    for (int n = 0; n < dots; n += 8) {
-        for (int lane = 0; lane < 8; ++lane) {
-            sums[static_cast<std::size_t>(lane)] += costs[n + lane];
-        }
-    }
-    return ((sums[0] + sums[1]) + (sums[2] + sums[3])) + ((sums[4] + sums[5]) + (sums[6] + sums[7]));
+    return cell_total(costs, dots);
 }
 
 // The crisp cost of showing each dot by a mix of colours i and j
@@ -161,13 +165,7 @@ void collect_cell_points(const DotGrid& grid, int cell, bool weigh_coverage, con
                                        pb[n], pixel_weight);
         costs[n] = points.weight[static_cast<std::size_t>(n)] * mix.cost;
     }
-    std::array<float, 8> sums{};
-    for (int n = 0; n < dots; n += 8) {
-        for (int lane = 0; lane < 8; ++lane) {
-            sums[static_cast<std::size_t>(lane)] += costs[n + lane];
-        }
-    }
-    return ((sums[0] + sums[1]) + (sums[2] + sums[3])) + ((sums[4] + sums[5]) + (sums[6] + sums[7]));
+    return cell_total(costs, dots);
 }
 
 __attribute__((target_clones("avx2", "default"))) void crisp_cost_pairs_with(const CellPoints& points, int dots,
