@@ -8,6 +8,14 @@
 #include <sys/mman.h>
 #endif
 
+namespace {
+
+// The kernel's large page on the machines this runs on; where it has none,
+// or another size, the request for large pages is only a hint.
+constexpr std::uintptr_t LARGE_PAGE = std::uintptr_t{2} << 20;
+
+}  // namespace
+
 void prepare_working_memory(std::size_t bytes) {
 #if defined(__linux__) && defined(__GLIBC__) && defined(MADV_POPULATE_WRITE)
     // Blocks of any size from the heap, and the heap never given back while
@@ -16,17 +24,17 @@ void prepare_working_memory(std::size_t bytes) {
     if (mallopt(M_MMAP_THRESHOLD, LARGEST) == 0 || mallopt(M_TRIM_THRESHOLD, LARGEST) == 0) {
         return;
     }
-    void* block = std::malloc(bytes);
+    // One large page spare, so that whole large pages fit inside the block.
+    void* block = std::malloc(bytes + LARGE_PAGE);
     if (block == nullptr) {
         return;
     }
-    constexpr std::uintptr_t PAGE = 4096;
-    const std::uintptr_t start = (reinterpret_cast<std::uintptr_t>(block) + PAGE - 1) & ~(PAGE - 1);
-    const std::uintptr_t end = (reinterpret_cast<std::uintptr_t>(block) + bytes) & ~(PAGE - 1);
-    if (end > start) {
-        // Fails harmlessly on kernels before 5.14.
-        madvise(reinterpret_cast<void*>(start), end - start, MADV_POPULATE_WRITE);
-    }
+    const std::uintptr_t start = (reinterpret_cast<std::uintptr_t>(block) + LARGE_PAGE - 1) & ~(LARGE_PAGE - 1);
+    const std::uintptr_t end = start + ((bytes + LARGE_PAGE - 1) & ~(LARGE_PAGE - 1));
+    // A large page is one trap where small ones are 512. Both requests fail
+    // harmlessly where the kernel lacks them (large pages off, or before 5.14).
+    madvise(reinterpret_cast<void*>(start), end - start, MADV_HUGEPAGE);
+    madvise(reinterpret_cast<void*>(start), end - start, MADV_POPULATE_WRITE);
     std::free(block);
 #else
     (void)bytes;

@@ -6,6 +6,7 @@
 #include <cstddef>
 
 // Keeps large blocks on the heap and freed memory there, then makes bytes of
-// heap ready at once; later allocations reuse them without a trap. Where the
-// system cannot, nothing changes but the first touch's cost.
+// heap ready at once, in large pages where the kernel offers them; later
+// allocations reuse them without a trap. Where the system cannot, nothing
+// changes but the first touch's cost.
 void prepare_working_memory(std::size_t bytes);
