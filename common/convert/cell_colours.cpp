@@ -26,6 +26,18 @@ constexpr std::array<std::array<int, PALETTE_SIZE>, PALETTE_SIZE> make_pair_inde
 }
 constexpr auto pair_index = make_pair_index();
 
+// The two colours of each pair.
+constexpr std::array<std::array<int, 2>, PAIR_COUNT> make_pair_colours() {
+    std::array<std::array<int, 2>, PAIR_COUNT> colours{};
+    for (int i = 0; i < PALETTE_SIZE; ++i) {
+        for (int j = i + 1; j < PALETTE_SIZE; ++j) {
+            colours[static_cast<std::size_t>(pair_index[i][j])] = {i, j};
+        }
+    }
+    return colours;
+}
+constexpr auto pair_colours = make_pair_colours();
+
 // Cost of every pair for every dot of one cell: pairs[pair][dot], and
 // over the whole cell.
 struct CellPairCosts {
@@ -185,6 +197,81 @@ __attribute__((target_clones("avx512f", "avx2", "default"))) void cost_pairs_wit
     for (int j = i + 1; j < PALETTE_SIZE; ++j) {
         const int pair = pair_index[i][j];
         costs.totals[pair] = mix_costs(points, dots, i, j, grain, costs.pairs[pair].data());
+    }
+}
+
+__attribute__((target_clones("avx2", "default"))) float crisp_cost_pair(const CellPoints& points, int dots, int i, int j,
+                                                                        float pixel_weight, float* costs) {
+    return crisp_mix_costs(points, dots, i, j, pixel_weight, costs);
+}
+
+// A floor under a pair's crisp cost: every dot costs at least the true
+// difference of the nearer of the two colours, weighed as the pixel term is.
+__attribute__((target_clones("avx2", "default"))) float pixel_floor(const CellPoints& points, int dots, int i, int j,
+                                                                    float pixel_weight) {
+    const float* pa = points.pixel_squares[static_cast<std::size_t>(i)].data();
+    const float* pb = points.pixel_squares[static_cast<std::size_t>(j)].data();
+    std::array<float, MAX_CELL_DOTS> floors;
+    for (int n = 0; n < dots; ++n) {
+        floors[static_cast<std::size_t>(n)] = points.weight[static_cast<std::size_t>(n)] * std::min(pa[n], pb[n]);
+    }
+    return pixel_weight * cell_total(floors.data(), dots);
+}
+
+// Hires with crisp costs wants only a cell's best pair and its neighbours'
+// pairs. A pair whose floor lies above the best cost found cannot be best and
+// is left uncosted, its total the largest float: three in four pairs of a
+// photo's cell. The pairs of must are always costed.
+void compute_hires_crisp_costs(const DotGrid& grid, int cell, const ColourChoiceSettings& settings,
+                               const DotPixelDifferences& pixel, const std::array<int, 2>& must,
+                               CellPairCosts& costs) {
+    CellPoints points;
+    int count = 0;
+    collect_cell_points(grid, cell, false, &pixel, points, count);
+    costs.dots = count;
+    std::array<float, PAIR_COUNT> floors;
+    std::array<std::uint8_t, PAIR_COUNT> costed{};
+    int lowest = -1;
+    for (int i = 0; i < PALETTE_SIZE; ++i) {
+        for (int j = i + 1; j < PALETTE_SIZE; ++j) {
+            const int pair = pair_index[i][j];
+            costs.totals[pair] = std::numeric_limits<float>::max();
+            if ((grid.allowed_colours >> i & 1u) == 0 || (grid.allowed_colours >> j & 1u) == 0) {
+                costed[pair] = 1;
+                continue;
+            }
+            floors[pair] = pixel_floor(points, count, i, j, settings.pixel_weight);
+            if (lowest < 0 || floors[pair] < floors[lowest]) {
+                lowest = pair;
+            }
+        }
+    }
+    float best = std::numeric_limits<float>::max();
+    const auto cost_pair = [&](int i, int j) {
+        const int pair = pair_index[i][j];
+        if (costed[pair] == 0) {
+            costed[pair] = 1;
+            costs.totals[pair] = crisp_cost_pair(points, count, i, j, settings.pixel_weight, costs.pairs[pair].data());
+            best = std::min(best, costs.totals[pair]);
+        }
+    };
+    for (const int pair : must) {
+        if (pair >= 0) {
+            cost_pair(pair_colours[pair][0], pair_colours[pair][1]);
+        }
+    }
+    if (lowest >= 0) {
+        cost_pair(pair_colours[lowest][0], pair_colours[lowest][1]);
+    }
+    // Rounding may take a total a little below its floor.
+    constexpr float FLOOR_MARGIN = 1.0f - 1e-4f;
+    for (int i = 0; i < PALETTE_SIZE; ++i) {
+        for (int j = i + 1; j < PALETTE_SIZE; ++j) {
+            const int pair = pair_index[i][j];
+            if (costed[pair] == 0 && floors[pair] * FLOOR_MARGIN <= best) {
+                cost_pair(i, j);
+            }
+        }
     }
 }
 
@@ -385,19 +472,57 @@ void take_neighbour_colours(const DotGrid& grid, const CellPairCosts& costs, con
     }
 }
 
+namespace {
+
+// The pairs of a hires cell's left and upper neighbours, when it may take
+// them, else -1.
+std::array<int, 2> neighbour_pairs(const CellColourSets& sets, int cell, const ColourChoiceSettings& settings) {
+    std::array<int, 2> pairs{-1, -1};
+    if (settings.neighbour_tolerance <= 0.0f) {
+        return pairs;
+    }
+    const auto pair_of = [&](int neighbour) {
+        const auto& colours = sets.cells[static_cast<std::size_t>(neighbour)].colours;
+        return pair_index[colours[0]][colours[1]];
+    };
+    if (cell % CELLS_ACROSS > 0) {
+        pairs[0] = pair_of(cell - 1);
+    }
+    if (cell >= CELLS_ACROSS) {
+        pairs[1] = pair_of(cell - CELLS_ACROSS);
+    }
+    return pairs;
+}
+
+}  // namespace
+
 ErrorCode choose_cell_colours(const DotGrid& grid, const ColourChoiceSettings& settings, int background,
                               CellColourSets& sets, const DotPixelDifferences* pixel) {
     const auto costs = std::make_unique_for_overwrite<CellPairCosts>();
     if (!grid.hires && (background < 0 || background >= PALETTE_SIZE)) {
         background = search_background(grid, settings, pixel, *costs);
     }
+    const bool hires_crisp = grid.hires && settings.pixel_weight > 0.0f && pixel != nullptr;
     for (int cell = 0; cell < CELL_COUNT; ++cell) {
+        auto& chosen = sets.cells[static_cast<std::size_t>(cell)];
+        float cost = 0.0f;
+        if (hires_crisp) {
+            compute_hires_crisp_costs(grid, cell, settings, *pixel, neighbour_pairs(sets, cell, settings), *costs);
+            chosen = best_hires_pair(*costs, grid.allowed_colours);
+            cost = costs->totals[pair_index[chosen.colours[0]][chosen.colours[1]]];
+            // No search follows an ordered dither: the pair's colours are all
+            // a cell may try.
+            sets.candidates[static_cast<std::size_t>(cell)] =
+                static_cast<std::uint16_t>(1u << chosen.colours[0] | 1u << chosen.colours[1]);
+            if (settings.neighbour_tolerance > 0.0f) {
+                take_neighbour_colours(grid, *costs, sets, cell, cost * (1.0f + settings.neighbour_tolerance), chosen);
+            }
+            continue;
+        }
         compute_pair_costs(grid, cell, settings, false, pixel, *costs);
         const auto ranking = rank_colours(*costs, grid.allowed_colours);
         sets.candidates[static_cast<std::size_t>(cell)] =
             candidate_bits(ranking, settings.refinement_candidates, grid.allowed_colours);
-        auto& chosen = sets.cells[static_cast<std::size_t>(cell)];
-        float cost = 0.0f;
         if (grid.hires) {
             chosen = best_hires_pair(*costs, grid.allowed_colours);
             cost = costs->totals[pair_index[chosen.colours[0]][chosen.colours[1]]];
