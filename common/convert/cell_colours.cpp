@@ -232,45 +232,40 @@ void compute_hires_crisp_costs(const DotGrid& grid, int cell, const ColourChoice
     std::array<float, PAIR_COUNT> floors;
     std::array<std::uint8_t, PAIR_COUNT> costed{};
     int lowest = -1;
-    for (int i = 0; i < PALETTE_SIZE; ++i) {
-        for (int j = i + 1; j < PALETTE_SIZE; ++j) {
-            const int pair = pair_index[i][j];
-            costs.totals[pair] = std::numeric_limits<float>::max();
-            if ((grid.allowed_colours >> i & 1u) == 0 || (grid.allowed_colours >> j & 1u) == 0) {
-                costed[pair] = 1;
-                continue;
-            }
-            floors[pair] = pixel_floor(points, count, i, j, settings.pixel_weight);
-            if (lowest < 0 || floors[pair] < floors[lowest]) {
-                lowest = pair;
-            }
+    for (int pair = 0; pair < PAIR_COUNT; ++pair) {
+        const auto [i, j] = pair_colours[static_cast<std::size_t>(pair)];
+        costs.totals[pair] = std::numeric_limits<float>::max();
+        if ((grid.allowed_colours >> i & 1u) == 0 || (grid.allowed_colours >> j & 1u) == 0) {
+            costed[pair] = 1;
+            continue;
+        }
+        floors[pair] = pixel_floor(points, count, i, j, settings.pixel_weight);
+        if (lowest < 0 || floors[pair] < floors[lowest]) {
+            lowest = pair;
         }
     }
     float best = std::numeric_limits<float>::max();
-    const auto cost_pair = [&](int i, int j) {
-        const int pair = pair_index[i][j];
+    const auto cost_pair = [&](int pair) {
         if (costed[pair] == 0) {
             costed[pair] = 1;
+            const auto [i, j] = pair_colours[static_cast<std::size_t>(pair)];
             costs.totals[pair] = crisp_cost_pair(points, count, i, j, settings.pixel_weight, costs.pairs[pair].data());
             best = std::min(best, costs.totals[pair]);
         }
     };
     for (const int pair : must) {
         if (pair >= 0) {
-            cost_pair(pair_colours[pair][0], pair_colours[pair][1]);
+            cost_pair(pair);
         }
     }
     if (lowest >= 0) {
-        cost_pair(pair_colours[lowest][0], pair_colours[lowest][1]);
+        cost_pair(lowest);
     }
     // Rounding may take a total a little below its floor.
     constexpr float FLOOR_MARGIN = 1.0f - 1e-4f;
-    for (int i = 0; i < PALETTE_SIZE; ++i) {
-        for (int j = i + 1; j < PALETTE_SIZE; ++j) {
-            const int pair = pair_index[i][j];
-            if (costed[pair] == 0 && floors[pair] * FLOOR_MARGIN <= best) {
-                cost_pair(i, j);
-            }
+    for (int pair = 0; pair < PAIR_COUNT; ++pair) {
+        if (costed[pair] == 0 && floors[pair] * FLOOR_MARGIN <= best) {
+            cost_pair(pair);
         }
     }
 }
@@ -506,27 +501,22 @@ ErrorCode choose_cell_colours(const DotGrid& grid, const ColourChoiceSettings& s
     for (int cell = 0; cell < CELL_COUNT; ++cell) {
         auto& chosen = sets.cells[static_cast<std::size_t>(cell)];
         float cost = 0.0f;
-        if (hires_crisp) {
-            compute_hires_crisp_costs(grid, cell, settings, *pixel, neighbour_pairs(sets, cell, settings), *costs);
+        if (grid.hires) {
+            if (hires_crisp) {
+                compute_hires_crisp_costs(grid, cell, settings, *pixel, neighbour_pairs(sets, cell, settings), *costs);
+            } else {
+                compute_pair_costs(grid, cell, settings, false, pixel, *costs);
+            }
             chosen = best_hires_pair(*costs, grid.allowed_colours);
             cost = costs->totals[pair_index[chosen.colours[0]][chosen.colours[1]]];
-            // No search follows an ordered dither: the pair's colours are all
-            // a cell may try.
+            // No search refines a hires picture: its cells try no other colours.
             sets.candidates[static_cast<std::size_t>(cell)] =
                 static_cast<std::uint16_t>(1u << chosen.colours[0] | 1u << chosen.colours[1]);
-            if (settings.neighbour_tolerance > 0.0f) {
-                take_neighbour_colours(grid, *costs, sets, cell, cost * (1.0f + settings.neighbour_tolerance), chosen);
-            }
-            continue;
-        }
-        compute_pair_costs(grid, cell, settings, false, pixel, *costs);
-        const auto ranking = rank_colours(*costs, grid.allowed_colours);
-        sets.candidates[static_cast<std::size_t>(cell)] =
-            candidate_bits(ranking, settings.refinement_candidates, grid.allowed_colours);
-        if (grid.hires) {
-            chosen = best_hires_pair(*costs, grid.allowed_colours);
-            cost = costs->totals[pair_index[chosen.colours[0]][chosen.colours[1]]];
         } else {
+            compute_pair_costs(grid, cell, settings, false, pixel, *costs);
+            const auto ranking = rank_colours(*costs, grid.allowed_colours);
+            sets.candidates[static_cast<std::size_t>(cell)] =
+                candidate_bits(ranking, settings.refinement_candidates, grid.allowed_colours);
             cost = best_multicolour_set(*costs, ranking, background, settings.candidates, grid.allowed_colours, chosen);
         }
         if (settings.neighbour_tolerance > 0.0f) {
